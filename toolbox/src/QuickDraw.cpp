@@ -1,0 +1,315 @@
+// QuickDraw: ports over 32-bit framebuffers, the pen, colours, lines and
+// rectangles. Every pixel written goes through the port's drawClip, the
+// intersection of its clip rectangle, its bounds and its visible region.
+#include <algorithm>
+#include <cstdint>
+
+#include "ToolboxInternal.h"
+
+namespace toolbox {
+
+ToolboxObjectCounts gCounts{};
+
+namespace {
+
+CGrafPtr gCurrentPort = nullptr;
+
+Rect Intersect(const Rect& a, const Rect& b)
+{
+    Rect r{std::max(a.top, b.top), std::max(a.left, b.left), std::min(a.bottom, b.bottom), std::min(a.right, b.right)};
+    if (r.bottom <= r.top || r.right <= r.left) return Rect{0, 0, 0, 0};
+    return r;
+}
+
+// Pixels i = 0..dMajor of a Bresenham line step once along the major axis per
+// pixel; the minor offset of pixel i is q(i) = floor((2*i*dMinor + dMajor) /
+// (2*dMajor)), i.e. i*dMinor/dMajor rounded with halves away from the start.
+// q is monotonic, so the pixels inside a clip rectangle form one run of i,
+// found here without walking the invisible part.
+int64_t FirstStepReaching(int64_t dMajor, int64_t dMinor, int64_t q)
+{
+    if (q <= 0) return 0;
+    int64_t numerator = 2 * dMajor * q - dMajor;
+    return (numerator + 2 * dMinor - 1) / (2 * dMinor);
+}
+
+// Steps whose coordinate start + sign*step lies in [lo, hi], within [0, limit].
+void StepRangeForCoordinate(int start, int sign, int lo, int hi, int64_t limit, int64_t& first, int64_t& last)
+{
+    if (sign > 0) {
+        first = int64_t(lo) - start;
+        last = int64_t(hi) - start;
+    } else {
+        first = int64_t(start) - hi;
+        last = int64_t(start) - lo;
+    }
+    first = std::max<int64_t>(first, 0);
+    last = std::min<int64_t>(last, limit);
+}
+
+void DrawLine(CGrafPtr port, int h0, int v0, int h1, int v1)
+{
+    const Rect& c = port->drawClip;
+    if (c.bottom <= c.top || c.right <= c.left) return;
+    const int dh = h1 >= h0 ? h1 - h0 : h0 - h1;
+    const int dv = v1 >= v0 ? v1 - v0 : v0 - v1;
+    const int sh = h1 >= h0 ? 1 : -1;
+    const int sv = v1 >= v0 ? 1 : -1;
+    const UInt32 pixel = port->forePixel;
+    const ptrdiff_t rowStride = port->width;
+    if (dh == 0 && dv == 0) {
+        if (h0 >= c.left && h0 < c.right && v0 >= c.top && v0 < c.bottom) port->pixels[size_t(v0) * rowStride + h0] = pixel;
+        return;
+    }
+    const bool horizontalMajor = dh >= dv;
+    const int dMajor = horizontalMajor ? dh : dv, dMinor = horizontalMajor ? dv : dh;
+    const int major0 = horizontalMajor ? h0 : v0, minor0 = horizontalMajor ? v0 : h0;
+    const int majorSign = horizontalMajor ? sh : sv, minorSign = horizontalMajor ? sv : sh;
+    const int majorLo = horizontalMajor ? c.left : c.top, majorHi = (horizontalMajor ? c.right : c.bottom) - 1;
+    const int minorLo = horizontalMajor ? c.top : c.left, minorHi = (horizontalMajor ? c.bottom : c.right) - 1;
+
+    int64_t first, last;
+    StepRangeForCoordinate(major0, majorSign, majorLo, majorHi, dMajor, first, last);
+    if (first > last) return;
+    int64_t qFirst, qLast;
+    StepRangeForCoordinate(minor0, minorSign, minorLo, minorHi, dMinor, qFirst, qLast);
+    if (qFirst > qLast) return;
+    if (dMinor > 0) {
+        first = std::max(first, FirstStepReaching(dMajor, dMinor, qFirst));
+        if (qLast < dMinor) last = std::min(last, FirstStepReaching(dMajor, dMinor, qLast + 1) - 1);
+        if (first > last) return;
+    }
+
+    const int64_t numerator = 2 * first * dMinor + dMajor;
+    const int twoMajor = 2 * dMajor, twoMinor = 2 * dMinor;
+    const int q = int(numerator / twoMajor);
+    int remainder = int(numerator % twoMajor);
+    const int majorAt = major0 + majorSign * int(first), minorAt = minor0 + minorSign * q;
+    const int h = horizontalMajor ? majorAt : minorAt, v = horizontalMajor ? minorAt : majorAt;
+    const ptrdiff_t hStep = sh, vStep = sv * rowStride;
+    const ptrdiff_t majorStep = horizontalMajor ? hStep : vStep, minorStep = horizontalMajor ? vStep : hStep;
+    UInt32* p = port->pixels.data() + ptrdiff_t(v) * rowStride + h;
+    for (int64_t n = last - first + 1;;) {
+        *p = pixel;
+        if (--n == 0) break;
+        p += majorStep;
+        remainder += twoMinor;
+        if (remainder >= twoMajor) {
+            remainder -= twoMajor;
+            p += minorStep;
+        }
+    }
+}
+
+} // namespace
+
+CGrafPtr CurrentPort() { return gCurrentPort; }
+
+CGrafPtr NewPort(int width, int height, WindowRef window)
+{
+    CGrafPtr port = LowNew<OpaqueGrafPtr>();
+    port->window = window;
+    port->width = std::clamp(width, 0, 32767);
+    port->height = std::clamp(height, 0, 32767);
+    port->pixels.assign(size_t(port->width) * port->height, port->backPixel);
+    UpdateDrawClip(port);
+    ++gCounts.ports;
+    return port;
+}
+
+void DeletePort(CGrafPtr port)
+{
+    if (!port) return;
+    if (gCurrentPort == port) gCurrentPort = nullptr;
+    LowDelete(port);
+    --gCounts.ports;
+}
+
+void ResizePort(CGrafPtr port, int width, int height)
+{
+    width = std::clamp(width, 0, 32767);
+    height = std::clamp(height, 0, 32767);
+    std::vector<UInt32> pixels(size_t(width) * height, port->backPixel);
+    const int keepWidth = std::min(width, port->width), keepHeight = std::min(height, port->height);
+    for (int v = 0; v < keepHeight; ++v)
+        std::copy_n(port->pixels.begin() + ptrdiff_t(v) * port->width, keepWidth, pixels.begin() + ptrdiff_t(v) * width);
+    port->pixels.swap(pixels);
+    port->width = width;
+    port->height = height;
+    UpdateDrawClip(port);
+}
+
+void UpdateDrawClip(CGrafPtr port)
+{
+    const bool visible = !port->window || port->window->visible;
+    Rect bounds{0, 0, SInt16(port->height), SInt16(port->width)};
+    port->drawClip = visible ? Intersect(port->clip, bounds) : Rect{0, 0, 0, 0};
+}
+
+void FillRectInPort(CGrafPtr port, Rect r, UInt32 pixel)
+{
+    if (!port) return;
+    r = Intersect(r, port->drawClip);
+    for (int v = r.top; v < r.bottom; ++v)
+        std::fill_n(port->pixels.begin() + ptrdiff_t(v) * port->width + r.left, r.right - r.left, pixel);
+}
+
+void BlendPixel(CGrafPtr port, int h, int v, UInt32 pixel, unsigned alpha)
+{
+    const Rect& c = port->drawClip;
+    if (alpha == 0 || h < c.left || h >= c.right || v < c.top || v >= c.bottom) return;
+    UInt32& dst = port->pixels[size_t(v) * port->width + h];
+    if (alpha >= 255) {
+        dst = pixel;
+        return;
+    }
+    UInt32 out = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const unsigned d = (dst >> shift) & 0xFF, s = (pixel >> shift) & 0xFF;
+        out |= ((d * (255 - alpha) + s * alpha + 127) / 255) << shift;
+    }
+    dst = out;
+}
+
+} // namespace toolbox
+
+using namespace toolbox;
+
+// ---- Ports ----
+
+void SetPort(GrafPtr port) { gCurrentPort = port; }
+void GetPort(GrafPtr* port)
+{
+    if (port) *port = gCurrentPort;
+}
+
+CGrafPtr CreateOffscreenPort(SInt16 width, SInt16 height) { return NewPort(width, height, nullptr); }
+
+void DisposeOffscreenPort(CGrafPtr port)
+{
+    if (port && !port->window) DeletePort(port);
+}
+
+Rect* GetPortBounds(CGrafPtr port, Rect* bounds)
+{
+    if (bounds) *bounds = port ? Rect{0, 0, SInt16(port->height), SInt16(port->width)} : Rect{0, 0, 0, 0};
+    return bounds;
+}
+
+UInt32 GetPortPixel(CGrafPtr port, SInt16 h, SInt16 v)
+{
+    if (!port || h < 0 || v < 0 || h >= port->width || v >= port->height) return 0;
+    return port->pixels[size_t(v) * port->width + h];
+}
+
+const UInt32* GetPortPixels(CGrafPtr port, SInt32* width, SInt32* height)
+{
+    if (width) *width = port ? port->width : 0;
+    if (height) *height = port ? port->height : 0;
+    return port ? port->pixels.data() : nullptr;
+}
+
+// ---- Clip, pen, colours ----
+
+void ClipRect(const Rect* r)
+{
+    if (!gCurrentPort || !r) return;
+    gCurrentPort->clip = *r;
+    UpdateDrawClip(gCurrentPort);
+}
+
+void GetClip(Rect* r)
+{
+    if (r) *r = gCurrentPort ? gCurrentPort->clip : Rect{0, 0, 0, 0};
+}
+
+void MoveTo(SInt16 h, SInt16 v)
+{
+    if (gCurrentPort) gCurrentPort->pen = Point{v, h};
+}
+
+void LineTo(SInt16 h, SInt16 v)
+{
+    CGrafPtr port = gCurrentPort;
+    if (!port) return;
+    DrawLine(port, port->pen.h, port->pen.v, h, v);
+    port->pen = Point{v, h};
+}
+
+// Relative moves wrap around like the platform's 16-bit arithmetic.
+void Move(SInt16 dh, SInt16 dv)
+{
+    if (gCurrentPort) MoveTo(SInt16(uint16_t(gCurrentPort->pen.h + dh)), SInt16(uint16_t(gCurrentPort->pen.v + dv)));
+}
+
+void Line(SInt16 dh, SInt16 dv)
+{
+    if (gCurrentPort) LineTo(SInt16(uint16_t(gCurrentPort->pen.h + dh)), SInt16(uint16_t(gCurrentPort->pen.v + dv)));
+}
+
+void GetPen(Point* pt)
+{
+    if (pt) *pt = gCurrentPort ? gCurrentPort->pen : Point{0, 0};
+}
+
+// The pen is always one pixel drawing in copy mode; nothing else to reset.
+void PenNormal() {}
+
+void RGBForeColor(const RGBColor* color)
+{
+    if (!gCurrentPort || !color) return;
+    gCurrentPort->foreColor = *color;
+    gCurrentPort->forePixel = PackColor(*color);
+}
+
+void RGBBackColor(const RGBColor* color)
+{
+    if (!gCurrentPort || !color) return;
+    gCurrentPort->backColor = *color;
+    gCurrentPort->backPixel = PackColor(*color);
+}
+
+void GetForeColor(RGBColor* color)
+{
+    if (color) *color = gCurrentPort ? gCurrentPort->foreColor : RGBColor{0, 0, 0};
+}
+
+void GetBackColor(RGBColor* color)
+{
+    if (color) *color = gCurrentPort ? gCurrentPort->backColor : RGBColor{0xFFFF, 0xFFFF, 0xFFFF};
+}
+
+// ---- Shapes ----
+
+void EraseRect(const Rect* r)
+{
+    if (gCurrentPort && r) FillRectInPort(gCurrentPort, *r, gCurrentPort->backPixel);
+}
+
+void PaintRect(const Rect* r)
+{
+    if (gCurrentPort && r) FillRectInPort(gCurrentPort, *r, gCurrentPort->forePixel);
+}
+
+void FrameRect(const Rect* r)
+{
+    CGrafPtr port = gCurrentPort;
+    if (!port || !r || r->bottom <= r->top || r->right <= r->left) return;
+    const UInt32 pixel = port->forePixel;
+    const SInt16 innerBottom = SInt16(r->bottom - 1), innerRight = SInt16(r->right - 1);
+    FillRectInPort(port, Rect{r->top, r->left, SInt16(r->top + 1), r->right}, pixel);
+    FillRectInPort(port, Rect{innerBottom, r->left, r->bottom, r->right}, pixel);
+    FillRectInPort(port, Rect{r->top, r->left, r->bottom, SInt16(r->left + 1)}, pixel);
+    FillRectInPort(port, Rect{r->top, innerRight, r->bottom, r->right}, pixel);
+}
+
+void InvertRect(const Rect* r)
+{
+    CGrafPtr port = gCurrentPort;
+    if (!port || !r) return;
+    const Rect area = Intersect(*r, port->drawClip);
+    for (int v = area.top; v < area.bottom; ++v) {
+        UInt32* row = port->pixels.data() + ptrdiff_t(v) * port->width;
+        for (int h = area.left; h < area.right; ++h) row[h] ^= 0xFFFFFF;
+    }
+}
