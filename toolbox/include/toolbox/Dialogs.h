@@ -1,0 +1,34 @@
+// Dialog Manager. A dialog is a window with an item list made from a DLOG
+// template. Item accessors here take item numbers (the platform's take item
+// handles); everything else keeps its platform name.
+#pragma once
+
+#include "toolbox/MacTypes.h"
+#include "toolbox/Resources.h"
+
+// A new dialog from DLOG id of the current resources, null when missing.
+DialogRef GetNewDialog(SInt16 dialogID, void* storage, WindowRef behind);
+void DisposeDialog(DialogRef dialog);
+WindowRef GetDialogWindow(DialogRef dialog);
+DialogRef GetDialogFromWindow(WindowRef window);  // null for a window of no dialog
+
+SInt16 CountDITL(DialogRef dialog);
+DialogItemKind GetDialogItemKind(DialogRef dialog, SInt16 item);
+Rect* GetDialogItemBounds(DialogRef dialog, SInt16 item, Rect* bounds);
+void GetDialogItemText(DialogRef dialog, SInt16 item, Str255 text);
+void SetDialogItemText(DialogRef dialog, SInt16 item, ConstStr255Param text);
+SInt16 GetDialogItemValue(DialogRef dialog, SInt16 item);  // check boxes and radio buttons
+void SetDialogItemValue(DialogRef dialog, SInt16 item, SInt16 value);
+Boolean IsDialogItemEnabled(DialogRef dialog, SInt16 item);
+// Selects characters start..end of an edit-text item; typing replaces them.
+void SelectDialogItemText(DialogRef dialog, SInt16 item, SInt16 start, SInt16 end);
+void GetDialogItemSelection(DialogRef dialog, SInt16 item, SInt16* start, SInt16* end);
+// What typing does in the selected edit-text item: replaces the selection.
+void TypeDialogText(DialogRef dialog, SInt16 item, ConstStr255Param text);
+SInt16 GetDialogDefaultItem(DialogRef dialog);
+SInt16 GetDialogCancelItem(DialogRef dialog);
+
+// Draws the dialog's items into its window's port.
+void DrawDialog(DialogRef dialog);
+// Asks the host's input source for the next item hit in the dialog.
+void ModalDialog(DialogRef dialog, SInt16* itemHit);

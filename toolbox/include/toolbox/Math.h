@@ -1,0 +1,21 @@
+// The system math routine the extension uses, inline because it runs for
+// every plotted sample.
+#pragma once
+
+#include <cstdint>
+
+#include "toolbox/MacTypes.h"
+
+// Nearest 32-bit integer, halves away from zero. Values beyond the 32-bit
+// range saturate at its ends; NaN gives 0.
+inline SInt32 roundtol(double x)
+{
+    if (x > -2147483648.5 && x < 2147483647.5) {
+        auto whole = static_cast<int64_t>(x);  // truncates towards zero
+        double fraction = x - double(whole);   // exact below 2^52
+        whole += (fraction >= 0.5) - (fraction <= -0.5);
+        return static_cast<SInt32>(whole);
+    }
+    if (x != x) return 0;
+    return x > 0 ? INT32_MAX : INT32_MIN;
+}

@@ -1,0 +1,163 @@
+// The real-time X-Y plot window: one channel drawn against another, live while
+// the host samples and again from recorded data whenever the window must be
+// repainted or the host's current range changes.
+#pragma once
+
+#include "ExtensionFrame.h"
+#include "toolbox/Toolbox.h"
+
+// One plot window's record, in a relocatable block; the host keeps its handle.
+struct LocalDataType {
+    double yTopValue;        // data value at the top edge of plotRect
+    double yBottomValue;     // data value at the bottom edge
+    double xLeftValue;       // data value at the left edge
+    double xRightValue;      // data value at the right edge
+    int16_t xChannel;        // channel plotted horizontally, from 1
+    int16_t yChannel;        // channel plotted vertically
+    int16_t yPixelOffset;    // pixel y of data value 0
+    int16_t xPixelOffset;    // pixel x of data value 0
+    double yPixelsPerUnit;   // negative when yTopValue > yBottomValue
+    double xPixelsPerUnit;
+    WindowRef window;
+    Rect plotRect;           // plotting area, in the port's local coordinates
+    uint8_t isSampling;      // between sampling start and stop
+    int32_t samplesPerMinute;
+    int32_t eraseAtSample;   // the trace is erased when traceEndSample passes it
+    int32_t traceStartSample;  // first sample of the trace on screen
+    int32_t traceEndSample;    // one past the last plotted sample while sampling
+    AxisObject xAxis;
+    AxisObject yAxis;
+    uint8_t xInfoVaries;     // no single ChannelInfoRecord describes the X data on screen
+    uint8_t yInfoVaries;
+    ChannelInfoRecord xChannelInfo;
+    ChannelInfoRecord yChannelInfo;
+    double eraseMinutes;
+    uint8_t autoErase;
+    ControlRef eraseButton;
+    ControlRef settingsButton;
+    int16_t firstChannelItem;  // item of channel 1 in both axis menus
+    MenuRef xMenu;
+    MenuRef yMenu;
+    int16_t penX;            // last live-plotted point
+    int16_t penY;
+    uint8_t restartTrace;    // the next live batch starts a new polyline
+};
+
+using LocalDataHandle = LocalDataType**;
+
+// Notification kinds of message 9.
+enum : int16_t {
+    NotifyRangeChanged = 0,
+    NotifySamplingStarted = 300,
+    NotifySamplingStopped = 301,
+    NotifyNewData = 310,
+    NotifyChannelChanged = 402,
+    NotifyPlotChanged = 403,
+};
+
+// The extension's local command numbers.
+enum : int16_t { EraseCommand = 0, SetEraseTimeCommand = 1, SetChannelCommand = 2 };
+
+constexpr int16_t kPlotWindowID = 1000;   // WIND, MENU and DLOG resources
+constexpr int16_t tracePen = 133;
+constexpr int16_t kChannelItemCount = 32;
+constexpr int32_t kNeverErase = 2147483647;
+
+class XYPlotExtension : public GeneralExtensionBase<LocalDataHandle> {
+public:
+    XYPlotExtension() = default;
+
+    bool OnMessage2() override { return true; }
+    int32_t OnMessage5() override { return 1; }
+    void OnMessage3() override {}
+
+    LocalDataHandle NewInstance() override;
+    void DisposeInstance(LocalDataHandle instance) override;
+    void DoCommand(const CommandRecord* command, LocalDataHandle instance) override;
+    void Notify(int16_t kind, int16_t extra, uint32_t data, LocalDataHandle instance) override;
+    bool OwnsWindow(WindowRef window, LocalDataHandle instance) override;
+    void UpdateWindow(WindowRef window, LocalDataHandle instance) override;
+    void DoGrow(WindowRef window, Point start, LocalDataHandle instance) override;
+    void DoZoom(WindowRef window, uint8_t zoomIn, LocalDataHandle instance) override;
+    void DoContentClick(WindowRef window, int16_t part, ControlRef control, Point where, EventRecord* click,
+                        LocalDataHandle instance) override;
+    void DoMouseOver(WindowRef window, Point where, int16_t* cursor, LocalDataHandle instance) override;
+    void DoActivate(WindowRef window, uint8_t active, LocalDataHandle instance) override;
+    void OnMessage18(uint8_t, LocalDataHandle) override {}
+    void OnMessage19(uint32_t, int16_t, uint32_t, LocalDataHandle) override {}
+    bool OnMessage20(uint32_t, int8_t, uint8_t, uint8_t*, LocalDataHandle) override { return false; }
+    void OnMessage17(uint32_t, int16_t, LocalDataHandle) override {}
+    void OnMessage21(uint32_t, int16_t, LocalDataHandle) override {}
+
+    bool RedrawTrace(int32_t startSample, int32_t endSample, LocalDataHandle instance, bool checkInfo);
+    void EraseTrace(LocalDataHandle instance);
+
+private:
+    void DoEraseTimeDialog(LocalDataHandle instance);
+};
+
+extern XYPlotExtension gExtension;
+extern EventHandlerUPP gWindowEventHandlerUPP;
+
+// Geometry and small port routines shared by the drawing code.
+void LayoutPlot(LocalDataHandle instance);
+void RelayoutWindow(LocalDataHandle instance);
+OSStatus WindowEventHandler(EventHandlerCallRef callRef, EventRef event, void* userData);
+void SetMinimumWindowSize(WindowRef window, float width, float height);
+void SetPortToWindow(WindowRef window);
+Rect WindowPortRect(WindowRef window);
+void ClipToWindow(WindowRef window);
+void InvalInCurrentWindow(Rect r);
+uint8_t IsRectVisible(const Rect* r, CGrafPtr port);
+
+// The data-to-pixel mapping: pixel = offset + round(value x pixels per unit).
+// The stored offsets are 16-bit; the sums are taken from their 32-bit origin so
+// that a pixel inside the 16-bit range comes out exactly as 16-bit arithmetic
+// gives it, while one beyond it saturates at the range's end instead of
+// wrapping round to the other side of the window.
+struct PixelMapping {
+    double xPixelsPerUnit;
+    double yPixelsPerUnit;
+    int32_t xOrigin;  // xPixelOffset before narrowing to 16 bits
+    int32_t yOrigin;
+
+    static PixelMapping Of(const LocalDataType& record)
+    {
+        return PixelMapping{record.xPixelsPerUnit, record.yPixelsPerUnit,
+                            record.plotRect.left - roundtol(record.xPixelsPerUnit * record.xLeftValue),
+                            record.plotRect.top - roundtol(record.yPixelsPerUnit * record.yTopValue)};
+    }
+
+    static int16_t Pixel(double value, double pixelsPerUnit, int32_t origin)
+    {
+        int64_t pixel = int64_t(origin) + roundtol(value * pixelsPerUnit);
+        return int16_t(pixel < INT16_MIN ? INT16_MIN : pixel > INT16_MAX ? INT16_MAX : pixel);
+    }
+
+    // False for a sample that is not a number: it has no place in the plot.
+    bool Map(float x, float y, int16_t* h, int16_t* v) const
+    {
+        if (x != x || y != y) return false;
+        *h = Pixel(double(x), xPixelsPerUnit, xOrigin);
+        *v = Pixel(double(y), yPixelsPerUnit, yOrigin);
+        return true;
+    }
+};
+
+// The erase point rule: the trace start plus the erase time, or never.
+void UpdateErasePoint(LocalDataType& record);
+
+void CopyString(unsigned char* destination, const unsigned char* source);
+
+// Recorded data through the host.
+extern DataSourceRef gDataSource;
+void LocateSample(int32_t position, SampleLocation* location);
+Handle LockBlockData(int16_t channel, int16_t block);
+void UnlockBlockData(int16_t channel, int16_t block);
+int16_t BlockLength(int16_t block);
+void BlockChannelInfo(int16_t channel, int16_t block, ChannelInfoRecord* info);
+int32_t SampleCount();
+uint32_t FloatCount(Handle data);
+bool HasCurrentRange();
+bool CurrentRangeIsA();
+SampleRange GetCurrentRange();
