@@ -1,0 +1,211 @@
+// Dialog services: the extension's resource bracket, dialogs made from its
+// resources, the modal phase and the reading and writing of dialog items.
+//
+// Numbers in edit-text items:
+// - written as the shortest text that reads back as the same double ("1",
+//   "2.5", "0.999", "1e+20"); a value that is not finite writes an empty item;
+// - read from the item's text with surrounding blanks ignored, an optional
+//   sign, and a decimal point or a decimal comma; the whole text must be the
+//   number. The result is kept within lowest..highest. Text that is no number
+//   (empty, "abc", "2.5 min", "1,000.5", out of the double's range) gives the
+//   value the item was last set to with HostSetItemNumber, or else lowest,
+//   also kept within the bounds. The result is never NaN.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "recorder/HostParts.h"
+#include "toolbox/Toolbox.h"
+
+namespace {
+
+// The platform's standard cancel item: the answer when no modal dialog is
+// open, so that a caller's wait loop ends instead of spinning.
+constexpr SInt16 kStdCancelItemIndex = 2;
+
+struct ResourceBracket {
+    int16_t extensionID;
+    SInt16 previousFile;
+};
+
+// What HostGetModalFilter hands out: a token; the toolbox's ModalDialog needs no filter.
+struct ModalFilterToken {
+    int16_t kind;
+};
+
+int16_t (*gResourceFileOf)(int16_t) = nullptr;
+std::vector<ResourceBracket> gBrackets;
+std::vector<DialogRef> gModalDialogs;  // innermost last
+std::map<std::pair<DialogRef, int16_t>, double> gLastNumbers;
+ModalFilterToken gModalFilter{0};
+
+bool HasItem(DialogRef dialog, int16_t item)
+{
+    return dialog && item >= 1 && item <= CountDITL(dialog);
+}
+
+std::string FormatNumber(double value)
+{
+    if (!std::isfinite(value)) return std::string();
+    if (value == 0) value = 0.0;  // "0", not "-0"
+    char text[64];
+    auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::optional<double> ParseNumber(std::string text)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.back())) text.pop_back();
+    size_t begin = 0;
+    while (begin < text.size() && blank(text[begin])) ++begin;
+    text.erase(0, begin);
+    if (text.empty()) return std::nullopt;
+
+    size_t commas = std::count(text.begin(), text.end(), ',');
+    size_t points = std::count(text.begin(), text.end(), '.');
+    if (commas + points > 1) return std::nullopt;
+    std::replace(text.begin(), text.end(), ',', '.');
+    if (text[0] == '+') {
+        text.erase(0, 1);
+        if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
+    }
+    // from_chars also reads "inf" and "nan"; only digits count here.
+    if (text.find_first_of("0123456789") == std::string::npos) return std::nullopt;
+    double value = 0;
+    auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+double KeepWithin(double value, double lowest, double highest)
+{
+    if (std::isnan(lowest)) lowest = -std::numeric_limits<double>::infinity();
+    if (std::isnan(highest)) highest = std::numeric_limits<double>::infinity();
+    if (lowest > highest) std::swap(lowest, highest);
+    if (std::isnan(value)) value = std::isfinite(lowest) ? lowest : std::isfinite(highest) ? highest : 0.0;
+    return std::clamp(value, lowest, highest);
+}
+
+// ---- Services ----
+
+void HostBeginResources(int16_t extensionID)
+{
+    gBrackets.push_back({extensionID, CurResFile()});
+    int16_t file = gResourceFileOf ? gResourceFileOf(extensionID) : int16_t(-1);
+    if (file >= 0) UseResFile(file);
+}
+
+void HostEndResources(int16_t)
+{
+    if (gBrackets.empty()) return;
+    UseResFile(gBrackets.back().previousFile);
+    gBrackets.pop_back();
+}
+
+DialogRef HostGetDialog(int16_t resourceID)
+{
+    return GetNewDialog(resourceID, nullptr, nullptr);
+}
+
+void HostOpenModal(DialogRef dialog)
+{
+    if (!dialog) return;
+    gModalDialogs.erase(std::remove(gModalDialogs.begin(), gModalDialogs.end(), dialog), gModalDialogs.end());
+    gModalDialogs.push_back(dialog);
+    WindowRef window = GetDialogWindow(dialog);
+    ShowWindow(window);
+    SelectWindow(window);
+    DrawDialog(dialog);
+}
+
+void HostCloseModal(DialogRef dialog)
+{
+    if (!dialog) return;
+    gModalDialogs.erase(std::remove(gModalDialogs.begin(), gModalDialogs.end(), dialog), gModalDialogs.end());
+    for (auto it = gLastNumbers.begin(); it != gLastNumbers.end();)
+        it = it->first.first == dialog ? gLastNumbers.erase(it) : std::next(it);
+    HideWindow(GetDialogWindow(dialog));
+}
+
+ModalFilterUPP HostGetModalFilter(int16_t)
+{
+    return reinterpret_cast<ModalFilterUPP>(&gModalFilter);
+}
+
+void HostModalDialog(ModalFilterUPP, int16_t* itemHit)
+{
+    SInt16 item = kStdCancelItemIndex;
+    if (!gModalDialogs.empty()) {
+        DialogRef dialog = gModalDialogs.back();
+        DrawDialog(dialog);  // the caller changed items since the last wait
+        ModalDialog(dialog, &item);
+    }
+    if (itemHit) *itemHit = item;
+}
+
+void HostSetItemNumber(DialogRef dialog, int16_t item, double value, int16_t, uint8_t select)
+{
+    if (!HasItem(dialog, item)) return;
+    Str255 text;
+    CopyCStringToPascal(FormatNumber(value), text);
+    SetDialogItemText(dialog, item, text);
+    if (std::isfinite(value))
+        gLastNumbers[{dialog, item}] = value;
+    else
+        gLastNumbers.erase({dialog, item});
+    if (select) SelectDialogItemText(dialog, item, 0, 32767);
+}
+
+void HostSetItemText(DialogRef dialog, int16_t item, ConstStr255Param text)
+{
+    if (!HasItem(dialog, item)) return;
+    static const unsigned char kEmpty[1] = {0};
+    SetDialogItemText(dialog, item, text ? text : kEmpty);
+}
+
+void HostSetItemValue(DialogRef dialog, int16_t item, uint8_t value)
+{
+    if (!HasItem(dialog, item)) return;
+    SetDialogItemValue(dialog, item, value ? 1 : 0);
+}
+
+double HostGetItemNumber(DialogRef dialog, int16_t item, double lowest, double highest)
+{
+    std::optional<double> value;
+    if (HasItem(dialog, item)) {
+        Str255 text;
+        GetDialogItemText(dialog, item, text);
+        value = ParseNumber(PascalToString(text));
+        if (!value) {
+            auto last = gLastNumbers.find({dialog, item});
+            if (last != gLastNumbers.end()) value = last->second;
+        }
+    }
+    return KeepWithin(value ? *value : lowest, lowest, highest);
+}
+
+}  // namespace
+
+void InstallDialogServices(HostServiceTable& table, int16_t (*resourceFileOf)(int16_t extensionID))
+{
+    gResourceFileOf = resourceFileOf;
+    table.HostBeginResources = HostBeginResources;
+    table.HostEndResources = HostEndResources;
+    table.HostGetDialog = HostGetDialog;
+    table.HostOpenModal = HostOpenModal;
+    table.HostCloseModal = HostCloseModal;
+    table.HostGetModalFilter = HostGetModalFilter;
+    table.HostModalDialog = HostModalDialog;
+    table.HostSetItemNumber = HostSetItemNumber;
+    table.HostSetItemText = HostSetItemText;
+    table.HostSetItemValue = HostSetItemValue;
+    table.HostGetItemNumber = HostGetItemNumber;
+}
