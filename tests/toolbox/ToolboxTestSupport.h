@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 #include <string>
 #include <utility>
 
@@ -13,6 +14,18 @@
 constexpr UInt32 kWhite = 0xFFFFFF;
 constexpr UInt32 kBlack = 0x000000;
 constexpr Rect kWideOpen{-32768, -32768, 32767, 32767};
+
+// Coordinates (h, v) of every pixel of the port that is not white.
+inline std::set<std::pair<int, int>> InkedIn(CGrafPtr port)
+{
+    SInt32 width, height;
+    const UInt32* pixels = GetPortPixels(port, &width, &height);
+    std::set<std::pair<int, int>> inked;
+    for (int v = 0; v < height; ++v)
+        for (int h = 0; h < width; ++h)
+            if (pixels[v * width + h] != kWhite) inked.insert({h, v});
+    return inked;
+}
 
 // A fresh offscreen port, current for the test's duration.
 class PortTest : public ::testing::Test {
@@ -28,18 +41,7 @@ protected:
         if (port_) DisposeOffscreenPort(port_);
         SetPort(nullptr);
     }
-    // Coordinates (h, v) of every pixel that is not white.
     std::set<std::pair<int, int>> Inked() const { return InkedIn(port_); }
-    static std::set<std::pair<int, int>> InkedIn(CGrafPtr port)
-    {
-        SInt32 width, height;
-        const UInt32* pixels = GetPortPixels(port, &width, &height);
-        std::set<std::pair<int, int>> inked;
-        for (int v = 0; v < height; ++v)
-            for (int h = 0; h < width; ++h)
-                if (pixels[v * width + h] != kWhite) inked.insert({h, v});
-        return inked;
-    }
     CGrafPtr port_ = nullptr;
 };
 
@@ -52,3 +54,44 @@ struct Pstr {
     operator ConstStr255Param() const { return bytes; }
     Str255 bytes;
 };
+
+// Answers the toolbox's tracking calls from fields a test sets.
+class ScriptedInput : public InputSource {
+public:
+    SInt32 growAnswer = 0;
+    bool trackAnswer = false;
+    SInt16 dialogAnswer = 0;
+    SInt16 menuAnswer = 0;
+    Rect lastGrowLimits{0, 0, 0, 0};
+    int calls = 0;
+
+    SInt32 GrowWindow(WindowRef, Point, const Rect& limits) override
+    {
+        ++calls;
+        lastGrowLimits = limits;
+        return growAnswer;
+    }
+    bool TrackControl(ControlRef, Point) override { return ++calls, trackAnswer; }
+    SInt16 ModalDialogHit(DialogRef) override { return ++calls, dialogAnswer; }
+    SInt16 PopUpMenuSelect(MenuRef, Point) override { return ++calls, menuAnswer; }
+    Point TrackDrag(WindowRef, Point start) override { return ++calls, start; }
+};
+
+// Installs a scripted input source for the scope.
+struct InputScope {
+    explicit InputScope(InputSource* source) { SetInputSource(source); }
+    ~InputScope() { SetInputSource(nullptr); }
+};
+
+// A resource file written for the test and opened; closed at the end.
+class ResourceScope {
+public:
+    explicit ResourceScope(const std::string& json);
+    ~ResourceScope();
+
+private:
+    std::string path_;
+    SInt16 refNum_ = 0;
+};
+
+inline std::vector<int> Edges(const Rect& r) { return {r.top, r.left, r.bottom, r.right}; }

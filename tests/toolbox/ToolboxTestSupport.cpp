@@ -1,6 +1,10 @@
-// A minimal PNG writer (stored deflate blocks, no compression) so that tests
-// can leave pictures to look at without another library.
+// Test support: a minimal PNG writer (stored deflate blocks, no compression)
+// so that tests can leave pictures to look at without another library, and
+// throw-away resource files.
+#include <unistd.h>
+
 #include <cstdio>
+#include <stdexcept>
 #include <vector>
 
 #include "ToolboxTestSupport.h"
@@ -72,4 +76,22 @@ bool WritePortPng(CGrafPtr port, const std::string& path)
     if (!file) return false;
     const bool ok = std::fwrite(png.data(), 1, png.size(), file) == png.size();
     return std::fclose(file) == 0 && ok;
+}
+
+ResourceScope::ResourceScope(const std::string& json)
+{
+    static int serial = 0;
+    path_ = ::testing::TempDir() + "toolbox_test_" + std::to_string(::getpid()) + "_" + std::to_string(++serial) +
+            ".rsrc.json";
+    FILE* file = std::fopen(path_.c_str(), "w");
+    if (!file) throw std::runtime_error("cannot write " + path_);
+    std::fputs(json.c_str(), file);
+    std::fclose(file);
+    refNum_ = OpenResourceFile(path_);
+}
+
+ResourceScope::~ResourceScope()
+{
+    CloseResFile(refNum_);
+    std::remove(path_.c_str());
 }
