@@ -41,6 +41,10 @@ public:
     // Throws BundleError when the file is missing, is not a loadable bundle,
     // has no Main1 or its resource file can't be read.
     ExtensionBundle(const std::string& path, const HostServiceTable* host);
+    // An extension linked into the program itself (a test's probe), with the
+    // resource file at resourcePath; name stands in for the bundle's path.
+    ExtensionBundle(Main1Function main1, const std::string& resourcePath, const std::string& name,
+                    const HostServiceTable* host);
     ~ExtensionBundle();  // closes the resource file and unloads the bundle
     ExtensionBundle(const ExtensionBundle&) = delete;
     ExtensionBundle& operator=(const ExtensionBundle&) = delete;

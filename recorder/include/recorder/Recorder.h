@@ -101,6 +101,8 @@ public:
     // (1, 2, ...) with message 0 and sends the start-up messages 1 to 5.
     // Throws BundleError.
     ExtensionBundle& LoadBundle(const std::string& path);
+    // The same for an extension linked into the program (a test's probe).
+    ExtensionBundle& AttachExtension(Main1Function main1, const std::string& resourcePath, const std::string& name);
     std::vector<ExtensionBundle*> Bundles() const;
     // Results of the start-up messages 1 to 5 of a bundle.
     std::vector<int32_t> StartupResults(const ExtensionBundle& bundle) const;
@@ -199,7 +201,9 @@ public:
 
 private:
     struct Impl;
+    ExtensionBundle& StartBundle(std::unique_ptr<ExtensionBundle> bundle);
     friend struct HostServicesCore;
+    friend class ActionScope;
     friend struct Impl;
 
     std::unique_ptr<Impl> impl_;

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -104,12 +105,13 @@ private:
         int32_t start = 0;
         int32_t length = 0;
         std::vector<Handle> data;               // per channel; null when none
-        std::vector<int> locks;                 // per channel
         std::vector<ChannelInfoRecord> info;    // per channel, at the block's start
     };
 
     ChannelInfoRecord InfoFor(int16_t channel) const;
-    Block* OpenBlock();
+    Block& NewBlock();
+    Block& BlockForAppend(std::span<const float* const> channels);
+    bool BlockIsLocked(int16_t block) const;
     const Block* FindBlock(int16_t block) const;
     Block* FindBlock(int16_t block);
     SampleRange MakeRange(int32_t first, int32_t last, uint32_t kind) const;
@@ -117,10 +119,11 @@ private:
 
     std::vector<ChannelState> channels_;
     std::vector<Block> blocks_;
-    bool lastBlockOpen_ = false;  // the last block still takes samples
+    bool lastBlockOpen_ = false;  // the last block still takes samples with its settings
     int32_t sampleCount_ = 0;
     std::optional<std::pair<int32_t, int32_t>> selection_;
     uint32_t contentsGeneration_ = 1;
+    std::map<std::pair<int16_t, int16_t>, int> locks_;  // (block, channel) -> locks held
     int lockedCount_ = 0;
     int unbalancedUnlocks_ = 0;
     DataSourceRef source_;
