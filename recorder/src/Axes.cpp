@@ -32,9 +32,9 @@ constexpr int kMajorTick = 4;     // length beyond the scale line
 constexpr int kMinorTick = 2;
 constexpr int kTitleRowOffset = 15;  // horizontal: title row below the band's top
 constexpr int kTitleStripWidth = kLineHeight + 1;  // vertical: title strip at the band's left
-constexpr int kLabelGapX = 10;    // least room between two horizontal labels
+constexpr int kLabelGapX = 12;    // least room between two horizontal labels
 constexpr int kLabelGapY = 4;     // least room between two vertical labels
-constexpr int kMinMajorSpacingX = 40;
+constexpr int kMinMajorSpacingX = 30;
 constexpr int kMinMajorSpacingY = 22;
 constexpr int kMinMinorSpacing = 4;
 constexpr int kMaxDecimals = 6;
@@ -300,17 +300,21 @@ std::vector<AxisTick> Axis::Ticks() const
             }
             return majors;
         };
-        int decimals = wantChannelDecimals ? std::max(step.Decimals(), channelDecimals) : step.Decimals();
-        std::vector<AxisTick> majors = labelsWith(decimals);
-        int widest = 0;
-        for (const AxisTick& t : majors) widest = std::max(widest, Width(t.label));
-        if (vertical_ && widest > labelRoom && decimals != step.Decimals()) {
-            majors = labelsWith(step.Decimals());
-            widest = 0;
+        // The channel's decimals when their labels fit; the step's (fewer) otherwise.
+        std::vector<AxisTick> majors;
+        bool fits = false;
+        std::vector<int> choices{step.Decimals()};
+        if (wantChannelDecimals && channelDecimals > step.Decimals()) choices.insert(choices.begin(), channelDecimals);
+        for (int decimals : choices) {
+            majors = labelsWith(decimals);
+            int widest = 0;
             for (const AxisTick& t : majors) widest = std::max(widest, Width(t.label));
+            fits = vertical_ ? spacing >= kDigitHeight + kLabelGapY && widest <= labelRoom
+                             : spacing >= widest + kLabelGapX;
+            if (fits) break;
         }
-        bool fits = vertical_ ? spacing >= kDigitHeight + kLabelGapY : spacing >= widest + kLabelGapX;
-        if (!fits) continue;
+        // Vertical labels too wide for the band still beat no labels: they are clipped at its edge.
+        if (!fits && !(vertical_ && spacing >= kDigitHeight + kLabelGapY)) continue;
 
         ticks = majors;
         if (HasOption(kAxisMinorTicks)) {

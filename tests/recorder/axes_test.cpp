@@ -1,0 +1,631 @@
+// The recorder's axis objects through the host services, on a real window port.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cmath>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "recorder/Axis.h"
+#include "recorder/ChannelInfo.h"
+#include "recorder/HostParts.h"
+#include "toolbox/Toolbox.h"
+
+namespace {
+
+using recorder::Axis;
+using recorder::AxisFromObject;
+using recorder::AxisTick;
+
+constexpr double kFull = 0.9765625;
+constexpr Rect kPlot{23, 51, 268, 385};
+constexpr Rect kXBand{269, 51, 299, 385};
+constexpr Rect kYBand{23, 2, 268, 50};
+constexpr UInt32 kWhite = 0xFFFFFF;
+
+std::vector<std::string> gTitles;
+int16_t ChannelCount() { return int16_t(gTitles.size()); }
+std::string ChannelTitle(int16_t channel)
+{
+    return channel >= 1 && channel <= int(gTitles.size()) ? gTitles[channel - 1] : std::string();
+}
+
+struct Pstr {
+    explicit Pstr(std::string_view text) { CopyCStringToPascal(text, bytes); }
+    operator ConstStr255Param() const { return bytes; }
+    Str255 bytes;
+};
+
+class ScriptInput : public InputSource {
+public:
+    SInt16 popupItem = 0;
+    bool dragging = false;
+    Point dragTo{0, 0};
+    int popups = 0;
+    int drags = 0;
+
+    SInt32 GrowWindow(WindowRef, Point, const Rect&) override { return 0; }
+    bool TrackControl(ControlRef, Point) override { return false; }
+    SInt16 ModalDialogHit(DialogRef) override { return 2; }
+    SInt16 PopUpMenuSelect(MenuRef, Point) override
+    {
+        ++popups;
+        return popupItem;
+    }
+    Point TrackDrag(WindowRef, Point start) override
+    {
+        ++drags;
+        return dragging ? dragTo : start;
+    }
+};
+
+bool InRect(int h, int v, const Rect& r) { return h >= r.left && h < r.right && v >= r.top && v < r.bottom; }
+
+int Darkness(UInt32 p) { return 255 - (int((p >> 16) & 0xFF) + int((p >> 8) & 0xFF) + int(p & 0xFF)) / 3; }
+
+// scale > 1 repeats every pixel, for a closer look.
+bool WritePng(CGrafPtr port, const std::string& path, int scale = 1)
+{
+    SInt32 width = 0, height = 0;
+    const UInt32* pixels = GetPortPixels(port, &width, &height);
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, width * scale, height * scale, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(size_t(width) * scale * 3);
+    for (int v = 0; v < height * scale; ++v) {
+        for (int h = 0; h < width * scale; ++h) {
+            UInt32 p = pixels[(v / scale) * width + h / scale];
+            row[h * 3] = png_byte(p >> 16);
+            row[h * 3 + 1] = png_byte(p >> 8);
+            row[h * 3 + 2] = png_byte(p);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
+
+ChannelInfoRecord Described(const std::string& units, double low, double high, int16_t decimals = 2)
+{
+    ChannelDisplay d;
+    d.describesChannel = true;
+    d.channel = 1;
+    d.units = units;
+    d.displayLow = low;
+    d.displayHigh = high;
+    d.decimals = decimals;
+    ChannelInfoRecord record{};
+    EncodeChannelDisplay(d, record);
+    return record;
+}
+
+class AxesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        gTitles = {"Pressure", "Flow", "Volume"};
+        InstallAxisServices(host_, AxisHostHooks{ChannelCount, ChannelTitle});
+        liveAxes_ = CountLiveAxes();
+        liveMenus_ = GetToolboxObjectCounts().menus;
+        Rect bounds{100, 100, 400, 500};
+        window_ = NewCWindow(nullptr, &bounds, Pstr("Axes"), true, 0, nullptr, true, 0);
+        ASSERT_NE(window_, nullptr);
+        SetPort(GetWindowPort(window_));
+        Rect port;
+        GetWindowPortBounds(window_, &port);
+        ClipRect(&port);
+        RGBColor white{0xFFFF, 0xFFFF, 0xFFFF}, black{0, 0, 0};
+        RGBBackColor(&white);
+        RGBForeColor(&black);
+        EraseRect(&port);
+        SetInputSource(&input_);
+    }
+
+    void TearDown() override
+    {
+        for (AxisObject axis : axes_) host_.HostDisposeAxis(axis);
+        SetInputSource(nullptr);
+        DisposeWindow(window_);
+        SetPort(nullptr);
+        EXPECT_EQ(CountLiveAxes(), liveAxes_);
+        EXPECT_EQ(GetToolboxObjectCounts().menus, liveMenus_);
+    }
+
+    // As the plot window makes them: placeholder bounds, then the layout's band.
+    AxisObject NewAxis(bool vertical)
+    {
+        Rect placeholder{0, 0, 100, 100};
+        AxisObject axis = host_.HostNewAxis(&placeholder, kFull, -kFull, vertical, vertical);
+        axes_.push_back(axis);
+        host_.HostAxisSetInsets(axis, 9, 21, 9, 21);
+        host_.HostAxisSetOption(axis, 32, 1);
+        host_.HostAxisSetOption(axis, 4, 1);
+        host_.HostAxisSetOption(axis, 8, 0);
+        Rect band = vertical ? kYBand : kXBand;
+        host_.HostAxisSetBounds(axis, &band, vertical, 14);
+        return axis;
+    }
+
+    // The popup menu: range items, a divider, then one item per channel.
+    MenuRef AttachMenu(AxisObject axis)
+    {
+        MenuRef menu = NewMenu(1000, Pstr("Axis"));
+        AppendMenu(menu, Pstr("Zoom In;Zoom Out;Channel Range"));
+        AppendMenu(menu, Pstr("(-"));
+        host_.HostAxisSetMenu(axis, menu, 1);
+        firstChannelItem_ = int16_t(CountMenuItems(menu) + 1);
+        host_.HostAddChannelItems(menu, firstChannelItem_, 0, 0);
+        return menu;
+    }
+
+    static EventRecord MouseDown(int h, int v)
+    {
+        EventRecord event{};
+        event.what = mouseDown;
+        event.where = Point{int16_t(v), int16_t(h)};
+        return event;
+    }
+
+    std::pair<double, double> Range(AxisObject axis)
+    {
+        double high = NAN, low = NAN;
+        host_.HostAxisGetRange(axis, &high, &low);
+        return {high, low};
+    }
+
+    UInt32 Pixel(int h, int v) { return GetPortPixel(GetWindowPort(window_), int16_t(h), int16_t(v)); }
+
+    // Darkest pixel in the rectangle.
+    int DarkestIn(const Rect& r)
+    {
+        int darkest = 0;
+        for (int v = r.top; v < r.bottom; ++v)
+            for (int h = r.left; h < r.right; ++h) darkest = std::max(darkest, Darkness(Pixel(h, v)));
+        return darkest;
+    }
+
+    HostServiceTable host_{};
+    ScriptInput input_;
+    WindowRef window_ = nullptr;
+    std::vector<AxisObject> axes_;
+    int16_t firstChannelItem_ = 0;
+    int liveAxes_ = 0;
+    int liveMenus_ = 0;
+};
+
+TEST_F(AxesTest, MapsValuesExactlyAsThePlotDoes)
+{
+    Axis* x = AxisFromObject(NewAxis(false));
+    Axis* y = AxisFromObject(NewAxis(true));
+    ASSERT_TRUE(x && y);
+    EXPECT_DOUBLE_EQ(x->PixelsPerUnit(), 171.008);
+    EXPECT_EQ(x->PixelOffset(), 218);
+    EXPECT_EQ(x->PixelOf(-kFull), 51);
+    EXPECT_EQ(x->PixelOf(kFull), 385);
+    EXPECT_DOUBLE_EQ(y->PixelsPerUnit(), -125.44);
+    EXPECT_EQ(y->PixelOffset(), 146);
+    EXPECT_EQ(y->PixelOf(kFull), 23);
+    EXPECT_EQ(y->PixelOf(-kFull), 269);  // -122.5 rounds away from zero, as in the plot
+    EXPECT_FALSE(x->Vertical());
+    EXPECT_TRUE(y->Vertical());
+    EXPECT_EQ(x->BoundsCode(), 14);
+    EXPECT_EQ(x->Options(), 32 | 4);
+}
+
+TEST_F(AxesTest, TicksStepByOneTwoFiveWithLabelsThatDoNotOverlap)
+{
+    Axis* x = AxisFromObject(NewAxis(false));
+    Axis* y = AxisFromObject(NewAxis(true));
+    const std::vector<std::pair<double, double>> ranges = {
+        {kFull, -kFull}, {1000, 0}, {0.0021, 0.0012}, {-3, -250}, {5e7, -5e7}, {1, 0.999}};
+    for (auto [high, low] : ranges) {
+        for (Axis* axis : {x, y}) {
+            SCOPED_TRACE(testing::Message() << (axis->Vertical() ? "Y " : "X ") << low << ".." << high);
+            axis->SetRange(high, low);
+            std::vector<AxisTick> majors;
+            for (const AxisTick& t : axis->Ticks())
+                if (t.major) majors.push_back(t);
+            ASSERT_GE(majors.size(), 2u);
+            ASSERT_LE(majors.size(), 15u);
+            double step = majors[1].value - majors[0].value;
+            double exponent = std::floor(std::log10(step) + 1e-9);
+            double mantissa = step / std::pow(10.0, exponent);
+            EXPECT_TRUE(std::fabs(mantissa - 1) < 1e-6 || std::fabs(mantissa - 2) < 1e-6 ||
+                        std::fabs(mantissa - 5) < 1e-6)
+                << "step " << step;
+            std::set<std::string> labels;
+            for (size_t i = 0; i < majors.size(); ++i) {
+                const AxisTick& t = majors[i];
+                EXPECT_EQ(t.pixel, axis->PixelOf(t.value));
+                EXPECT_NEAR(t.value, majors[0].value + step * double(i), step * 1e-6);
+                labels.insert(t.label);
+                if (t.value == 0) EXPECT_NE(t.label[0], '-') << "no negative zero";
+                if (i == 0) continue;
+                int spacing = std::abs(t.pixel - majors[i - 1].pixel);
+                if (axis->Vertical()) {
+                    EXPECT_GE(spacing, 11);
+                } else {
+                    int widths = (TextWidth(t.label.data(), 0, int16_t(t.label.size())) +
+                                  TextWidth(majors[i - 1].label.data(), 0, int16_t(majors[i - 1].label.size()))) / 2;
+                    EXPECT_GT(spacing, widths + 4) << t.label << " after " << majors[i - 1].label;
+                }
+            }
+            EXPECT_EQ(labels.size(), majors.size()) << "labels must tell the ticks apart";
+        }
+    }
+}
+
+TEST_F(AxesTest, DrawsScaleTicksLabelsAndTitleOnlyInsideItsBand)
+{
+    AxisObject xAxis = NewAxis(false);
+    AxisObject yAxis = NewAxis(true);
+    AttachMenu(xAxis);
+    ChannelInfoRecord info = Described("mmHg", -1, 1);
+    host_.HostAxisSetChannelInfo(xAxis, &info);
+    host_.HostAxisSetTitle(xAxis, Pstr("Pressure"), 1);
+    host_.HostAxisSetTitle(yAxis, Pstr("Flow"), 1);
+
+    Rect port;
+    GetWindowPortBounds(window_, &port);
+    RGBColor red{0xFFFF, 0, 0};
+    RGBForeColor(&red);
+    MoveTo(7, 9);
+    host_.HostDrawAxis(xAxis, 1);
+    host_.HostDrawAxis(yAxis, 1);
+
+    // The port is left as it was found.
+    Rect clip;
+    GetClip(&clip);
+    EXPECT_TRUE(EqualRect(&clip, &port));
+    RGBColor fore;
+    GetForeColor(&fore);
+    EXPECT_EQ(fore.red, 0xFFFF);
+    EXPECT_EQ(fore.green, 0);
+    Point pen;
+    GetPen(&pen);
+    EXPECT_EQ(pen.h, 7);
+    EXPECT_EQ(pen.v, 9);
+
+    for (int v = 0; v < 300; ++v)
+        for (int h = 0; h < 400; ++h)
+            if (!InRect(h, v, kXBand) && !InRect(h, v, kYBand)) ASSERT_EQ(Pixel(h, v), kWhite) << h << "," << v;
+
+    // Scale lines along the plot edges.
+    for (int h = kXBand.left; h < kXBand.right; ++h) ASSERT_GT(Darkness(Pixel(h, kXBand.top)), 200) << h;
+    for (int v = kYBand.top; v < kYBand.bottom; ++v) ASSERT_GT(Darkness(Pixel(kYBand.right - 1, v)), 200) << v;
+
+    // Every major tick has its mark and, next to it, label ink.
+    Axis* x = AxisFromObject(xAxis);
+    Axis* y = AxisFromObject(yAxis);
+    int xLabels = 0;
+    for (const AxisTick& t : x->Ticks()) {
+        EXPECT_GT(Darkness(Pixel(t.pixel, kXBand.top + (t.major ? 4 : 2))), 200) << t.value;
+        if (!t.major) continue;
+        ++xLabels;
+        Rect under{int16_t(kXBand.top + 5), int16_t(t.pixel - 8), int16_t(kXBand.top + 15), int16_t(t.pixel + 9)};
+        EXPECT_GT(DarkestIn(under), 128) << "no label under " << t.label;
+    }
+    EXPECT_GE(xLabels, 3);
+    int yLabels = 0;
+    for (const AxisTick& t : y->Ticks()) {
+        EXPECT_GT(Darkness(Pixel(kYBand.right - 1 - (t.major ? 4 : 2), t.pixel)), 200) << t.value;
+        if (!t.major) continue;
+        ++yLabels;
+        Rect beside{int16_t(t.pixel - 4), int16_t(kYBand.left + 14), int16_t(t.pixel + 4), int16_t(kYBand.right - 6)};
+        EXPECT_GT(DarkestIn(beside), 128) << "no label beside " << t.label;
+    }
+    EXPECT_GE(yLabels, 3);
+
+    // Titles: the X title row and the Y title strip carry ink.
+    EXPECT_GT(DarkestIn(x->TitleArea()), 200);
+    EXPECT_GT(DarkestIn(y->TitleArea()), 200);
+}
+
+TEST_F(AxesTest, TitleShowsUnitsOrVariesOrNothing)
+{
+    AxisObject axis = NewAxis(false);
+    Axis* x = AxisFromObject(axis);
+    host_.HostAxisSetTitle(axis, Pstr("Pressure"), 1);
+    EXPECT_EQ(x->TitleText(), "Pressure");  // no channel described yet
+
+    ChannelInfoRecord info = Described("mmHg", 0, 200);
+    host_.HostAxisSetChannelInfo(axis, &info);
+    EXPECT_EQ(x->TitleText(), "Pressure (mmHg)");
+
+    host_.HostAxisSetOption(axis, 2, 1);
+    EXPECT_EQ(x->TitleText(), "Pressure (varies)");
+    host_.HostAxisSetChannelInfo(axis, &info);  // a single record describes the data again
+    EXPECT_FALSE(x->HasOption(recorder::kAxisInfoVaries));
+    EXPECT_EQ(x->TitleText(), "Pressure (mmHg)");
+
+    host_.HostAxisSetTitle(axis, Pstr("Pressure"), 0);
+    EXPECT_EQ(x->TitleText(), "Pressure");
+
+    ChannelInfoRecord none = info;
+    none.bytes[ChannelInfoRecord::kFlagByte] = 0;
+    host_.HostAxisSetTitle(axis, Pstr("Pressure"), 1);
+    host_.HostAxisSetChannelInfo(axis, &none);
+    EXPECT_EQ(x->TitleText(), "Pressure");
+}
+
+TEST_F(AxesTest, VaryingInfoDrawsTheScaleLabelsInGrey)
+{
+    AxisObject axis = NewAxis(false);
+    ChannelInfoRecord info = Described("mmHg", -1, 1);
+    host_.HostAxisSetChannelInfo(axis, &info);
+    host_.HostAxisSetTitle(axis, Pstr("Pressure"), 1);
+    Rect labels{int16_t(kXBand.top + 5), kXBand.left, int16_t(kXBand.top + 15), kXBand.right};
+
+    host_.HostDrawAxis(axis, 1);
+    EXPECT_GT(DarkestIn(labels), 200);
+    host_.HostAxisSetOption(axis, 2, 1);
+    host_.HostDrawAxis(axis, 1);
+    int darkest = DarkestIn(labels);
+    EXPECT_GT(darkest, 60);
+    EXPECT_LT(darkest, 140);
+}
+
+TEST_F(AxesTest, ClickOutsideTheBandIsNotTheAxis)
+{
+    AxisObject axis = NewAxis(false);
+    AttachMenu(axis);
+    EventRecord inPlot = MouseDown(200, 100);
+    EventRecord justAbove = MouseDown(200, kXBand.top - 1);
+    EventRecord rightEdge = MouseDown(kXBand.right, kXBand.top + 20);
+    EXPECT_EQ(host_.HostAxisClick(axis, &inPlot), 0);
+    EXPECT_EQ(host_.HostAxisClick(axis, &justAbove), 0);
+    EXPECT_EQ(host_.HostAxisClick(axis, &rightEdge), 0);
+    EXPECT_EQ(input_.popups + input_.drags, 0);
+}
+
+TEST_F(AxesTest, TitlePopupChoosesAChannelAsChannelPlusOne)
+{
+    gTitles.clear();
+    for (int c = 1; c <= 32; ++c) gTitles.push_back("Ch " + std::to_string(c));
+    AxisObject xAxis = NewAxis(false);
+    AxisObject yAxis = NewAxis(true);
+    AttachMenu(xAxis);
+    AttachMenu(yAxis);
+    EventRecord xTitle = MouseDown(218, kXBand.top + 20);
+    EventRecord yTitle = MouseDown(kYBand.left + 4, 146);
+
+    input_.popupItem = firstChannelItem_;
+    EXPECT_EQ(host_.HostAxisClick(xAxis, &xTitle), 2);
+    input_.popupItem = int16_t(firstChannelItem_ + 31);
+    EXPECT_EQ(host_.HostAxisClick(xAxis, &xTitle), 33);
+    input_.popupItem = int16_t(firstChannelItem_ + 1);
+    EXPECT_EQ(host_.HostAxisClick(yAxis, &yTitle), 3);
+    input_.popupItem = 0;  // dismissed
+    EXPECT_EQ(host_.HostAxisClick(yAxis, &yTitle), 1);
+    EXPECT_EQ(input_.popups, 4);
+    EXPECT_EQ(input_.drags, 0);
+    EXPECT_EQ(Range(xAxis), std::make_pair(kFull, -kFull));
+}
+
+TEST_F(AxesTest, RangeItemsOfThePopupChangeTheRange)
+{
+    AxisObject axis = NewAxis(true);
+    AttachMenu(axis);
+    EventRecord title = MouseDown(kYBand.left + 4, 100);
+
+    input_.popupItem = 1;  // Zoom In
+    EXPECT_LT(host_.HostAxisClick(axis, &title), 0);
+    EXPECT_EQ(Range(axis), std::make_pair(kFull / 2, -kFull / 2));
+    Rect invalid;
+    ASSERT_TRUE(GetWindowUpdateRect(window_, &invalid));
+    Rect covered;
+    SectRect(&invalid, &kYBand, &covered);
+    EXPECT_TRUE(EqualRect(&covered, &kYBand)) << "the band must be redrawn with its new scale";
+
+    input_.popupItem = 2;  // Zoom Out
+    EXPECT_LT(host_.HostAxisClick(axis, &title), 0);
+    EXPECT_EQ(Range(axis), std::make_pair(kFull, -kFull));
+
+    input_.popupItem = 3;  // Channel Range: nothing known about the channel yet
+    EXPECT_EQ(host_.HostAxisClick(axis, &title), 1);
+    ChannelInfoRecord info = Described("L/s", -50, 150);
+    host_.HostAxisSetChannelInfo(axis, &info);
+    EXPECT_LT(host_.HostAxisClick(axis, &title), 0);
+    EXPECT_EQ(Range(axis), std::make_pair(150.0, -50.0));
+
+    input_.popupItem = 4;  // the divider
+    EXPECT_EQ(host_.HostAxisClick(axis, &title), 1);
+
+    host_.HostAxisSetOption(axis, 8, 1);  // fixed range
+    input_.popupItem = 1;
+    EXPECT_EQ(host_.HostAxisClick(axis, &title), 1);
+    EXPECT_EQ(Range(axis), std::make_pair(150.0, -50.0));
+}
+
+TEST_F(AxesTest, DraggingTheScalePansByTheDraggedDistance)
+{
+    AxisObject xAxis = NewAxis(false);
+    AxisObject yAxis = NewAxis(true);
+    AttachMenu(xAxis);
+
+    EventRecord onXScale = MouseDown(200, kXBand.top + 8);
+    input_.dragging = true;
+    input_.dragTo = Point{int16_t(kXBand.top + 12), 234};  // 34 to the right, 4 down
+    EXPECT_LT(host_.HostAxisClick(xAxis, &onXScale), 0);
+    auto [xHigh, xLow] = Range(xAxis);
+    EXPECT_NEAR(xHigh, kFull - 34 / 171.008, 1e-12);
+    EXPECT_NEAR(xLow, -kFull - 34 / 171.008, 1e-12);
+    // The value that was under the press is now under the release.
+    Axis* x = AxisFromObject(xAxis);
+    double before = -kFull + (200 - 51) / 171.008;
+    EXPECT_EQ(x->PixelOf(before), 234);
+
+    EventRecord onYScale = MouseDown(40, 100);
+    input_.dragTo = Point{125, 30};  // 25 down
+    EXPECT_LT(host_.HostAxisClick(yAxis, &onYScale), 0);
+    auto [yHigh, yLow] = Range(yAxis);
+    EXPECT_NEAR(yHigh, kFull + 25 / 125.44, 1e-12);
+    EXPECT_NEAR(yLow, -kFull + 25 / 125.44, 1e-12);
+
+    // Moving only across the axis changes nothing.
+    input_.dragTo = Point{100, 10};
+    EXPECT_EQ(host_.HostAxisClick(yAxis, &onYScale), 1);
+    EXPECT_NEAR(Range(yAxis).first, yHigh, 0);
+
+    input_.dragging = false;  // a plain click
+    EXPECT_EQ(host_.HostAxisClick(xAxis, &onXScale), 1);
+    EXPECT_EQ(Range(xAxis), std::make_pair(xHigh, xLow));
+
+    host_.HostAxisSetOption(xAxis, 8, 1);
+    input_.dragging = true;
+    input_.dragTo = Point{int16_t(kXBand.top + 8), 150};
+    EXPECT_EQ(host_.HostAxisClick(xAxis, &onXScale), 1);
+    EXPECT_EQ(Range(xAxis), std::make_pair(xHigh, xLow));
+    EXPECT_EQ(input_.popups, 0);
+}
+
+TEST_F(AxesTest, CursorCodesTellScaleFromTitle)
+{
+    AxisObject xAxis = NewAxis(false);
+    AxisObject yAxis = NewAxis(true);
+    AttachMenu(xAxis);
+    EXPECT_EQ(host_.HostAxisCursor(Point{100, 200}, xAxis), 0);
+    EXPECT_EQ(host_.HostAxisCursor(Point{int16_t(kXBand.top + 3), 200}, xAxis), recorder::kAxisCursorScale);
+    EXPECT_EQ(host_.HostAxisCursor(Point{int16_t(kXBand.top + 22), 200}, xAxis), recorder::kAxisCursorTitle);
+    // Without a menu the title opens nothing: it is part of the scale.
+    EXPECT_EQ(host_.HostAxisCursor(Point{146, int16_t(kYBand.left + 3)}, yAxis), recorder::kAxisCursorScale);
+    EXPECT_EQ(host_.HostAxisCursor(Point{146, kYBand.right}, yAxis), 0);
+}
+
+TEST_F(AxesTest, AddChannelItemsKeepsExactlyOneItemPerChannel)
+{
+    AxisObject axis = NewAxis(false);
+    gTitles = {"Pressure", "Flow; (L/s)", "(Volume"};
+    MenuRef menu = AttachMenu(axis);
+    ASSERT_EQ(firstChannelItem_, 5);
+    EXPECT_EQ(recorder::FirstChannelItemOf(menu), 5);
+    auto items = [&] {
+        std::vector<std::string> texts;
+        for (SInt16 i = 1; i <= CountMenuItems(menu); ++i) {
+            Str255 text;
+            GetMenuItemText(menu, i, text);
+            texts.push_back(PascalToString(text));
+        }
+        return texts;
+    };
+    EXPECT_EQ(items(), (std::vector<std::string>{"Zoom In", "Zoom Out", "Channel Range", "-", "Pressure",
+                                                 "Flow; (L/s)", "(Volume"}));
+    EXPECT_TRUE(IsMenuItemEnabled(menu, 7));
+
+    // A refill after the channels changed: fewer channels, a new title, an empty one.
+    gTitles = {"Pressure", ""};
+    CheckMenuItem(menu, 7, true);
+    host_.HostAddChannelItems(menu, 5, 0, 0);
+    EXPECT_EQ(items(), (std::vector<std::string>{"Zoom In", "Zoom Out", "Channel Range", "-", "Pressure",
+                                                 "Channel 2"}));
+    gTitles = {"A", "B", "C", "D"};
+    host_.HostAddChannelItems(menu, 5, 0, 0);
+    host_.HostAddChannelItems(menu, 5, 0, 0);
+    EXPECT_EQ(CountMenuItems(menu), 4 + 4);
+    SInt16 mark = -1;
+    GetItemMark(menu, 7, &mark);
+    EXPECT_EQ(mark, noMark) << "refilled items start unchecked";
+
+    // A first item past the end: channel 1 still lands on it.
+    MenuRef other = NewMenu(1001, Pstr("Other"));
+    AppendMenu(other, Pstr("Zoom In"));
+    host_.HostAddChannelItems(other, 4, 0, 0);
+    ASSERT_EQ(CountMenuItems(other), 3 + 4);
+    Str255 text;
+    GetMenuItemText(other, 4, text);
+    EXPECT_EQ(PascalToString(text), "A");
+    EXPECT_EQ(recorder::FirstChannelItemOf(other), 4);
+    DisposeMenu(other);
+}
+
+TEST_F(AxesTest, DisposeReleasesTheAxisAndItsMenuAndStaleObjectsAreIgnored)
+{
+    int menusBefore = GetToolboxObjectCounts().menus;
+    AxisObject axis = NewAxis(false);
+    AttachMenu(axis);
+    EXPECT_EQ(GetToolboxObjectCounts().menus, menusBefore + 1);
+    EXPECT_EQ(CountLiveAxes(), liveAxes_ + 1);
+    host_.HostDisposeAxis(axis);
+    axes_.clear();
+    EXPECT_EQ(CountLiveAxes(), liveAxes_);
+    EXPECT_EQ(GetToolboxObjectCounts().menus, menusBefore);
+
+    // A disposed or foreign axis is not touched.
+    EventRecord click = MouseDown(200, kXBand.top + 3);
+    EXPECT_EQ(host_.HostAxisClick(axis, &click), 0);
+    EXPECT_EQ(host_.HostAxisCursor(click.where, axis), 0);
+    Rect none = host_.HostAxisGetBounds(axis);
+    EXPECT_TRUE(EmptyRect(&none));
+    double high = 7, low = 7;
+    host_.HostAxisGetRange(axis, &high, &low);
+    EXPECT_EQ(high, 7);
+    host_.HostDrawAxis(nullptr, 1);
+    host_.HostDisposeAxis(axis);
+    EXPECT_EQ(CountLiveAxes(), liveAxes_);
+    EXPECT_LT(reinterpret_cast<uintptr_t>(AxisFromObject(NewAxis(true))), uintptr_t(1) << 32);
+}
+
+// A window as the plot draws it: a trace, both axes and the frame. Left as
+// axes.png in the test output folder for a person to look at.
+TEST_F(AxesTest, RendersACleanPlotWindow)
+{
+    AxisObject xAxis = NewAxis(false);
+    AxisObject yAxis = NewAxis(true);
+    AttachMenu(xAxis);
+    AttachMenu(yAxis);
+    ChannelInfoRecord pressure = Described("mmHg", -1, 1);
+    ChannelInfoRecord flow = Described("L/s", -1, 1, 1);
+    host_.HostAxisSetChannelInfo(xAxis, &pressure);
+    host_.HostAxisSetChannelInfo(yAxis, &flow);
+    host_.HostAxisSetTitle(xAxis, Pstr("Pressure"), 1);
+    host_.HostAxisSetTitle(yAxis, Pstr("Flow"), 1);
+
+    Axis* x = AxisFromObject(xAxis);
+    Axis* y = AxisFromObject(yAxis);
+    RGBColor blue{0x1000, 0x3000, 0xC000};
+    RGBForeColor(&blue);
+    ClipRect(&kPlot);
+    for (int i = 0; i <= 400; ++i) {
+        double t = i / 400.0 * 6.283185307;
+        int16_t h = x->PixelOf(0.8 * std::sin(3 * t));
+        int16_t v = y->PixelOf(0.7 * std::sin(2 * t + 0.5));
+        if (i == 0)
+            MoveTo(h, v);
+        else
+            LineTo(h, v);
+    }
+    Rect port;
+    GetWindowPortBounds(window_, &port);
+    ClipRect(&port);
+    RGBColor black{0, 0, 0};
+    RGBForeColor(&black);
+    host_.HostDrawAxis(xAxis, 1);
+    host_.HostDrawAxis(yAxis, 1);
+    MoveTo(kPlot.left - 1, kPlot.top);
+    LineTo(kPlot.left - 1, kPlot.bottom);
+    LineTo(kPlot.right, kPlot.bottom);
+
+    std::string path = std::string(XY_TEST_OUTPUT_DIR) + "/axes.png";
+    ASSERT_TRUE(WritePng(GetWindowPort(window_), path)) << path;
+    ASSERT_TRUE(WritePng(GetWindowPort(window_), std::string(XY_TEST_OUTPUT_DIR) + "/axes_3x.png", 3));
+
+    host_.HostAxisSetOption(yAxis, 2, 1);
+    host_.HostDrawAxis(yAxis, 1);
+    path = std::string(XY_TEST_OUTPUT_DIR) + "/axes_varies.png";
+    ASSERT_TRUE(WritePng(GetWindowPort(window_), path, 2)) << path;
+}
+
+}  // namespace
