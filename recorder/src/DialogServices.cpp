@@ -110,9 +110,19 @@ void HostEndResources(int16_t)
     gBrackets.pop_back();
 }
 
+// Numbers remembered for a dialog end with its modal phase, and with its
+// address: a new dialog may reuse the address of a disposed one.
+void ForgetNumbers(DialogRef dialog)
+{
+    for (auto it = gLastNumbers.begin(); it != gLastNumbers.end();)
+        it = it->first.first == dialog ? gLastNumbers.erase(it) : std::next(it);
+}
+
 DialogRef HostGetDialog(int16_t resourceID)
 {
-    return GetNewDialog(resourceID, nullptr, nullptr);
+    DialogRef dialog = GetNewDialog(resourceID, nullptr, nullptr);
+    if (dialog) ForgetNumbers(dialog);
+    return dialog;
 }
 
 void HostOpenModal(DialogRef dialog)
@@ -130,8 +140,7 @@ void HostCloseModal(DialogRef dialog)
 {
     if (!dialog) return;
     gModalDialogs.erase(std::remove(gModalDialogs.begin(), gModalDialogs.end(), dialog), gModalDialogs.end());
-    for (auto it = gLastNumbers.begin(); it != gLastNumbers.end();)
-        it = it->first.first == dialog ? gLastNumbers.erase(it) : std::next(it);
+    ForgetNumbers(dialog);
     HideWindow(GetDialogWindow(dialog));
 }
 
@@ -144,9 +153,7 @@ void HostModalDialog(ModalFilterUPP, int16_t* itemHit)
 {
     SInt16 item = kStdCancelItemIndex;
     if (!gModalDialogs.empty()) {
-        DialogRef dialog = gModalDialogs.back();
-        DrawDialog(dialog);  // the caller changed items since the last wait
-        ModalDialog(dialog, &item);
+        ModalDialog(gModalDialogs.back(), &item);  // redraws the dialog before it waits
     }
     if (itemHit) *itemHit = item;
 }
