@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "host/HostServices.h"
+#include "toolbox/Memory.h"
 #include "toolbox/Resources.h"
 
 // The latest service table the host passed to Main1; kept between calls for

@@ -61,6 +61,7 @@ TestHost::TestHost()
     HOST_SERVICES(INSTALL_SLOT)
 #undef INSTALL_SLOT
     InstallDefaults();
+    previous = gCurrent;
     gCurrent = this;
 }
 
@@ -68,7 +69,7 @@ TestHost::~TestHost()
 {
     for (auto& [axis, state] : axes) LowZoneFree(axis);
     for (auto& [handle, where] : handlesOut) DisposeHandle(handle);
-    if (gCurrent == this) gCurrent = nullptr;
+    if (gCurrent == this) gCurrent = previous;
 }
 
 TestHost& TestHost::Current()

@@ -112,6 +112,7 @@ private:
     std::set<std::string> throwing;
     std::vector<AxisObject> axisOrder;
     std::map<Handle, std::pair<int16_t, int16_t>> handlesOut;
+    TestHost* previous = nullptr;  // the host that was current before this one
 };
 
 // Which slot a table member occupies.
