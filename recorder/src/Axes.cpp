@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -135,13 +136,22 @@ std::string FormatTick(double value, const NiceStep& step, int decimals, double 
 {
     if (value == 0) value = 0.0;  // never "-0"
     char text[64];
-    if (largest >= 1e7 || decimals > kMaxDecimals) {
-        int significant = int(std::floor(std::log10(largest))) - step.exponent + 1;
-        std::snprintf(text, sizeof text, "%.*g", std::clamp(significant, 1, 12), value);
-    } else {
+    if (largest < 1e7 && decimals <= kMaxDecimals) {
         std::snprintf(text, sizeof text, "%.*f", decimals, value);
+        return text;
     }
-    return text;
+    // Exponent form, compact: "4e7", "-2.5e-8".
+    int significant = int(std::floor(std::log10(largest))) - step.exponent + 1;
+    std::snprintf(text, sizeof text, "%.*e", std::clamp(significant, 1, 12) - 1, value);
+    std::string s = text;
+    size_t e = s.find('e');
+    std::string mantissa = s.substr(0, e);
+    if (mantissa.find('.') != std::string::npos) {
+        while (mantissa.back() == '0') mantissa.pop_back();
+        if (mantissa.back() == '.') mantissa.pop_back();
+    }
+    int exponent = std::atoi(s.c_str() + e + 1);
+    return exponent == 0 ? mantissa : mantissa + "e" + std::to_string(exponent);
 }
 
 }  // namespace
@@ -267,75 +277,82 @@ std::vector<AxisTick> Axis::Ticks() const
     TextFont(applFont);
     TextSize(kFontSize);
     TextFace(normal);
-    std::vector<AxisTick> ticks;
     double lo = std::min(high_, low_);
     double hi = std::max(high_, low_);
     int start = vertical_ ? bounds_.top : bounds_.left;
     int end = vertical_ ? bounds_.bottom : bounds_.right;
     int extent = end - start;
-    if (!std::isfinite(lo) || !std::isfinite(hi) || !(hi > lo) || extent < 2) return ticks;
+    if (!std::isfinite(lo) || !std::isfinite(hi) || !(hi > lo) || extent < 2) return {};
     double pixelsPerValue = extent / (hi - lo);
-    if (!std::isfinite(pixelsPerValue) || pixelsPerValue <= 0) return ticks;
+    if (!std::isfinite(pixelsPerValue) || pixelsPerValue <= 0) return {};
 
     double largest = std::max(std::fabs(lo), std::fabs(hi));
     int labelRoom = (bounds_.right - 1 - kMajorTick - 2) - (bounds_.left + kTitleStripWidth + 1);
     bool wantChannelDecimals = display_.describesChannel && !HasOption(kAxisInfoVaries);
     int channelDecimals = std::clamp<int>(display_.decimals, 0, kMaxDecimals);
+    NiceStep smallest = NiceStepAtLeast((hi - lo) / (extent / double(kMinMinorSpacing)));
 
-    NiceStep step = NiceStepAtLeast((hi - lo) / (extent / double(kMinMinorSpacing)));
-    for (int attempt = 0; attempt < 80; ++attempt, step = step.Next()) {
+    // The labelled ticks of one step, or nothing when that step does not serve.
+    // strict: at least two labels, each fitting its room; otherwise ticks far
+    // enough apart are enough (labels then may be crowded or overhang).
+    auto majorsFor = [&](const NiceStep& step, bool strict) -> std::vector<AxisTick> {
         double spacing = step.Value() * pixelsPerValue;
-        if (spacing < (vertical_ ? kMinMajorSpacingY : kMinMajorSpacingX)) continue;
+        if (spacing < (vertical_ ? kMinMajorSpacingY : kMinMajorSpacingX)) return {};
         double first = std::ceil(lo / step.Value() - 1e-9);
         double last = std::floor(hi / step.Value() + 1e-9);
-        if (last - first > 200) continue;
-
-        auto labelsWith = [&](int decimals) {
-            std::vector<AxisTick> majors;
+        if (last - first > 200) return {};
+        // The channel's decimals when their labels fit; the step's (fewer) otherwise.
+        std::vector<int> choices{step.Decimals()};
+        if (wantChannelDecimals && channelDecimals > step.Decimals()) choices.insert(choices.begin(), channelDecimals);
+        std::vector<AxisTick> majors;
+        for (int decimals : choices) {
+            majors.clear();
+            int widest = 0;
             for (double k = first; k <= last; ++k) {
                 double value = step.Times(k);
                 int16_t pixel = PixelOf(value);
                 if (pixel < start || pixel >= end) continue;
                 majors.push_back({value, pixel, true, FormatTick(value, step, decimals, largest)});
+                widest = std::max(widest, Width(majors.back().label));
             }
-            return majors;
-        };
-        // The channel's decimals when their labels fit; the step's (fewer) otherwise.
-        std::vector<AxisTick> majors;
-        bool fits = false;
-        std::vector<int> choices{step.Decimals()};
-        if (wantChannelDecimals && channelDecimals > step.Decimals()) choices.insert(choices.begin(), channelDecimals);
-        for (int decimals : choices) {
-            majors = labelsWith(decimals);
-            int widest = 0;
-            for (const AxisTick& t : majors) widest = std::max(widest, Width(t.label));
-            fits = vertical_ ? spacing >= kDigitHeight + kLabelGapY && widest <= labelRoom
-                             : spacing >= widest + kLabelGapX;
-            if (fits) break;
+            bool fits = majors.size() >= 2 && (vertical_ ? spacing >= kDigitHeight + kLabelGapY && widest <= labelRoom
+                                                         : spacing >= widest + kLabelGapX);
+            if (fits) return majors;
         }
-        // Vertical labels too wide for the band still beat no labels: they are clipped at its edge.
-        if (!fits && !(vertical_ && spacing >= kDigitHeight + kLabelGapY)) continue;
+        return strict ? std::vector<AxisTick>{} : majors;
+    };
 
-        ticks = majors;
-        if (HasOption(kAxisMinorTicks)) {
-            int subdivisions = step.mantissa == 2 ? 4 : 5;
-            if (spacing / subdivisions < kMinMinorSpacing) subdivisions = step.mantissa == 5 ? 1 : 2;
-            if (subdivisions > 1 && spacing / subdivisions >= kMinMinorSpacing) {
-                double minor = step.Value() / subdivisions;
-                double i0 = std::ceil(lo / minor - 1e-9);
-                double i1 = std::floor(hi / minor + 1e-9);
-                for (double i = i0; i <= i1; ++i) {
-                    if (std::fmod(std::fabs(i), subdivisions) == 0) continue;
-                    double value = step.Times(i / subdivisions);
-                    int16_t pixel = PixelOf(value);
-                    if (pixel < start || pixel >= end) continue;
-                    ticks.push_back({value, pixel, false, std::string()});
-                }
+    NiceStep step = smallest;
+    std::vector<AxisTick> ticks;
+    for (bool strict : {true, false}) {
+        step = smallest;
+        for (int attempt = 0; attempt < 80 && ticks.empty(); ++attempt) {
+            ticks = majorsFor(step, strict);
+            if (ticks.empty()) step = step.Next();
+            if (!strict && step.Value() * pixelsPerValue > 2 * extent) break;
+        }
+        if (!ticks.empty()) break;
+    }
+    if (ticks.empty()) return ticks;
+
+    if (HasOption(kAxisMinorTicks)) {
+        double spacing = step.Value() * pixelsPerValue;
+        int subdivisions = step.mantissa == 2 ? 4 : 5;
+        if (spacing / subdivisions < kMinMinorSpacing) subdivisions = step.mantissa == 5 ? 1 : 2;
+        if (subdivisions > 1 && spacing / subdivisions >= kMinMinorSpacing) {
+            double minor = step.Value() / subdivisions;
+            double i0 = std::ceil(lo / minor - 1e-9);
+            double i1 = std::floor(hi / minor + 1e-9);
+            for (double i = i0; i <= i1; ++i) {
+                if (std::fmod(std::fabs(i), subdivisions) == 0) continue;
+                double value = step.Times(i / subdivisions);
+                int16_t pixel = PixelOf(value);
+                if (pixel < start || pixel >= end) continue;
+                ticks.push_back({value, pixel, false, std::string()});
             }
         }
-        std::sort(ticks.begin(), ticks.end(), [](const AxisTick& a, const AxisTick& b) { return a.value < b.value; });
-        return ticks;
     }
+    std::sort(ticks.begin(), ticks.end(), [](const AxisTick& a, const AxisTick& b) { return a.value < b.value; });
     return ticks;
 }
 
@@ -383,15 +400,27 @@ void Axis::DrawHorizontal(const std::vector<AxisTick>& ticks) const
 
     SetInk(varies ? kVariesColor : kLabelColor);
     int baseline = top + kMajorTick + 2 + kDigitHeight;
-    int previousRight = INT32_MIN;
+    // Centred under the tick, moved inward at the band's ends; where two
+    // would touch, the moved one goes (it sits off its tick), else the later.
+    struct Placed {
+        const AxisTick* tick;
+        int left, width;
+        bool moved;
+    };
+    std::vector<Placed> placed;
     for (const AxisTick& t : ticks) {
         if (!t.major) continue;
         int width = Width(t.label);
-        int left = std::clamp(t.pixel - width / 2, int(bounds_.left), std::max<int>(bounds_.left, bounds_.right - width));
-        if (left < previousRight + kLabelGapX / 2) continue;  // an end label pushed inward onto its neighbour
-        DrawAt(t.label, left, baseline);
-        previousRight = left + width;
+        int centred = t.pixel - width / 2;
+        int left = std::clamp(centred, int(bounds_.left), std::max<int>(bounds_.left, bounds_.right - width));
+        Placed p{&t, left, width, left != centred};
+        if (!placed.empty() && placed.back().left + placed.back().width + kLabelGapX / 2 > left) {
+            if (placed.back().moved) placed.pop_back();
+            else continue;
+        }
+        placed.push_back(p);
     }
+    for (const Placed& p : placed) DrawAt(p.tick->label, p.left, baseline);
 
     std::string text = TitleText();
     bool popup = HasOption(kAxisTitlePopup) && menu_;
@@ -421,26 +450,33 @@ void Axis::DrawVertical(const std::vector<AxisTick>& ticks) const
     Line(scaleH, bounds_.top, scaleH, bounds_.bottom - 1);
     for (const AxisTick& t : ticks) Line(scaleH - (t.major ? kMajorTick : kMinorTick), t.pixel, scaleH, t.pixel);
 
+    std::string text = TitleText();
+    Rect strip = TitleArea();
+    if (!text.empty() || (HasOption(kAxisTitlePopup) && menu_))
+        DrawRotatedTitle(strip, text, HasOption(kAxisTitlePopup) && menu_, varies ? kVariesColor : kInkColor);
+
+    // Labels come after the title: one too wide for its room is still whole,
+    // on a cleared patch over the title strip, rather than cut.
     SetInk(varies ? kVariesColor : kLabelColor);
     int labelRight = scaleH - kMajorTick - 2;
     int previousBaseline = INT32_MIN / 2;
-    // From the top down, so that the overlap test compares neighbours on screen.
     std::vector<const AxisTick*> majors;
     for (const AxisTick& t : ticks)
         if (t.major) majors.push_back(&t);
     std::sort(majors.begin(), majors.end(), [](const AxisTick* a, const AxisTick* b) { return a->pixel < b->pixel; });
     for (const AxisTick* t : majors) {
-        int baseline = std::clamp(t->pixel + kDigitHeight / 2, bounds_.top + kDigitHeight, std::max(bounds_.top + kDigitHeight, bounds_.bottom - 2));
+        int baseline = std::clamp(t->pixel + kDigitHeight / 2, bounds_.top + kDigitHeight,
+                                  std::max(bounds_.top + kDigitHeight, bounds_.bottom - 2));
         if (baseline - kDigitHeight < previousBaseline + kLabelGapY - 1) continue;
         int width = Width(t->label);
-        DrawAt(t->label, std::max<int>(bounds_.left, labelRight - width), baseline);
+        int left = std::max<int>(bounds_.left, labelRight - width);
+        if (left < strip.right) {
+            Rect patch{int16_t(baseline - kDigitHeight - 1), int16_t(left - 1), int16_t(baseline + 2), int16_t(left + width + 1)};
+            EraseRect(&patch);
+        }
+        DrawAt(t->label, left, baseline);
         previousBaseline = baseline;
     }
-
-    std::string text = TitleText();
-    bool popup = HasOption(kAxisTitlePopup) && menu_;
-    if (text.empty() && !popup) return;
-    DrawRotatedTitle(TitleArea(), text, popup, varies ? kVariesColor : kInkColor);
 }
 
 // Text is drawn upright in an offscreen port and copied turned a quarter to
