@@ -1,0 +1,263 @@
+// The recording store: blocks, locating samples, locking block data, per-block
+// channel settings and the ranges A and B with their checks.
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <vector>
+
+#include "recorder/Recording.h"
+#include "toolbox/Memory.h"
+
+namespace {
+
+ChannelSpec Spec(const std::string& title, double low = -1.0, double high = 1.0)
+{
+    ChannelSpec spec;
+    spec.title = title;
+    spec.units = "V";
+    spec.displayLow = low;
+    spec.displayHigh = high;
+    return spec;
+}
+
+// Appends n samples to every channel given, counting up from the recording's current count.
+void AppendRamp(Recording& recording, size_t n, int channelsWithData)
+{
+    std::vector<std::vector<float>> data(static_cast<size_t>(channelsWithData));
+    std::vector<const float*> pointers;
+    for (int m = 0; m < channelsWithData; ++m) {
+        data[size_t(m)].resize(n);
+        for (size_t i = 0; i < n; ++i) data[size_t(m)][i] = float(recording.SampleCount() + int32_t(i)) + 0.25f * float(m);
+        pointers.push_back(data[size_t(m)].data());
+    }
+    recording.Append(pointers, n);
+}
+
+}  // namespace
+
+TEST(RecordingStore, SplitsBlocksAt32767AndLocatesEverySample)
+{
+    Recording recording;
+    recording.AddChannel(Spec("A"));
+    recording.BeginBlock();
+    for (int batch = 0; batch < 70; ++batch) AppendRamp(recording, 1000, 1);
+    ASSERT_EQ(recording.SampleCount(), 70000);
+    ASSERT_EQ(recording.BlockCount(), 3);
+    EXPECT_EQ(recording.BlockLength(0), 32767);
+    EXPECT_EQ(recording.BlockLength(1), 32767);
+    EXPECT_EQ(recording.BlockLength(2), 70000 - 2 * 32767);
+    EXPECT_EQ(recording.BlockLength(3), 0);
+    EXPECT_EQ(recording.BlockLength(-1), 0);
+
+    auto located = [&](int32_t position) {
+        SampleLocation l = recording.Locate(position);
+        return std::make_pair(int(l.block), int(l.index));
+    };
+    EXPECT_EQ(located(0), std::make_pair(0, 0));
+    EXPECT_EQ(located(32766), std::make_pair(0, 32766));
+    EXPECT_EQ(located(32767), std::make_pair(1, 0));
+    EXPECT_EQ(located(65534), std::make_pair(2, 0));
+    EXPECT_EQ(located(69999), std::make_pair(2, 70000 - 65534 - 1));
+    // One past the end (the live trace's end) and beyond give the last sample.
+    EXPECT_EQ(located(70000), located(69999));
+    EXPECT_EQ(located(INT32_MAX), located(69999));
+    EXPECT_EQ(located(-3), std::make_pair(0, 0));
+
+    // The data crossed the block boundaries intact.
+    for (int32_t p : {0, 32766, 32767, 50000, 69999}) EXPECT_EQ(recording.Sample(1, p), float(p));
+}
+
+TEST(RecordingStore, EmptyRecordingLocatesAtOrigin)
+{
+    Recording recording;
+    EXPECT_EQ(recording.Locate(0).block, 0);
+    EXPECT_EQ(recording.Locate(5).index, 0);
+    recording.AddChannel(Spec("A"));
+    recording.BeginBlock();
+    recording.BeginBlock();  // an empty block is reused, not stacked
+    EXPECT_EQ(recording.BlockCount(), 1);
+    EXPECT_EQ(recording.Locate(0).block, 0);
+}
+
+TEST(RecordingStore, EachRunStartsABlockAndEmptyBlocksAreNeverLocated)
+{
+    Recording recording;
+    recording.AddChannel(Spec("A"));
+    recording.BeginBlock();
+    AppendRamp(recording, 10, 1);
+    recording.BeginBlock();
+    AppendRamp(recording, 5, 1);
+    recording.BeginBlock();  // a run that never sampled
+    ASSERT_EQ(recording.BlockCount(), 3);
+    EXPECT_EQ(recording.BlockStart(1), 10);
+    EXPECT_EQ(recording.Locate(10).block, 1);
+    EXPECT_EQ(recording.Locate(14).block, 1);
+    EXPECT_EQ(recording.Locate(15).block, 1);  // past the end: the last sample, not the empty block
+    EXPECT_EQ(recording.Locate(15).index, 4);
+}
+
+TEST(RecordingStore, LockedDataIsTheBlocksFloatsAndLocksBalance)
+{
+    Recording recording;
+    recording.AddChannel(Spec("A"));
+    recording.AddChannel(Spec("B"));
+    recording.BeginBlock();
+    AppendRamp(recording, 100, 2);
+
+    Handle h = recording.LockBlockData(2, 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_TRUE(HIsLocked(h));
+    EXPECT_EQ(GetHandleSize(h), 100 * 4);
+    EXPECT_LT(reinterpret_cast<uintptr_t>(*h), uintptr_t(1) << 32);
+    const float* floats = reinterpret_cast<const float*>(*h);
+    EXPECT_EQ(floats[0], 0.25f);
+    EXPECT_EQ(floats[99], 99.25f);
+    // A second lock of the same data (X and Y on one channel would not, but others may).
+    EXPECT_EQ(recording.LockBlockData(2, 0), h);
+    EXPECT_EQ(recording.LockedBlockCount(), 2);
+    recording.UnlockBlockData(2, 0);
+    EXPECT_TRUE(HIsLocked(h));
+    recording.UnlockBlockData(2, 0);
+    EXPECT_FALSE(HIsLocked(h));
+    EXPECT_EQ(recording.LockedBlockCount(), 0);
+
+    // Locks that give null still count; an unlock without a lock is caught.
+    EXPECT_EQ(recording.LockBlockData(7, 0), nullptr);
+    EXPECT_EQ(recording.LockBlockData(1, 12), nullptr);
+    EXPECT_EQ(recording.LockedBlockCount(), 2);
+    recording.UnlockBlockData(7, 0);
+    recording.UnlockBlockData(1, 12);
+    EXPECT_EQ(recording.UnbalancedUnlocks(), 0);
+    recording.UnlockBlockData(1, 0);
+    EXPECT_EQ(recording.UnbalancedUnlocks(), 1);
+    EXPECT_EQ(recording.LockedBlockCount(), 0);
+}
+
+TEST(RecordingStore, AppendingWhileABlockIsLockedStartsANewBlock)
+{
+    Recording recording;
+    recording.AddChannel(Spec("A"));
+    recording.BeginBlock();
+    AppendRamp(recording, 10, 1);
+    Handle h = recording.LockBlockData(1, 0);
+    char* before = *h;
+    AppendRamp(recording, 5000, 1);
+    EXPECT_EQ(*h, before);  // the locked block did not move
+    EXPECT_EQ(recording.BlockCount(), 2);
+    recording.UnlockBlockData(1, 0);
+    EXPECT_EQ(recording.Sample(1, 5009), 5009.0f);
+}
+
+TEST(RecordingStore, ChannelAddedLaterHasNoDataInEarlierBlocks)
+{
+    Recording recording;
+    recording.AddChannel(Spec("A"));
+    recording.BeginBlock();
+    AppendRamp(recording, 20, 1);
+    recording.AddChannel(Spec("B"));
+    AppendRamp(recording, 20, 2);
+    ASSERT_EQ(recording.BlockCount(), 2);  // a block never mixes channels with and without data
+    EXPECT_EQ(recording.LockBlockData(2, 0), nullptr);
+    recording.UnlockBlockData(2, 0);
+    Handle h = recording.LockBlockData(2, 1);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(GetHandleSize(h), 20 * 4);
+    recording.UnlockBlockData(2, 1);
+    EXPECT_FALSE(DecodeChannelDisplay(recording.BlockChannelInfo(2, 0)).describesChannel);
+    EXPECT_TRUE(DecodeChannelDisplay(recording.BlockChannelInfo(2, 1)).describesChannel);
+
+    // A run whose source lacks channel 2 leaves it without data too.
+    AppendRamp(recording, 20, 1);
+    EXPECT_EQ(recording.BlockCount(), 3);
+    EXPECT_EQ(recording.LockBlockData(2, 2), nullptr);
+    recording.UnlockBlockData(2, 2);
+    EXPECT_EQ(recording.LockedBlockCount(), 0);
+}
+
+TEST(RecordingStore, BlocksKeepTheSettingsTheyWereRecordedWith)
+{
+    Recording recording;
+    recording.AddChannel(Spec("A", -1.0, 1.0));
+    recording.BeginBlock();
+    AppendRamp(recording, 10, 1);
+    recording.SetChannel(1, Spec("A", -5.0, 5.0));
+    AppendRamp(recording, 10, 1);
+    ASSERT_EQ(recording.BlockCount(), 2);
+
+    ChannelInfoRecord first = recording.BlockChannelInfo(1, 0);
+    ChannelInfoRecord second = recording.BlockChannelInfo(1, 1);
+    ChannelInfoRecord live = recording.LiveChannelInfo(1);
+    EXPECT_FALSE(SameChannelDisplay(first, second));
+    EXPECT_TRUE(SameChannelDisplay(second, live));
+    ChannelDisplay old = DecodeChannelDisplay(first);
+    EXPECT_TRUE(old.describesChannel);
+    EXPECT_EQ(old.channel, 1);
+    EXPECT_EQ(old.displayHigh, 1.0);
+    EXPECT_EQ(old.units, "V");
+    EXPECT_EQ(DecodeChannelDisplay(second).displayHigh, 5.0);
+
+    // A change before any sample of the block is taken into the block itself.
+    recording.BeginBlock();
+    recording.SetChannel(1, Spec("A", -2.0, 2.0));
+    EXPECT_EQ(recording.BlockCount(), 3);
+    EXPECT_EQ(DecodeChannelDisplay(recording.BlockChannelInfo(1, 2)).displayHigh, 2.0);
+    EXPECT_THROW(recording.SetChannel(4, Spec("D")), std::out_of_range);
+}
+
+TEST(RecordingStore, RangesAndTheirChecks)
+{
+    Recording recording;
+    EXPECT_FALSE(recording.RangeCheckA(recording.RangeA()));  // nothing recorded: no usable range
+    recording.AddChannel(Spec("A"));
+    recording.BeginBlock();
+    AppendRamp(recording, 100, 1);
+
+    // No selection: A spans the recording but is no selection, B is the whole recording.
+    SampleRange a = recording.RangeA();
+    EXPECT_TRUE(recording.RangeCheckA(a));
+    EXPECT_TRUE(recording.RangeCheckB(a));
+    EXPECT_FALSE(recording.RangeCheckC(a));
+    SampleRange b = recording.RangeB();
+    EXPECT_EQ(b.startSample, 0);
+    EXPECT_EQ(b.endSample, 99);
+
+    recording.Select(10, 20);
+    a = recording.RangeA();
+    EXPECT_EQ(a.startSample, 10);
+    EXPECT_EQ(a.endSample, 20);
+    EXPECT_TRUE(recording.RangeCheckA(a));
+    EXPECT_TRUE(recording.RangeCheckC(a));
+    EXPECT_FALSE(recording.RangeCheckC(b));
+    recording.Select(30, 30);  // a one-sample selection is a selection
+    EXPECT_FALSE(recording.RangeCheckC(a));  // no longer the selection
+    EXPECT_TRUE(recording.RangeCheckC(recording.RangeA()));
+
+    SampleRange outside = a;
+    outside.endSample = 100;
+    EXPECT_FALSE(recording.RangeCheckA(outside));
+    outside.startSample = 21;
+    outside.endSample = 20;
+    EXPECT_FALSE(recording.RangeCheckA(outside));
+    EXPECT_THROW(recording.Select(50, 100), std::out_of_range);
+    EXPECT_THROW(recording.Select(5, 4), std::out_of_range);
+    EXPECT_THROW(recording.Select(-1, 4), std::out_of_range);
+
+    recording.Clear();
+    EXPECT_FALSE(recording.RangeCheckB(a));  // made before the recording was cleared
+    EXPECT_EQ(recording.SampleCount(), 0);
+    EXPECT_FALSE(recording.Selection().has_value());
+}
+
+TEST(RecordingStore, ReleasesItsMemory)
+{
+    LowZoneStats before = GetLowZoneStats();
+    {
+        Recording recording;
+        for (int m = 0; m < 4; ++m) recording.AddChannel(Spec("C"));
+        recording.BeginBlock();
+        for (int i = 0; i < 50; ++i) AppendRamp(recording, 2000, 4);
+        EXPECT_GT(GetLowZoneStats().liveBlocks, before.liveBlocks);
+    }
+    EXPECT_EQ(GetLowZoneStats().liveBlocks, before.liveBlocks);
+    EXPECT_EQ(GetLowZoneStats().liveBytes, before.liveBytes);
+}
