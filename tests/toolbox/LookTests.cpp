@@ -1,8 +1,13 @@
 // Pictures of a plot-like window and a dialog, written as PNG files beside
-// the test program for a person to look at, with checks on what they show.
+// the test program (in the tests' output folder) for a person to look at, with checks on what they show.
 #include "ToolboxTestSupport.h"
 
 namespace {
+
+#ifndef XY_TEST_OUTPUT_DIR
+#define XY_TEST_OUTPUT_DIR "."
+#endif
+std::string Picture(const char* name) { return std::string(XY_TEST_OUTPUT_DIR) + "/" + name; }
 
 TEST(Look, PlotWindowWithIconButtonsTextAndGrowIcon)
 {
@@ -44,7 +49,7 @@ TEST(Look, PlotWindowWithIconButtonsTextAndGrowIcon)
     ClipRect(&grow);
     DrawGrowIcon(w);
     ClipRect(&all);
-    EXPECT_TRUE(WritePortPng(port, "toolbox_look_window.png"));
+    EXPECT_TRUE(WritePortPng(port, Picture("toolbox_look_window.png")));
 
     // The text line lies where it was drawn, and the grow icon in its corner.
     int textPixels = 0, growPixels = 0;
@@ -56,7 +61,7 @@ TEST(Look, PlotWindowWithIconButtonsTextAndGrowIcon)
     EXPECT_GT(growPixels, 5);
 
     HiliteControl(settings, 255);
-    EXPECT_TRUE(WritePortPng(port, "toolbox_look_window_dimmed.png"));
+    EXPECT_TRUE(WritePortPng(port, Picture("toolbox_look_window_dimmed.png")));
     DisposeWindow(w);
     SetPort(nullptr);
 }
@@ -79,7 +84,7 @@ TEST(Look, SettingsDialog)
     SetDialogItemValue(dialog, 5, 1);
     DrawDialog(dialog);
     CGrafPtr port = GetWindowPort(GetDialogWindow(dialog));
-    EXPECT_TRUE(WritePortPng(port, "toolbox_look_dialog.png"));
+    EXPECT_TRUE(WritePortPng(port, Picture("toolbox_look_dialog.png")));
     DisposeDialog(dialog);
 }
 

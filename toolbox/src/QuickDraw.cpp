@@ -68,22 +68,26 @@ void DrawLine(CGrafPtr port, int h0, int v0, int h1, int v1)
     const int majorLo = horizontalMajor ? c.left : c.top, majorHi = (horizontalMajor ? c.right : c.bottom) - 1;
     const int minorLo = horizontalMajor ? c.top : c.left, minorHi = (horizontalMajor ? c.bottom : c.right) - 1;
 
-    int64_t first, last;
-    StepRangeForCoordinate(major0, majorSign, majorLo, majorHi, dMajor, first, last);
-    if (first > last) return;
-    int64_t qFirst, qLast;
-    StepRangeForCoordinate(minor0, minorSign, minorLo, minorHi, dMinor, qFirst, qLast);
-    if (qFirst > qLast) return;
-    if (dMinor > 0) {
-        first = std::max(first, FirstStepReaching(dMajor, dMinor, qFirst));
-        if (qLast < dMinor) last = std::min(last, FirstStepReaching(dMajor, dMinor, qLast + 1) - 1);
-        if (first > last) return;
-    }
-
-    const int64_t numerator = 2 * first * dMinor + dMajor;
+    int64_t first = 0, last = dMajor;
     const int twoMajor = 2 * dMajor, twoMinor = 2 * dMinor;
-    const int q = int(numerator / twoMajor);
-    int remainder = int(numerator % twoMajor);
+    int q = 0, remainder = dMajor;
+    const bool inside = h0 >= c.left && h0 < c.right && v0 >= c.top && v0 < c.bottom && h1 >= c.left &&
+                        h1 < c.right && v1 >= c.top && v1 < c.bottom;
+    if (!inside) {  // the common short segment inside the clip skips the divisions
+        StepRangeForCoordinate(major0, majorSign, majorLo, majorHi, dMajor, first, last);
+        if (first > last) return;
+        int64_t qFirst, qLast;
+        StepRangeForCoordinate(minor0, minorSign, minorLo, minorHi, dMinor, qFirst, qLast);
+        if (qFirst > qLast) return;
+        if (dMinor > 0) {
+            first = std::max(first, FirstStepReaching(dMajor, dMinor, qFirst));
+            if (qLast < dMinor) last = std::min(last, FirstStepReaching(dMajor, dMinor, qLast + 1) - 1);
+            if (first > last) return;
+        }
+        const int64_t numerator = 2 * first * dMinor + dMajor;
+        q = int(numerator / twoMajor);
+        remainder = int(numerator % twoMajor);
+    }
     const int majorAt = major0 + majorSign * int(first), minorAt = minor0 + minorSign * q;
     const int h = horizontalMajor ? majorAt : minorAt, v = horizontalMajor ? minorAt : majorAt;
     const ptrdiff_t hStep = sh, vStep = sv * rowStride;
