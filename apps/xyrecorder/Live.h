@@ -1,0 +1,32 @@
+// What demo, play and view share: putting a recording in front of the X-Y
+// window and writing the picture.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "Session.h"
+#include "recorder/SignalSource.h"
+
+struct PlotOptions {
+    std::string xChannel;  // title or number; empty: the command's default
+    std::string yChannel;
+    int width = 480;
+    int height = 400;
+    std::string out = "xy.png";
+    std::string bundle;
+};
+
+struct LiveOptions {
+    size_t batch = 100;
+    std::optional<double> eraseMinutes;  // automatic erase after this many minutes
+    std::string framesDir;               // a PNG every `every` batches, when set
+    long every = 10;
+};
+
+// Samples the source live through the window: start, batches, stop; then the PNG.
+void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource& source);
+
+// Loads signals as recorded data and redraws samples first..last (inclusive)
+// through the current-range notification; then the PNG.
+void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t first, int32_t last);

@@ -1,0 +1,741 @@
+#include "Script.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+#include "InstanceRecord.h"
+#include "Options.h"
+#include "Session.h"
+#include "recorder/Axis.h"
+#include "recorder/DemoSignals.h"
+#include "recorder/SignalSource.h"
+#include "toolbox/QuickDraw.h"
+#include "toolbox/Windows.h"
+
+namespace fs = std::filesystem;
+
+const char* const kScriptHelp = R"HELP(xyrecorder script FILE: run a session script
+
+One action a line; '#' starts a comment; words with spaces go in double quotes.
+Paths are relative to the script's folder. Windows are numbered from 1 in the
+order they were opened; actions apply to the current window (the last opened,
+or the one `window N` chose).
+
+Data and sampling
+  source demo [rate HZ] [duration S] [seed N]   the built-in recording
+  source file PATH [interval S]                 a recording file
+  load                       the source's samples as recorded data (no sampling)
+  start [BATCH]              start sampling from the source (default 100 samples a batch)
+  batch [N]                  send N batches (default 1)
+  sample S                   batches until S seconds are sampled (or the source ends)
+  stop                       stop sampling
+  select FIRST LAST          select samples FIRST..LAST (kind 0 to every window)
+  select none                clear the selection
+  channel N [title T] [units U] [low L] [high H] [decimals D]
+                             change a channel's settings (kind 402)
+Windows
+  open [W H]                 a new X-Y window (default 480 400)
+  menu PATH                  choose a menu command, e.g. menu "Windows:Real-Time X-Y"
+  window N                   make window N current
+  close                      close the current window
+  resize W H                 grow box drag to a content size
+  zoom [in|out]              the zoom box
+  click H V                  a click at a window-local point
+Axes and buttons (AXIS is x or y)
+  axis AXIS channel C        choose channel C (title or number) from the axis popup
+  axis AXIS drag PIXELS      drag the axis scale
+  axis AXIS zoom-in | zoom-out | channel-range   the popup's range items
+  erase                      click "Erase Now"
+  settings MINUTES [on|off]  click "Settings…", type MINUTES, set the switch, OK
+  settings on|off            click "Settings…", only set the switch, OK
+  settings cancel            click "Settings…", then Cancel
+Output and checks
+  png PATH                   write the window as a PNG
+  expect FIELD VALUE         a field of the window's record: xChannel yChannel
+                             isSampling samplesPerMinute eraseAtSample
+                             traceStartSample traceEndSample eraseMinutes autoErase
+                             yTopValue yBottomValue xLeftValue xRightValue
+                             xPixelOffset yPixelOffset xPixelsPerUnit yPixelsPerUnit
+                             firstChannelItem plotRect (4 numbers); or of the host:
+                             windows, samples, channels, width, height,
+                             xTitle, yTitle (as drawn), help (the help text)
+  expect pixel H V COLOUR    COLOUR: trace, white, black or #RRGGBB
+  expect trace inside|outside [none|some|N]
+                             trace-coloured pixels inside / outside the plot area
+  expect message TEXT        the extension showed TEXT (error or message)
+  expect no-errors           the extension reported no error
+
+Exit codes: 0 done, 1 an action failed, 2 a line does not parse, 3 an
+expectation did not hold.
+
+Example:
+  xyrecorder script session.xys
+)HELP";
+
+namespace {
+
+// An action's failure that is the script's fault at run time (exit code 1) or
+// an expectation (exit code 3); both get FILE:LINE: in front.
+struct ExpectationFailed : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct ScriptLine {
+    size_t number;
+    std::vector<std::string> words;
+};
+
+std::vector<std::string> SplitWords(const std::string& text)
+{
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && std::isspace((unsigned char)text[i]))
+            ++i;
+        if (i >= text.size() || text[i] == '#')
+            break;
+        std::string word;
+        if (text[i] == '"') {
+            ++i;
+            while (i < text.size() && text[i] != '"')
+                word += text[i++];
+            if (i >= text.size())
+                throw UsageError("a quoted word has no closing quote");
+            ++i;
+        } else {
+            while (i < text.size() && !std::isspace((unsigned char)text[i]))
+                word += text[i++];
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
+std::string Show(double value)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
+uint32_t ParseColour(const std::string& text)
+{
+    if (text == "trace")
+        return kTracePixel;
+    if (text == "white")
+        return 0xFFFFFF;
+    if (text == "black")
+        return 0x000000;
+    if (text.size() == 7 && text[0] == '#') {
+        char* end = nullptr;
+        unsigned long value = std::strtoul(text.c_str() + 1, &end, 16);
+        if (end == text.c_str() + 7)
+            return uint32_t(value);
+    }
+    throw UsageError("colour \"" + text + "\" is not trace, white, black or #RRGGBB");
+}
+
+std::string ShowColour(uint32_t pixel)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "#%06X", pixel & 0xFFFFFF);
+    return text;
+}
+
+class ScriptRunner {
+public:
+    ScriptRunner(const fs::path& path, std::string bundle) : path_(path), bundle_(std::move(bundle)) {}
+
+    // Checks every line's shape and values without acting; UsageError names the problem.
+    void Check(const ScriptLine& line) { Dispatch(line, false); }
+    void Run(const ScriptLine& line) { Dispatch(line, true); }
+
+private:
+    using Words = std::vector<std::string>;
+
+    void Need(const Words& w, size_t low, size_t high, const char* usage)
+    {
+        if (w.size() < low || w.size() > high)
+            throw UsageError(std::string("expected: ") + usage);
+    }
+    double Num(const std::string& text, const std::string& what, double low = -1e300, double high = 1e300)
+    {
+        return ParseNumber(text, what, low, high);
+    }
+    long Int(const std::string& text, const std::string& what, long low, long high)
+    {
+        return ParseInteger(text, what, low, high);
+    }
+    AxisSide Side(const std::string& text)
+    {
+        if (text == "x")
+            return AxisSide::x;
+        if (text == "y")
+            return AxisSide::y;
+        throw UsageError("axis \"" + text + "\" is not x or y");
+    }
+    fs::path Resolve(const std::string& file) const
+    {
+        fs::path p(file);
+        return p.is_absolute() ? p : path_.parent_path() / p;
+    }
+
+    Session& Host()
+    {
+        if (!session_)
+            session_ = std::make_unique<Session>(bundle_.empty() ? DefaultBundlePath() : bundle_, false);
+        return *session_;
+    }
+    WindowRef Current()
+    {
+        Recorder& host = Host().Host();
+        if (current_ && host.IsExtensionWindow(current_))
+            return current_;
+        throw InputError("no window is open");
+    }
+    SignalSetSource& Source()
+    {
+        if (!source_)
+            throw InputError("no source; use `source demo` or `source file PATH` first");
+        return *source_;
+    }
+
+    void Dispatch(const ScriptLine& line, bool act)
+    {
+        const Words& w = line.words;
+        const std::string& verb = w[0];
+        static const std::map<std::string, void (ScriptRunner::*)(const Words&, bool)> kActions = {
+            {"source", &ScriptRunner::DoSource},   {"load", &ScriptRunner::DoLoad},
+            {"start", &ScriptRunner::DoStart},     {"batch", &ScriptRunner::DoBatch},
+            {"sample", &ScriptRunner::DoSample},   {"stop", &ScriptRunner::DoStop},
+            {"select", &ScriptRunner::DoSelect},   {"channel", &ScriptRunner::DoChannel},
+            {"open", &ScriptRunner::DoOpen},       {"menu", &ScriptRunner::DoMenu},
+            {"window", &ScriptRunner::DoWindow},   {"close", &ScriptRunner::DoClose},
+            {"resize", &ScriptRunner::DoResize},   {"zoom", &ScriptRunner::DoZoom},
+            {"click", &ScriptRunner::DoClick},     {"axis", &ScriptRunner::DoAxis},
+            {"erase", &ScriptRunner::DoErase},     {"settings", &ScriptRunner::DoSettings},
+            {"png", &ScriptRunner::DoPng},         {"expect", &ScriptRunner::DoExpect},
+        };
+        auto it = kActions.find(verb);
+        if (it == kActions.end())
+            throw UsageError("unknown action \"" + verb + "\" (see xyrecorder script --help)");
+        (this->*(it->second))(w, act);
+    }
+
+    void DoSource(const Words& w, bool act)
+    {
+        if (w.size() >= 2 && w[1] == "demo") {
+            DemoOptions demo;
+            if (w.size() % 2 != 0)
+                throw UsageError("expected: source demo [rate HZ] [duration S] [seed N]");
+            for (size_t i = 2; i + 1 < w.size(); i += 2) {
+                if (w[i] == "rate")
+                    demo.sampleRate = Num(w[i + 1], "rate", 1, 1e6);
+                else if (w[i] == "duration")
+                    demo.duration = Num(w[i + 1], "duration", 1e-3, 86400);
+                else if (w[i] == "seed")
+                    demo.seed = uint32_t(Int(w[i + 1], "seed", 0, 4294967295L));
+                else
+                    throw UsageError("source demo takes rate, duration and seed, not \"" + w[i] + "\"");
+            }
+            if (demo.sampleRate * demo.duration > 2e9)
+                throw UsageError("rate × duration gives more than 2^31 samples");
+            if (act)
+                source_ = std::make_unique<SignalSetSource>(MakeDemoSignals(demo));
+            return;
+        }
+        if (w.size() >= 3 && w[1] == "file") {
+            CsvOptions csv;
+            if (w.size() == 5 && w[3] == "interval")
+                csv.sampleInterval = Num(w[4], "interval", 1e-9, 3600);
+            else if (w.size() != 3)
+                throw UsageError("expected: source file PATH [interval S]");
+            if (act) {
+                SignalSet signals = ReadSignals(Resolve(w[2]), csv);
+                source_ = std::make_unique<SignalSetSource>(std::move(signals));
+            }
+            return;
+        }
+        throw UsageError("expected: source demo [...] or source file PATH [interval S]");
+    }
+
+    std::vector<ChannelSpec> SourceSpecs() { return Source().Channels(); }
+
+    void DoLoad(const Words& w, bool act)
+    {
+        Need(w, 1, 1, "load");
+        if (act)
+            Host().LoadRecorded(Source().Signals());
+    }
+
+    void DoStart(const Words& w, bool act)
+    {
+        Need(w, 1, 2, "start [BATCH]");
+        size_t batch = w.size() == 2 ? size_t(Int(w[1], "batch size", 1, 32767)) : 100;
+        if (act) {
+            Host().DefineChannels(SourceSpecs());
+            Source().Rewind();
+            Host().Host().StartSampling(Source(), batch);
+        }
+    }
+
+    void DoBatch(const Words& w, bool act)
+    {
+        Need(w, 1, 2, "batch [N]");
+        long count = w.size() == 2 ? Int(w[1], "batch count", 1, 100000000) : 1;
+        if (act)
+            for (long i = 0; i < count; ++i)
+                if (Host().Host().SampleBatch() == 0)
+                    throw InputError("the source has ended after " + std::to_string(i) + " of " +
+                                     std::to_string(count) + " batches");
+    }
+
+    void DoSample(const Words& w, bool act)
+    {
+        Need(w, 2, 2, "sample SECONDS");
+        double seconds = Num(w[1], "seconds", 0, 1e7);
+        if (act)
+            Host().Host().Sample(size_t(std::llround(seconds / Source().SampleInterval())));
+    }
+
+    void DoStop(const Words& w, bool act)
+    {
+        Need(w, 1, 1, "stop");
+        if (act)
+            Host().Host().StopSampling();
+    }
+
+    void DoSelect(const Words& w, bool act)
+    {
+        if (w.size() == 2 && w[1] == "none") {
+            if (act)
+                Host().Host().ClearSelection();
+            return;
+        }
+        Need(w, 3, 3, "select FIRST LAST | select none");
+        auto first = int32_t(Int(w[1], "first sample", 0, 2147483647));
+        auto last = int32_t(Int(w[2], "last sample", 0, 2147483647));
+        if (last < first)
+            throw UsageError("the last sample " + w[2] + " comes before the first " + w[1]);
+        if (act) {
+            int32_t count = Host().Host().GetRecording().SampleCount();
+            if (last >= count)
+                throw InputError("samples " + w[1] + ".." + w[2] + " lie outside the recording (" +
+                                 std::to_string(count) + " samples)");
+            Host().Host().SelectRange(first, last);
+        }
+    }
+
+    void DoChannel(const Words& w, bool act)
+    {
+        if (w.size() < 2 || w.size() % 2 != 0)
+            throw UsageError("expected: channel N [title T] [units U] [low L] [high H] [decimals D]");
+        auto channel = int16_t(Int(w[1], "channel", 1, 32));
+        std::vector<std::pair<std::string, std::string>> changes;
+        for (size_t i = 2; i + 1 < w.size(); i += 2) {
+            const std::string& key = w[i];
+            if (key == "low" || key == "high")
+                Num(w[i + 1], key);
+            else if (key == "decimals")
+                Int(w[i + 1], key, 0, 15);
+            else if (key == "units" && w[i + 1].size() > 15)
+                throw UsageError("units \"" + w[i + 1] + "\" are longer than 15 bytes");
+            else if (key != "title" && key != "units")
+                throw UsageError("a channel has title, units, low, high and decimals, not \"" + key + "\"");
+            changes.emplace_back(key, w[i + 1]);
+        }
+        if (!act)
+            return;
+        Recorder& host = Host().Host();
+        if (channel > host.GetRecording().ChannelCount())
+            throw InputError("channel " + w[1] + " does not exist; the recording has " +
+                             std::to_string(host.GetRecording().ChannelCount()));
+        ChannelSpec spec = host.GetRecording().Channel(channel);
+        for (const auto& [key, value] : changes) {
+            if (key == "title")
+                spec.title = value;
+            else if (key == "units")
+                spec.units = value;
+            else if (key == "low")
+                spec.displayLow = Num(value, key);
+            else if (key == "high")
+                spec.displayHigh = Num(value, key);
+            else
+                spec.decimals = int16_t(Int(value, key, 0, 15));
+        }
+        host.SetChannel(channel, spec);
+    }
+
+    void DoOpen(const Words& w, bool act)
+    {
+        if (w.size() != 1 && w.size() != 3)
+            throw UsageError("expected: open [WIDTH HEIGHT]");
+        int width = w.size() == 3 ? int(Int(w[1], "width", 200, 2000)) : 480;
+        int height = w.size() == 3 ? int(Int(w[2], "height", 200, 1000)) : 400;
+        if (act) {
+            if (source_)
+                Host().DefineChannels(SourceSpecs());
+            current_ = Host().Open(width, height);
+        }
+    }
+
+    void DoMenu(const Words& w, bool act)
+    {
+        Need(w, 2, 2, "menu PATH");
+        if (!act)
+            return;
+        Recorder& host = Host().Host();
+        size_t before = host.Windows().size();
+        try {
+            host.ChooseMenuCommand(w[1]);
+        } catch (const RecorderError& error) {
+            throw InputError(error.what());
+        }
+        if (host.Windows().size() > before)
+            current_ = host.Windows().back();
+    }
+
+    void DoWindow(const Words& w, bool act)
+    {
+        Need(w, 2, 2, "window N");
+        long n = Int(w[1], "window", 1, 1000);
+        if (act) {
+            std::vector<WindowRef> windows = Host().Host().Windows();
+            if (size_t(n) > windows.size())
+                throw InputError("there is no window " + w[1] + "; " + std::to_string(windows.size()) + " are open");
+            current_ = windows[size_t(n) - 1];
+            Host().Host().BringToFront(current_);
+        }
+    }
+
+    void DoClose(const Words& w, bool act)
+    {
+        Need(w, 1, 1, "close");
+        if (act) {
+            Host().Host().CloseWindow(Current());
+            std::vector<WindowRef> windows = Host().Host().Windows();
+            current_ = windows.empty() ? nullptr : windows.back();
+        }
+    }
+
+    void DoResize(const Words& w, bool act)
+    {
+        Need(w, 3, 3, "resize WIDTH HEIGHT");
+        auto width = int16_t(Int(w[1], "width", 1, 4000));
+        auto height = int16_t(Int(w[2], "height", 1, 4000));
+        if (act)
+            Host().Host().Resize(Current(), width, height);
+    }
+
+    void DoZoom(const Words& w, bool act)
+    {
+        Need(w, 1, 2, "zoom [in|out]");
+        if (w.size() == 2 && w[1] != "in" && w[1] != "out")
+            throw UsageError("zoom takes in or out, not \"" + w[1] + "\"");
+        if (!act)
+            return;
+        if (w.size() == 1)
+            Host().Host().Zoom(Current());
+        else
+            Host().Host().Zoom(Current(), w[1] == "in");
+    }
+
+    void DoClick(const Words& w, bool act)
+    {
+        Need(w, 3, 3, "click H V");
+        Point where{int16_t(Int(w[2], "v", -32768, 32767)), int16_t(Int(w[1], "h", -32768, 32767))};
+        if (act)
+            Host().Host().Click(Current(), where);
+    }
+
+    void DoAxis(const Words& w, bool act)
+    {
+        if (w.size() < 3)
+            throw UsageError("expected: axis x|y channel C | drag PIXELS | zoom-in | zoom-out | channel-range");
+        AxisSide side = Side(w[1]);
+        const std::string& what = w[2];
+        if (what == "channel") {
+            Need(w, 4, 4, "axis AXIS channel C");
+            if (act)
+                Host().ChooseChannel(Current(), side,
+                                     ResolveChannel(RecordingSpecs(), w[3], "axis " + w[1] + " channel"));
+        } else if (what == "drag") {
+            Need(w, 4, 4, "axis AXIS drag PIXELS");
+            int pixels = int(Int(w[3], "pixels", -2000, 2000));
+            if (act)
+                Host().DragAxis(Current(), side, pixels);
+        } else {
+            static const std::map<std::string, std::string> kItems = {
+                {"zoom-in", recorder::kZoomInItem},
+                {"zoom-out", recorder::kZoomOutItem},
+                {"channel-range", recorder::kChannelRangeItem}};
+            auto item = kItems.find(what);
+            if (item == kItems.end())
+                throw UsageError("axis takes channel, drag, zoom-in, zoom-out or channel-range, not \"" + what + "\"");
+            Need(w, 3, 3, "axis AXIS zoom-in|zoom-out|channel-range");
+            if (act)
+                Host().ChooseAxisItem(Current(), side, item->second);
+        }
+    }
+
+    std::vector<ChannelSpec> RecordingSpecs()
+    {
+        const Recording& recording = Host().Host().GetRecording();
+        std::vector<ChannelSpec> specs;
+        for (int16_t c = 1; c <= recording.ChannelCount(); ++c)
+            specs.push_back(recording.Channel(c));
+        return specs;
+    }
+
+    void DoErase(const Words& w, bool act)
+    {
+        Need(w, 1, 1, "erase");
+        if (act)
+            Host().ClickEraseButton(Current());
+    }
+
+    void DoSettings(const Words& w, bool act)
+    {
+        Need(w, 2, 3, "settings MINUTES [on|off] | settings on|off | settings cancel");
+        std::optional<double> minutes;
+        std::optional<bool> on;
+        bool cancel = false;
+        auto onOff = [&](const std::string& word) {
+            if (word != "on" && word != "off")
+                throw UsageError("expected on or off, not \"" + word + "\"");
+            on = word == "on";
+        };
+        if (w[1] == "cancel") {
+            Need(w, 2, 2, "settings cancel");
+            cancel = true;
+        } else if (w[1] == "on" || w[1] == "off") {
+            Need(w, 2, 2, "settings on|off");
+            onOff(w[1]);
+        } else {
+            minutes = Num(w[1], "minutes", 0.1, 100);
+            if (w.size() == 3)
+                onOff(w[2]);
+        }
+        if (act)
+            Host().AnswerEraseDialog(Current(), minutes, on, cancel);
+    }
+
+    void DoPng(const Words& w, bool act)
+    {
+        Need(w, 2, 2, "png PATH");
+        if (act)
+            Host().WritePng(Current(), Resolve(w[1]).string());
+    }
+
+    // ---- expect ----
+
+    void DoExpect(const Words& w, bool act)
+    {
+        if (w.size() < 2)
+            throw UsageError("expected: expect FIELD VALUE | expect pixel H V COLOUR | expect trace inside|outside ...");
+        const std::string& field = w[1];
+        if (field == "pixel") {
+            Need(w, 5, 5, "expect pixel H V COLOUR");
+            auto h = int16_t(Int(w[2], "h", 0, 32767));
+            auto v = int16_t(Int(w[3], "v", 0, 32767));
+            uint32_t want = ParseColour(w[4]);
+            if (act) {
+                uint32_t got = GetPortPixel(GetWindowPort(Current()), h, v) & 0xFFFFFF;
+                if (got != want)
+                    throw ExpectationFailed("pixel " + w[2] + " " + w[3] + " is " + ShowColour(got) + ", expected " +
+                                            w[4] + " (" + ShowColour(want) + ")");
+            }
+            return;
+        }
+        if (field == "trace") {
+            Need(w, 3, 4, "expect trace inside|outside [none|some|N]");
+            if (w[2] != "inside" && w[2] != "outside")
+                throw UsageError("expect trace takes inside or outside, not \"" + w[2] + "\"");
+            std::string amount = w.size() == 4 ? w[3] : (w[2] == "inside" ? "some" : "none");
+            long exact = -1;
+            if (amount != "none" && amount != "some")
+                exact = Int(amount, "pixel count", 0, 100000000);
+            if (act) {
+                long count = CountTracePixels(w[2] == "inside");
+                bool ok = amount == "none" ? count == 0 : amount == "some" ? count > 0 : count == exact;
+                if (!ok)
+                    throw ExpectationFailed(std::to_string(count) + " trace pixels " + w[2] +
+                                            " the plot area, expected " + amount);
+            }
+            return;
+        }
+        if (field == "message") {
+            Need(w, 3, 3, "expect message TEXT");
+            if (act) {
+                for (const HostMessage& message : Host().Host().Messages())
+                    if (message.text == w[2])
+                        return;
+                throw ExpectationFailed("the extension showed no message \"" + w[2] + "\"");
+            }
+            return;
+        }
+        if (field == "no-errors") {
+            Need(w, 2, 2, "expect no-errors");
+            if (act)
+                for (const HostMessage& message : Host().Host().Messages())
+                    if (message.kind == HostMessage::Kind::error)
+                        throw ExpectationFailed("the extension reported: " + message.text);
+            return;
+        }
+        if (field == "plotRect") {
+            Need(w, 6, 6, "expect plotRect TOP LEFT BOTTOM RIGHT");
+            int want[4];
+            for (int i = 0; i < 4; ++i)
+                want[i] = int(Int(w[2 + size_t(i)], "plotRect", -32768, 32767));
+            if (act) {
+                const Rect& r = Host().Record(Current()).plotRect;
+                int got[4] = {r.top, r.left, r.bottom, r.right};
+                if (!std::equal(got, got + 4, want))
+                    throw ExpectationFailed("plotRect is " + std::to_string(got[0]) + " " + std::to_string(got[1]) +
+                                            " " + std::to_string(got[2]) + " " + std::to_string(got[3]));
+            }
+            return;
+        }
+        Need(w, 3, 3, "expect FIELD VALUE");
+        if (field == "xTitle" || field == "yTitle" || field == "help") {
+            if (act) {
+                std::string got = field == "help" ? Host().Host().HelpText() : AxisTitle(field == "xTitle");
+                if (got != w[2])
+                    throw ExpectationFailed(field + " is \"" + got + "\", expected \"" + w[2] + "\"");
+            }
+            return;
+        }
+        auto reader = NumericField(field);
+        double want = Num(w[2], field);
+        if (act) {
+            double got = reader();
+            if (std::fabs(got - want) > 1e-9 * std::max(1.0, std::fabs(want)))
+                throw ExpectationFailed(field + " is " + Show(got) + ", expected " + w[2]);
+        }
+    }
+
+    std::string AxisTitle(bool x)
+    {
+        const InstanceRecord& record = Host().Record(Current());
+        recorder::Axis* axis = recorder::AxisFromObject(x ? record.xAxis : record.yAxis);
+        if (!axis)
+            throw InputError("the window has no live axis");
+        return axis->TitleText();
+    }
+
+    std::function<double()> NumericField(const std::string& field)
+    {
+        using R = InstanceRecord;
+        static const std::map<std::string, std::function<double(const R&)>> kRecordFields = {
+            {"xChannel", [](const R& r) { return r.xChannel; }},
+            {"yChannel", [](const R& r) { return r.yChannel; }},
+            {"isSampling", [](const R& r) { return r.isSampling; }},
+            {"samplesPerMinute", [](const R& r) { return r.samplesPerMinute; }},
+            {"eraseAtSample", [](const R& r) { return r.eraseAtSample; }},
+            {"traceStartSample", [](const R& r) { return r.traceStartSample; }},
+            {"traceEndSample", [](const R& r) { return r.traceEndSample; }},
+            {"eraseMinutes", [](const R& r) { return r.eraseMinutes; }},
+            {"autoErase", [](const R& r) { return r.autoErase; }},
+            {"yTopValue", [](const R& r) { return r.yTopValue; }},
+            {"yBottomValue", [](const R& r) { return r.yBottomValue; }},
+            {"xLeftValue", [](const R& r) { return r.xLeftValue; }},
+            {"xRightValue", [](const R& r) { return r.xRightValue; }},
+            {"xPixelOffset", [](const R& r) { return r.xPixelOffset; }},
+            {"yPixelOffset", [](const R& r) { return r.yPixelOffset; }},
+            {"xPixelsPerUnit", [](const R& r) { return r.xPixelsPerUnit; }},
+            {"yPixelsPerUnit", [](const R& r) { return r.yPixelsPerUnit; }},
+            {"firstChannelItem", [](const R& r) { return r.firstChannelItem; }},
+        };
+        if (auto it = kRecordFields.find(field); it != kRecordFields.end()) {
+            auto read = it->second;
+            return [this, read] { return read(Host().Record(Current())); };
+        }
+        if (field == "windows")
+            return [this] { return double(Host().Host().Windows().size()); };
+        if (field == "samples")
+            return [this] { return double(Host().Host().GetRecording().SampleCount()); };
+        if (field == "channels")
+            return [this] { return double(Host().Host().GetRecording().ChannelCount()); };
+        if (field == "width" || field == "height")
+            return [this, field] {
+                Rect r;
+                GetWindowPortBounds(Current(), &r);
+                return double(field == "width" ? r.right - r.left : r.bottom - r.top);
+            };
+        throw UsageError("unknown field \"" + field + "\" (see xyrecorder script --help)");
+    }
+
+    long CountTracePixels(bool inside)
+    {
+        WindowRef window = Current();
+        const Rect plot = Host().Record(window).plotRect;
+        SInt32 width = 0, height = 0;
+        const UInt32* pixels = GetPortPixels(GetWindowPort(window), &width, &height);
+        long count = 0;
+        for (SInt32 v = 0; v < height; ++v)
+            for (SInt32 h = 0; h < width; ++h) {
+                if ((pixels[v * width + h] & 0xFFFFFF) != kTracePixel)
+                    continue;
+                bool in = v >= plot.top && v < plot.bottom && h >= plot.left && h < plot.right;
+                count += in == inside;
+            }
+        return count;
+    }
+
+    fs::path path_;
+    std::string bundle_;
+    std::unique_ptr<Session> session_;
+    std::unique_ptr<SignalSetSource> source_;
+    WindowRef current_ = nullptr;
+};
+
+}  // namespace
+
+int RunScript(const std::string& path, const std::string& bundle)
+{
+    std::ifstream in(path);
+    if (!fs::exists(path)) {
+        std::fprintf(stderr, "xyrecorder: %s: no such file\n", path.c_str());
+        return 1;
+    }
+    if (!in || fs::is_directory(path)) {
+        std::fprintf(stderr, "xyrecorder: %s: cannot be read\n", path.c_str());
+        return 1;
+    }
+    ScriptRunner runner(path, bundle);
+    std::vector<ScriptLine> lines;
+    std::string text;
+    for (size_t number = 1; std::getline(in, text); ++number) {
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        try {
+            ScriptLine line{number, SplitWords(text)};
+            if (line.words.empty())
+                continue;
+            runner.Check(line);
+            lines.push_back(std::move(line));
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), number, error.what());
+            return 2;
+        }
+    }
+    for (const ScriptLine& line : lines) {
+        try {
+            runner.Run(line);
+        } catch (const ExpectationFailed& error) {
+            std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), line.number, error.what());
+            return 3;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), line.number, error.what());
+            return 1;
+        }
+    }
+    return 0;
+}
