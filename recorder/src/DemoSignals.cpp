@@ -138,7 +138,7 @@ SignalSet MakeDemoSignals(const DemoOptions& options)
         channel(0)[i] = float(volume);
         channel(1)[i] = float(pressure);
 
-        double drift = 2 * kPi * 0.05 * t;  // a full turn every 20 s
+        double drift = 2 * kPi * 0.02 * t;  // a full turn every 50 s
         channel(2)[i] = float(0.8 * std::sin(2 * kPi * 3 * t));
         channel(3)[i] = float(0.8 * std::sin(2 * kPi * 2 * t + drift));
 

@@ -4,7 +4,7 @@
 //   1 Volume   mL    left-ventricular volume, about 45..125 mL  } one closed
 //   2 Pressure mmHg  left-ventricular pressure, about 4..125    } loop a beat
 //   3 Sine A   V     0.8 V at 3 Hz                              } Lissajous 3:2,
-//   4 Sine B   V     0.8 V at 2 Hz, phase drifting 18 deg/s     } slowly turning
+//   4 Sine B   V     0.8 V at 2 Hz, phase drifting 7.2 deg/s    } slowly turning
 //   5 Noise X  V     correlated random walk pulled back to 0,   } a cloud
 //   6 Noise Y  V     standard deviation 0.25 V, within ±0.9 V   } along y = x
 //

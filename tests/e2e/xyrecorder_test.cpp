@@ -1,0 +1,302 @@
+// Runs the xyrecorder program as a user does and checks what it leaves: exit
+// codes, one-line messages and the pictures.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "recorder/DemoSignals.h"
+#include "recorder/Signals.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kTrace = 0x0066CC;  // the trace pen's colour, 0xRRGGBB
+
+struct Outcome {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;  // 0xRRGGBB, rows top to bottom
+    uint32_t At(int h, int v) const { return pixels[size_t(v) * size_t(width) + size_t(h)]; }
+};
+
+Picture ReadPng(const fs::path& path)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Picture picture;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return picture;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
+        return picture;
+    picture.width = int(image.width);
+    picture.height = int(image.height);
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+        picture.pixels.push_back(uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2]);
+    return picture;
+}
+
+// The plot area of a window with this content size: fixed margins around it.
+struct Area {
+    int top, left, bottom, right;
+    bool Contains(int h, int v) const { return v >= top && v < bottom && h >= left && h < right; }
+};
+Area PlotArea(const Picture& p) { return Area{23, 51, p.height - 32, p.width - 15}; }
+
+struct TraceCount {
+    long inside = 0, outside = 0;
+};
+TraceCount CountTrace(const Picture& picture)
+{
+    TraceCount count;
+    Area area = PlotArea(picture);
+    for (int v = 0; v < picture.height; ++v)
+        for (int h = 0; h < picture.width; ++h)
+            if (picture.At(h, v) == kTrace)
+                (area.Contains(h, v) ? count.inside : count.outside)++;
+    return count;
+}
+
+// Positions of trace pixels, for comparing two pictures' traces.
+std::vector<size_t> TracePixels(const Picture& picture)
+{
+    std::vector<size_t> at;
+    for (size_t i = 0; i < picture.pixels.size(); ++i)
+        if (picture.pixels[i] == kTrace)
+            at.push_back(i);
+    return at;
+}
+
+class Xyrecorder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() / ("xyrecorder_e2e_" + std::to_string(::getpid()) + "_" + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override
+    {
+        if (!HasFailure())
+            fs::remove_all(dir_);
+    }
+
+    fs::path Path(const std::string& name) const { return dir_ / name; }
+
+    static std::string Slurp(const fs::path& path)
+    {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // Runs the program with arguments (each quoted) and stdin closed.
+    Outcome Xy(const std::vector<std::string>& arguments)
+    {
+        std::string command = "'" + std::string(XYRECORDER_PATH) + "'";
+        for (const std::string& argument : arguments)
+            command += " '" + argument + "'";
+        command += " </dev/null >'" + Path("stdout.txt").string() + "' 2>'" + Path("stderr.txt").string() + "'";
+        int status = std::system(command.c_str());
+        Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(Path("stdout.txt")), Slurp(Path("stderr.txt"))};
+        fs::remove(Path("stdout.txt"));
+        fs::remove(Path("stderr.txt"));
+        return run;
+    }
+
+    // Everything but the program's own files in the folder.
+    std::vector<std::string> Leftovers(const std::vector<std::string>& expected) const
+    {
+        std::vector<std::string> extra;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            std::string name = entry.path().filename().string();
+            if (std::find(expected.begin(), expected.end(), name) == expected.end())
+                extra.push_back(name);
+        }
+        return extra;
+    }
+
+    fs::path dir_;
+};
+
+SignalSet DemoSamples(double seconds)
+{
+    DemoOptions options;
+    options.duration = seconds;
+    return MakeDemoSignals(options);
+}
+
+TEST_F(Xyrecorder, DemoDrawsTheTraceInsideThePlotAreaOnly)
+{
+    Outcome run = Xy({"demo", "--out", Path("demo.png").string(), "--width", "520", "--height", "420"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.err.find("seed 20261207"), std::string::npos) << run.err;  // logged for replay
+    Picture picture = ReadPng(Path("demo.png"));
+    ASSERT_EQ(picture.width, 520);
+    ASSERT_EQ(picture.height, 420);
+    TraceCount trace = CountTrace(picture);
+    EXPECT_GT(trace.inside, 2000);
+    EXPECT_EQ(trace.outside, 0);
+    // The pressure-volume loop lies in the plot (0..160 on both axes): its
+    // lower-left corner region (volume < 40 mL) stays empty.
+    Area area = PlotArea(picture);
+    int volume40 = area.left + (area.right - area.left) * 40 / 160;
+    for (int v = area.top; v < area.bottom; ++v)
+        for (int h = area.left; h < volume40 - 2; ++h)
+            ASSERT_NE(picture.At(h, v), kTrace) << h << "," << v;
+    EXPECT_EQ(Leftovers({"demo.png"}), std::vector<std::string>{});
+}
+
+TEST_F(Xyrecorder, DemoWritesFramesWhileSampling)
+{
+    Outcome run = Xy({"demo", "--duration", "1", "--batch", "100", "--frames", Path("frames").string(), "--every", "4",
+                  "--out", Path("last.png").string(), "--x", "Sine A", "--y", "Sine B"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    // 10 batches, a frame after the 4th and the 8th; the trace grows.
+    ASSERT_TRUE(fs::exists(Path("frames/frame-00001.png")));
+    ASSERT_TRUE(fs::exists(Path("frames/frame-00002.png")));
+    EXPECT_FALSE(fs::exists(Path("frames/frame-00003.png")));
+    long first = CountTrace(ReadPng(Path("frames/frame-00001.png"))).inside;
+    long second = CountTrace(ReadPng(Path("frames/frame-00002.png"))).inside;
+    long last = CountTrace(ReadPng(Path("last.png"))).inside;
+    EXPECT_GT(first, 0);
+    EXPECT_GT(second, first);
+    EXPECT_GE(last, second);
+}
+
+TEST_F(Xyrecorder, PlayingWavCsvAndEdfGivesTheBuiltInSourcesTrace)
+{
+    SignalSet samples = DemoSamples(2);
+    WriteWav(Path("demo.wav"), samples);
+    WriteCsv(Path("demo.csv"), samples);
+    WriteEdf(Path("demo.edf"), samples, false);
+    const std::vector<std::string> axes = {"--x", "Sine A", "--y", "Sine B"};
+    auto plot = [&](std::vector<std::string> arguments, const std::string& out) {
+        arguments.insert(arguments.end(), axes.begin(), axes.end());
+        arguments.push_back("--out");
+        arguments.push_back(Path(out).string());
+        Outcome run = Xy(arguments);
+        EXPECT_EQ(run.code, 0) << out << ": " << run.err;
+        return ReadPng(Path(out));
+    };
+    Picture builtIn = plot({"demo", "--duration", "2"}, "builtin.png");
+    std::vector<size_t> expected = TracePixels(builtIn);
+    ASSERT_GT(expected.size(), 1000u);
+
+    // WAV and CSV keep every float: the same picture, axes and all.
+    EXPECT_EQ(plot({"play", Path("demo.wav").string()}, "wav.png").pixels, builtIn.pixels);
+    EXPECT_EQ(plot({"play", Path("demo.csv").string()}, "csv.png").pixels, builtIn.pixels);
+
+    // EDF keeps 16 bits over each channel's range: at most a pixel's rounding here and there.
+    std::vector<size_t> edf = TracePixels(plot({"play", Path("demo.edf").string()}, "edf.png"));
+    std::vector<size_t> differ;
+    std::set_symmetric_difference(expected.begin(), expected.end(), edf.begin(), edf.end(), std::back_inserter(differ));
+    EXPECT_LT(differ.size(), expected.size() / 100) << differ.size() << " of " << expected.size();
+}
+
+TEST_F(Xyrecorder, ViewRedrawsARangeFromRecordedData)
+{
+    SignalSet samples = DemoSamples(2);
+    WriteCsv(Path("demo.csv"), samples);
+    const std::vector<std::string> axes = {"--x", "Sine A", "--y", "Sine B"};
+    auto run = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), axes.begin(), axes.end());
+        return Xy(arguments);
+    };
+    ASSERT_EQ(run({"play", Path("demo.csv").string(), "--out", Path("live.png").string()}).code, 0);
+    Outcome whole = run({"view", Path("demo.csv").string(), "--out", Path("whole.png").string()});
+    ASSERT_EQ(whole.code, 0) << whole.err;
+    // The redraw of everything draws the very polyline that sampling drew.
+    EXPECT_EQ(TracePixels(ReadPng(Path("whole.png"))), TracePixels(ReadPng(Path("live.png"))));
+
+    // A quarter of a second: a 3:2 figure only partly drawn, inside the plot.
+    Outcome part = run({"view", Path("demo.csv").string(), "--from", "0.5", "--to", "0.75", "--out",
+                    Path("part.png").string()});
+    ASSERT_EQ(part.code, 0) << part.err;
+    TraceCount partTrace = CountTrace(ReadPng(Path("part.png")));
+    TraceCount wholeTrace = CountTrace(ReadPng(Path("whole.png")));
+    EXPECT_GT(partTrace.inside, 100);
+    EXPECT_LT(partTrace.inside, wholeTrace.inside / 2);
+    EXPECT_EQ(partTrace.outside, 0);
+}
+
+TEST_F(Xyrecorder, ScriptRunsEveryActionAUserTakes)
+{
+    fs::path script = Path("session.xys");
+    fs::copy_file(fs::path(E2E_SOURCE_DIR) / "session.xys", script);
+    WriteCsv(Path("loop.csv"), DemoSamples(1));
+    Outcome run = Xy({"script", script.string()});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_GT(CountTrace(ReadPng(Path("after-batches.png"))).inside, 100);
+    EXPECT_EQ(CountTrace(ReadPng(Path("erased.png"))).inside, 0);
+    EXPECT_GT(CountTrace(ReadPng(Path("selected.png"))).inside, 100);
+}
+
+TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
+{
+    WriteCsv(Path("good.csv"), DemoSamples(1));
+    std::ofstream(Path("bad.csv")) << "Time (s),A,B\n0,1,2\n0.001,1,oops\n";
+    std::ofstream(Path("corrupt.edf")) << std::string(400, 'x');
+    std::ofstream(Path("syntax.xys")) << "# a comment\nopen\nfly away\n";
+    std::ofstream(Path("fails.xys")) << "open\nexpect xChannel 2\n";
+    const std::string d = dir_.string() + "/";
+    const std::string out = Path("out.png").string();
+    struct Case {
+        std::vector<std::string> arguments;
+        int code;
+        std::string message;  // the whole of stderr, one line
+    };
+    const std::vector<Case> cases = {
+        {{"play", d + "missing.wav", "--out", out}, 1, "xyrecorder: " + d + "missing.wav: no such file\n"},
+        {{"play", d + "corrupt.edf", "--out", out}, 1,
+         "xyrecorder: " + d + "corrupt.edf: not a valid EDF/BDF file (its header has format errors)\n"},
+        {{"play", d + "bad.csv", "--out", out}, 1, "xyrecorder: " + d + "bad.csv:3: column 3 (B): \"oops\" is not a number\n"},
+        {{"play", d + "good.csv", "--x", "Heart rate", "--out", out}, 1,
+         "xyrecorder: --x: no channel \"Heart rate\"; the channels are 1 \"Volume\", 2 \"Pressure\", 3 \"Sine A\", "
+         "4 \"Sine B\", 5 \"Noise X\", 6 \"Noise Y\"\n"},
+        {{"view", d + "good.csv", "--from", "5", "--out", out}, 1,
+         "xyrecorder: " + d + "good.csv: --from 5 s lies outside the recording (the recording is 1 s long)\n"},
+        {{"view", d + "good.csv", "--to", "1.5", "--out", out}, 1,
+         "xyrecorder: " + d + "good.csv: --to 1.5 s lies outside the recording (the recording is 1 s long)\n"},
+        {{"script", d + "syntax.xys"}, 2, d + "syntax.xys:3: unknown action \"fly\" (see xyrecorder script --help)\n"},
+        {{"script", d + "fails.xys"}, 3, d + "fails.xys:2: xChannel is 1, expected 2\n"},
+        {{"demo", "--rate", "fast", "--out", out}, 2,
+         "xyrecorder demo: --rate: \"fast\" is not a number (see xyrecorder demo --help)\n"},
+        {{"demo", "--colour", "red"}, 2, "xyrecorder demo: unknown option --colour (see xyrecorder demo --help)\n"},
+    };
+    for (const Case& c : cases) {
+        Outcome run = Xy(c.arguments);
+        EXPECT_EQ(run.code, c.code) << c.arguments[0] << " " << c.arguments[1];
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_FALSE(fs::exists(out)) << c.arguments[1];
+    }
+}
+
+TEST_F(Xyrecorder, HelpForTheProgramAndEachCommandHasAnExample)
+{
+    for (std::vector<std::string> arguments : {std::vector<std::string>{"--help"}, {"demo", "--help"},
+                                               {"play", "--help"}, {"view", "--help"}, {"script", "--help"}}) {
+        Outcome run = Xy(arguments);
+        EXPECT_EQ(run.code, 0);
+        EXPECT_NE(run.out.find("Example:\n  xyrecorder "), std::string::npos) << run.out;
+        EXPECT_EQ(run.err, "");  // no progress bar or other noise when stderr is no terminal
+    }
+}
+
+}  // namespace
