@@ -655,7 +655,11 @@ void Recorder::StartSampling(SampleSource& source, size_t batchFrames)
     if (!(interval > 0.0) || !std::isfinite(interval))
         throw RecorderError("start sampling: sample interval " + std::to_string(interval) + " s is not positive");
 
-    for (size_t m = size_t(recording_.ChannelCount()); m < channels.size(); ++m) recording_.AddChannel(channels[m]);
+    // New channels join the axis menus before sampling starts (kind 402 refills them).
+    std::vector<int16_t> added;
+    for (size_t m = size_t(recording_.ChannelCount()); m < channels.size(); ++m)
+        added.push_back(recording_.AddChannel(channels[m]));
+    for (int16_t channel : added) impl_->Notify(kNotifyChannelChanged, uint32_t(channel), 0, false);
 
     impl_->ReleaseBatch();
     impl_->batch = LowNew<::SampleBatch>();

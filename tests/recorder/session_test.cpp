@@ -407,7 +407,9 @@ TEST_F(SessionTest, SamplingNotifiesStartBatchesAndStop)
     }
     recorder.StopSampling();
 
-    std::vector<std::pair<int16_t, int32_t>> expected{{300, 0}, {310, 4}, {310, 8}, {310, 10}, {301, 10}};
+    // The source's three channels are new: each is announced (402) before sampling starts.
+    std::vector<std::pair<int16_t, int32_t>> expected{{402, 0}, {402, 0}, {402, 0}, {300, 0},
+                                                      {310, 4}, {310, 8},  {310, 10}, {301, 10}};
     EXPECT_EQ(gProbe.notifications, expected);  // each batch is recorded before it is announced
     ASSERT_EQ(gProbe.batches.size(), 3u);
     EXPECT_EQ(gProbe.batches[2], (std::vector<float>{1008, 1009, 2008, 2009, 3008, 3009}));
@@ -444,7 +446,7 @@ TEST_F(SessionTest, BatchesGoOnlyToExtensionsThatAskedAndNeedNoNewMemory)
     EXPECT_EQ(GetLowZoneStats().liveBlocks, before.liveBlocks);
     recorder.StopSampling();
     for (const auto& [kind, count] : gProbe.notifications) EXPECT_NE(kind, 310);
-    EXPECT_EQ(gProbe.notifications.front().first, 300);
+    EXPECT_EQ(gProbe.notifications[2].first, 300);
     EXPECT_EQ(gProbe.notifications.back().first, 301);
     EXPECT_THROW(recorder.StopSampling(), RecorderError);
     EXPECT_THROW(recorder.SampleBatch(), RecorderError);

@@ -1,0 +1,298 @@
+// The real extension bundle driven through the recorder: live plotting,
+// redraws of recorded ranges across blocks, a channel chosen from an axis
+// popup, the erase-time dialog, PNG output and leak accounting.
+#include <gtest/gtest.h>
+
+#include <png.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "recorder/Recorder.h"
+#include "recorder/ScriptedInput.h"
+#include "toolbox/Memory.h"
+#include "toolbox/Menus.h"
+#include "toolbox/QuickDraw.h"
+#include "toolbox/Resources.h"
+#include "toolbox/Windows.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Channel 1 ramps across the default X range, channel 2 stays at 0, channel 3 at 0.5.
+class RampSource : public SampleSource {
+public:
+    RampSource(size_t total, double interval) : total_(total), interval_(interval)
+    {
+        specs_ = {{"Ramp", "V", -1, 1, 2}, {"Zero", "V", -1, 1, 2}, {"Half", "V", -1, 1, 2}};
+    }
+    const std::vector<ChannelSpec>& Channels() const override { return specs_; }
+    double SampleInterval() const override { return interval_; }
+    size_t Read(size_t frames, std::span<float* const> channels) override
+    {
+        size_t n = std::min(frames, total_ - next_);
+        for (size_t i = 0; i < n; ++i) {
+            channels[0][i] = float(-0.9 + 1.8 * double(next_ + i) / double(total_ - 1));
+            channels[1][i] = 0.0f;
+            channels[2][i] = 0.5f;
+        }
+        next_ += n;
+        return n;
+    }
+
+private:
+    std::vector<ChannelSpec> specs_;
+    size_t total_;
+    double interval_;
+    size_t next_ = 0;
+};
+
+bool IsTrace(WindowRef window, int h, int v)
+{
+    return (GetPortPixel(GetWindowPort(window), int16_t(h), int16_t(v)) & 0xFFFFFF) == kTracePixel;
+}
+
+int CountTrace(WindowRef window)
+{
+    SInt32 width = 0, height = 0;
+    const UInt32* pixels = GetPortPixels(GetWindowPort(window), &width, &height);
+    int count = 0;
+    for (SInt32 i = 0; i < width * height; ++i) count += (pixels[i] & 0xFFFFFF) == kTracePixel;
+    return count;
+}
+
+// A 400 x 300 window with the default ranges maps x to 218 + round(x * 171.008) and y to 146 - round(y * 125.44).
+int PixelX(double x) { return 218 + int(std::lround(x * 171.008)); }
+constexpr int kZeroRow = 146;
+
+void ExpectCleanSession(const Recorder& recorder)
+{
+    for (const HostMessage& message : recorder.Messages()) ADD_FAILURE() << "host message: " << message.text;
+    RecorderCounts counts = recorder.Counts();
+    EXPECT_EQ(counts.lockedBlocks, 0);
+    EXPECT_EQ(counts.savedPens, 0);
+    EXPECT_EQ(counts.busyDepth, 0);
+    EXPECT_EQ(counts.queuedCommands, 0);
+    EXPECT_EQ(recorder.GetRecording().UnbalancedUnlocks(), 0);
+    EXPECT_EQ(recorder.Counters().penUnderflows, 0);
+}
+
+class XYPlotSession : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        bundle = &recorder.LoadBundle(XY_BUNDLE_PATH);
+        window = recorder.OpenWindow(*bundle);
+        ASSERT_NE(window, nullptr);
+        recorder.Resize(window, 400, 300);
+        Rect port;
+        GetWindowPortBounds(window, &port);
+        ASSERT_EQ(port.right, 400);
+        ASSERT_EQ(port.bottom, 300);
+    }
+
+    Recorder recorder;
+    ScriptedInput input;
+    ScopedInputSource installInput{&input};
+    ExtensionBundle* bundle = nullptr;
+    WindowRef window = nullptr;
+};
+
+}  // namespace
+
+TEST_F(XYPlotSession, LivePlottingAndRedrawAcrossBlocks)
+{
+    RampSource source(40000, 0.001);
+    recorder.StartSampling(source, 1000);
+    EXPECT_EQ(recorder.Sample(20000), 20000u);
+    // Live: a horizontal line at y = 0 from the ramp's start to where it has reached.
+    EXPECT_TRUE(IsTrace(window, PixelX(-0.9), kZeroRow));
+    EXPECT_TRUE(IsTrace(window, PixelX(-0.05), kZeroRow));
+    EXPECT_FALSE(IsTrace(window, PixelX(0.5), kZeroRow));
+    recorder.Sample(20000);
+    recorder.StopSampling();
+    EXPECT_EQ(recorder.GetRecording().BlockCount(), 2);  // 40000 samples: two blocks
+
+    // A full redraw from the recording, across the block boundary.
+    recorder.Invalidate(window);
+    EXPECT_TRUE(IsTrace(window, PixelX(-0.9), kZeroRow));
+    EXPECT_TRUE(IsTrace(window, PixelX(0.0), kZeroRow));
+    EXPECT_TRUE(IsTrace(window, PixelX(0.9), kZeroRow));
+    EXPECT_GT(recorder.Counters().busyStep, 0);
+    ExpectCleanSession(recorder);
+
+    // Selecting the first half redraws only that range.
+    recorder.SelectRange(0, 19999);
+    EXPECT_TRUE(IsTrace(window, PixelX(-0.9), kZeroRow));
+    EXPECT_FALSE(IsTrace(window, PixelX(0.5), kZeroRow));
+    // Clearing the selection falls back on the whole recording.
+    recorder.ClearSelection();
+    EXPECT_TRUE(IsTrace(window, PixelX(0.9), kZeroRow));
+    ExpectCleanSession(recorder);
+}
+
+TEST_F(XYPlotSession, ChannelChosenFromTheAxisPopupComesBackAsACommand)
+{
+    RampSource source(2000, 0.001);
+    recorder.StartSampling(source, 500);
+    recorder.Sample(2000);
+    recorder.StopSampling();
+    ASSERT_TRUE(IsTrace(window, PixelX(-0.9), kZeroRow));
+
+    // Channel 3 for the X axis: its menu lists the template's items, a divider, then the channels.
+    int16_t file = OpenResourceFile(XY_RESOURCE_PATH);
+    const MenuTemplate* menu = GetMenuTemplate(1000);
+    ASSERT_NE(menu, nullptr);
+    int16_t firstChannelItem = int16_t(menu->items.size() + 2);
+    CloseResFile(file);
+    input.QueuePopUpChoice(int16_t(firstChannelItem + 2));
+    recorder.Click(window, Point{290, 218});  // the X axis title, at the bottom of its band
+    EXPECT_EQ(input.Pending(), 0u) << "the click did not open the axis popup";
+
+    // X now plots channel 3 (0.5 everywhere): one point at (0.5, 0).
+    EXPECT_TRUE(IsTrace(window, PixelX(0.5), kZeroRow));
+    EXPECT_FALSE(IsTrace(window, PixelX(-0.9), kZeroRow));
+    ExpectCleanSession(recorder);
+}
+
+TEST_F(XYPlotSession, EraseTimeDialogArmsTheAutomaticErase)
+{
+    // 0.1 s per sample: 600 samples a minute, so 2.5 minutes erase after 1500 samples.
+    input.QueueTrack(true);
+    input.QueueDialogTyping(4, "2.5");
+    input.QueueDialogHit(1);
+    recorder.Click(window, Point{8, 24});  // the Settings button
+    EXPECT_EQ(input.Pending(), 0u) << "the dialog did not take the answers";
+
+    RampSource source(1700, 0.1);
+    recorder.StartSampling(source, 100);
+    recorder.Sample(1500);  // ends exactly on the erase point: no erase yet
+    EXPECT_TRUE(IsTrace(window, PixelX(-0.9), kZeroRow));
+    recorder.Sample(100);  // passes it: drawn, then the plot area is erased
+    EXPECT_EQ(CountTrace(window), 0);
+    recorder.Sample(100);  // the trace goes on from where it was
+    EXPECT_FALSE(IsTrace(window, PixelX(-0.9), kZeroRow));
+    EXPECT_TRUE(IsTrace(window, PixelX(0.9), kZeroRow));
+    recorder.StopSampling();
+    ExpectCleanSession(recorder);
+}
+
+TEST_F(XYPlotSession, EraseCommandAndMenuCommand)
+{
+    RampSource source(1000, 0.001);
+    recorder.StartSampling(source, 100);
+    recorder.Sample(500);
+    ASSERT_GT(CountTrace(window), 0);
+    recorder.EraseCommand(window);
+    EXPECT_EQ(recorder.Counters().beforeErase, 1);
+    EXPECT_EQ(CountTrace(window), 0);
+    recorder.StopSampling();
+
+    ASSERT_FALSE(recorder.MenuCommands().empty());
+    EXPECT_EQ(recorder.MenuCommands()[0].path, "Windows:Real-Time X-Y");
+    EXPECT_EQ(recorder.ExtensionName(bundle->ExtensionID()), "Real-Time X-Y");
+    recorder.ChooseMenuCommand("Windows:Real-Time X-Y");
+    EXPECT_EQ(recorder.Windows().size(), 2u);
+    ExpectCleanSession(recorder);
+}
+
+TEST_F(XYPlotSession, WritesPngsAndLeavesNothingOnFailure)
+{
+    RampSource source(1000, 0.001);
+    recorder.StartSampling(source, 100);
+    recorder.Sample(1000);
+    recorder.StopSampling();
+
+    fs::path dir = fs::temp_directory_path() / ("recorder-png-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    auto readBack = [](const fs::path& path, png_image& image, std::vector<uint8_t>& rgb) {
+        image = {};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
+        image.format = PNG_FORMAT_RGB;
+        rgb.resize(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    };
+
+    png_image image;
+    std::vector<uint8_t> rgb;
+    recorder.WritePng(window, (dir / "plain.png").string());
+    readBack(dir / "plain.png", image, rgb);
+    EXPECT_EQ(image.width, 400u);
+    EXPECT_EQ(image.height, 300u);
+    size_t at = (size_t(kZeroRow) * 400 + size_t(PixelX(0.0))) * 3;
+    EXPECT_EQ(rgb[at], (kTracePixel >> 16) & 0xFF);
+    EXPECT_EQ(rgb[at + 1], (kTracePixel >> 8) & 0xFF);
+    EXPECT_EQ(rgb[at + 2], kTracePixel & 0xFF);
+
+    recorder.WritePng(window, (dir / "framed.png").string(), true);
+    readBack(dir / "framed.png", image, rgb);
+    EXPECT_EQ(image.width, 400u + 2 * kWindowBorderWidth);
+    EXPECT_EQ(image.height, 300u + kWindowTitleBarHeight + kWindowBorderWidth);
+    at = (size_t(kZeroRow + kWindowTitleBarHeight) * image.width + size_t(PixelX(0.0) + kWindowBorderWidth)) * 3;
+    EXPECT_EQ(rgb[at + 2], kTracePixel & 0xFF);
+
+    // Refused: a folder that does not exist, and a path that is a folder.
+    std::string missing = (dir / "no-such-folder" / "x.png").string();
+    try {
+        recorder.WritePng(window, missing);
+        ADD_FAILURE() << "wrote into a missing folder";
+    } catch (const RecorderError& error) {
+        EXPECT_NE(std::string(error.what()).find(missing), std::string::npos) << error.what();
+    }
+    fs::create_directories(dir / "taken.png");
+    EXPECT_THROW(recorder.WritePng(window, (dir / "taken.png").string()), RecorderError);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"framed.png", "plain.png", "taken.png"}));
+    fs::remove_all(dir);
+}
+
+TEST(RecorderLeaks, ThousandWindowsReturnEverythingTheyTook)
+{
+    Recorder recorder;
+    ExtensionBundle& bundle = recorder.LoadBundle(XY_BUNDLE_PATH);
+    ScriptedInput input;
+    ScopedInputSource install(&input);
+    // One window first: the extension's once-per-process state and the host's reused blocks.
+    recorder.CloseWindow(recorder.OpenWindow(bundle));
+    RecorderCounts counts = recorder.Counts();
+    ToolboxObjectCounts objects = GetToolboxObjectCounts();
+    LowZoneStats zone = GetLowZoneStats();
+
+    for (int i = 0; i < 1000; ++i) {
+        WindowRef window = recorder.OpenWindow(bundle);
+        ASSERT_NE(window, nullptr) << "window " << i;
+        if (i % 100 == 0) {
+            recorder.Resize(window, 350, 260);
+            recorder.MouseOver(window, Point{8, 8});
+            recorder.Click(window, Point{100, 150});
+        }
+        recorder.CloseWindow(window);
+    }
+
+    RecorderCounts after = recorder.Counts();
+    EXPECT_EQ(after.windows, counts.windows);
+    EXPECT_EQ(after.axes, counts.axes);
+    EXPECT_EQ(after.queuedCommands, counts.queuedCommands);
+    EXPECT_EQ(after.lockedBlocks, counts.lockedBlocks);
+    EXPECT_EQ(after.savedPens, counts.savedPens);
+    ToolboxObjectCounts afterObjects = GetToolboxObjectCounts();
+    EXPECT_EQ(afterObjects.windows, objects.windows);
+    EXPECT_EQ(afterObjects.controls, objects.controls);
+    EXPECT_EQ(afterObjects.menus, objects.menus);
+    EXPECT_EQ(afterObjects.dialogs, objects.dialogs);
+    EXPECT_EQ(afterObjects.regions, objects.regions);
+    EXPECT_EQ(afterObjects.ports, objects.ports);
+    EXPECT_EQ(afterObjects.eventHandlers, objects.eventHandlers);
+    LowZoneStats afterZone = GetLowZoneStats();
+    EXPECT_EQ(afterZone.liveBlocks, zone.liveBlocks);
+    EXPECT_EQ(afterZone.liveBytes, zone.liveBytes);
+    EXPECT_EQ(after.axes, 0);
+    EXPECT_EQ(after.windows, 0);
+}
