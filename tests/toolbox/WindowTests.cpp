@@ -156,6 +156,27 @@ TEST_F(WindowTest, HandlersRunNewestFirstUntilOneTakesTheEvent)
     DisposeWindow(w);  // takes the two remaining handlers with it
 }
 
+OSStatus DisposeTheWindow(EventHandlerCallRef, EventRef event, void*)
+{
+    WindowRef window = nullptr;
+    GetEventParameter(event, kEventParamDirectObject, typeWindowRef, nullptr, sizeof(window), nullptr, &window);
+    DisposeWindow(window);
+    return eventNotHandledErr;
+}
+
+TEST_F(WindowTest, AHandlerMayDisposeOfItsWindowWhileTheEventRuns)
+{
+    WindowRef w = GetNewCWindow(1000, nullptr, nullptr);
+    std::vector<int> order;
+    const EventTypeSpec spec{kEventClassWindow, kEventWindowBoundsChanged};
+    EventHandlerRef older = nullptr;
+    InstallEventHandler(GetWindowEventTarget(w), PassOn, 1, &spec, &order, &older);
+    InstallEventHandler(GetWindowEventTarget(w), DisposeTheWindow, 1, &spec, nullptr, nullptr);
+    SizeWindow(w, 100, 100, false);
+    EXPECT_TRUE(order.empty());  // the older handler went with the window
+    EXPECT_EQ(RemoveEventHandler(older), paramErr);
+}
+
 TEST_F(WindowTest, AHiddenWindowHasNoVisibleRegionAndDrawsNothing)
 {
     WindowRef w = GetNewCWindow(1000, nullptr, nullptr);

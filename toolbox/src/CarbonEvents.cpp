@@ -3,6 +3,7 @@
 // something other than eventNotHandledErr.
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "ToolboxInternal.h"
 
@@ -20,8 +21,13 @@ bool Handles(EventHandlerRef handler, UInt32 eventClass, UInt32 eventKind)
     });
 }
 
+// Every installed handler, so that a dispatch can tell which of its handlers
+// are still there after one of them removed others or disposed of the window.
+std::unordered_set<EventHandlerRef> gLiveHandlers;
+
 void DeleteHandler(EventHandlerRef handler)
 {
+    gLiveHandlers.erase(handler);
     LowDelete(handler);
     --gCounts.eventHandlers;
 }
@@ -54,6 +60,7 @@ OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UIn
     ref->types.assign(list, list + numTypes);
     ref->userData = userData;
     target->handlers.push_back(ref);
+    gLiveHandlers.insert(ref);
     ++gCounts.eventHandlers;
     if (outRef) *outRef = ref;
     return noErr;
@@ -61,7 +68,7 @@ OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UIn
 
 OSStatus RemoveEventHandler(EventHandlerRef handler)
 {
-    if (!handler) return paramErr;
+    if (!gLiveHandlers.count(handler)) return paramErr;
     auto& handlers = handler->target->handlers;
     auto it = std::find(handlers.begin(), handlers.end(), handler);
     if (it == handlers.end()) return paramErr;
@@ -120,15 +127,15 @@ OSStatus GetEventParameter(EventRef event, EventParamName name, EventParamType d
 OSStatus SendEventToEventTarget(EventRef event, EventTargetRef target)
 {
     if (!event || !target) return paramErr;
-    // Handlers may remove themselves or others while the event runs: walk a
-    // copy and skip whatever is gone by the time its turn comes.
+    // Handlers may remove themselves or others, or dispose of the window and
+    // its target, while the event runs: walk a copy, never touch the target
+    // again, and skip whatever is gone by the time its turn comes.
     const std::vector<EventHandlerRef> snapshot = target->handlers;
     ++event->retainCount;
     OSStatus result = eventNotHandledErr;
     for (auto it = snapshot.rbegin(); it != snapshot.rend() && result == eventNotHandledErr; ++it) {
         EventHandlerRef handler = *it;
-        if (std::find(target->handlers.begin(), target->handlers.end(), handler) == target->handlers.end()) continue;
-        if (!Handles(handler, event->eventClass, event->eventKind)) continue;
+        if (!gLiveHandlers.count(handler) || !Handles(handler, event->eventClass, event->eventKind)) continue;
         result = handler->proc(reinterpret_cast<EventHandlerCallRef>(handler), event, handler->userData);
     }
     ReleaseEvent(event);
