@@ -31,6 +31,7 @@ struct Probe {
     const HostServiceTable* host = nullptr;
     int16_t extensionID = 0;
     bool requestBatches = true;
+    bool refuseWindows = false;
     int depth = 0;
     std::vector<int> messagesDuringCall;  // message numbers that arrived while another call ran
     std::function<void(int16_t message, uint8_t* params)> onMessage;
@@ -64,6 +65,7 @@ int32_t ProbeMain1(int16_t message, uint8_t* params, const HostServiceTable* hos
         p.extensionID = BlockField<int16_t>(params, 0);
         break;
     case 6: {
+        if (p.refuseWindows) break;
         WindowRef window = host->HostNewWindow(1000, 0, -1, 3);
         if (!window) break;
         Str255 name;
@@ -547,4 +549,37 @@ TEST_F(SessionTest, EnableControlDimsAndSchedulesARedraw)
     EXPECT_TRUE(GetWindowUpdateRect(window, &pending));
     recorder.ServiceTable().HostEnableControl(button, 1);
     EXPECT_TRUE(IsControlActive(button));
+}
+
+TEST_F(SessionTest, RefusedWindowIsReportedNotRegistered)
+{
+    gProbe.refuseWindows = true;
+    EXPECT_EQ(recorder.OpenWindow(*bundle), nullptr);
+    EXPECT_TRUE(recorder.Windows().empty());
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_NE(recorder.Messages()[0].text.find("could not open a window"), std::string::npos);
+}
+
+TEST_F(SessionTest, WindowOpenedDuringSamplingJoinsTheRun)
+{
+    recorder.OpenWindow(*bundle);
+    VectorSource source(2, 100);
+    recorder.StartSampling(source, 10);
+    recorder.SampleBatch();
+    size_t mark = gProbe.received.size();
+    WindowRef late = recorder.OpenWindow(*bundle);
+    uint32_t instance = recorder.InstanceOf(late);
+    bool toldStart = false;
+    for (size_t i = mark; i < gProbe.received.size(); ++i) {
+        const Received& r = gProbe.received[i];
+        if (r.message == 9 && At<uint32_t>(r, 0) == instance && At<int16_t>(r, 4) == 300) toldStart = true;
+    }
+    EXPECT_TRUE(toldStart);
+    mark = gProbe.received.size();
+    recorder.SampleBatch();
+    int batchesToLate = 0;
+    for (size_t i = mark; i < gProbe.received.size(); ++i)
+        if (gProbe.received[i].message == 9 && At<uint32_t>(gProbe.received[i], 0) == instance) ++batchesToLate;
+    EXPECT_EQ(batchesToLate, 1);
+    recorder.StopSampling();
 }

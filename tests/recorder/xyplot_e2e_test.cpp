@@ -12,6 +12,7 @@
 
 #include "recorder/Recorder.h"
 #include "recorder/ScriptedInput.h"
+#include "toolbox/Dialogs.h"
 #include "toolbox/Memory.h"
 #include "toolbox/Menus.h"
 #include "toolbox/QuickDraw.h"
@@ -176,6 +177,42 @@ TEST_F(XYPlotSession, EraseTimeDialogArmsTheAutomaticErase)
     recorder.Sample(100);  // the trace goes on from where it was
     EXPECT_FALSE(IsTrace(window, PixelX(-0.9), kZeroRow));
     EXPECT_TRUE(IsTrace(window, PixelX(0.9), kZeroRow));
+    recorder.StopSampling();
+    ExpectCleanSession(recorder);
+}
+
+// Notes where the dialog stands when the user answers it.
+class DialogWatcher : public ScriptedInput {
+public:
+    SInt16 ModalDialogHit(DialogRef dialog) override
+    {
+        GetWindowBounds(GetDialogWindow(dialog), kWindowStructureRgn, &dialogBounds);
+        return ScriptedInput::ModalDialogHit(dialog);
+    }
+    Rect dialogBounds{};
+};
+
+TEST_F(XYPlotSession, DialogIsCentredOverTheFrontWindowAndCancelPostsNothing)
+{
+    DialogWatcher watcher;
+    ScopedInputSource install(&watcher);
+    watcher.QueueTrack(true);
+    watcher.QueueDialogTyping(4, "7");
+    watcher.QueueDialogHit(2);  // cancel
+    recorder.Click(window, Point{8, 24});
+    Rect plot;
+    GetWindowBounds(window, kWindowStructureRgn, &plot);
+    const Rect& d = watcher.dialogBounds;
+    ASSERT_GT(d.right - d.left, 0);
+    EXPECT_LE(std::abs((d.left + d.right) - (plot.left + plot.right)), 1);
+    EXPECT_LE(std::abs((d.top + d.bottom) - (plot.top + plot.bottom)), 1);
+    EXPECT_EQ(GetToolboxObjectCounts().dialogs, 0);
+
+    // Cancelled: no erase time was set, so a long run never erases.
+    RampSource source(3000, 0.1);
+    recorder.StartSampling(source, 500);
+    recorder.Sample(3000);
+    EXPECT_TRUE(IsTrace(window, PixelX(-0.9), kZeroRow));
     recorder.StopSampling();
     ExpectCleanSession(recorder);
 }
