@@ -1,7 +1,9 @@
 #include "Live.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 #include <unistd.h>
 
 #include "Progress.h"
@@ -42,6 +44,19 @@ std::string FramePath(const std::string& dir, long number)
 
 }  // namespace
 
+void CheckOutputPath(const std::string& path, const std::string& what)
+{
+    fs::path target(path);
+    fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::error_code ec;
+    if (fs::is_directory(target, ec))
+        throw InputError(what + " " + path + ": is a folder, not a file name");
+    if (!fs::is_directory(folder, ec))
+        throw InputError(what + " " + path + ": the folder " + folder.string() + " does not exist");
+    if (::access(folder.c_str(), W_OK) != 0)
+        throw InputError(what + " " + path + ": the folder " + folder.string() + " is not writable");
+}
+
 void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource& source)
 {
     if (!live.framesDir.empty()) {
@@ -51,6 +66,7 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
             throw InputError("--frames " + live.framesDir + ": cannot make the folder" +
                              (ec ? ": " + ec.message() : std::string()));
     }
+    CheckOutputPath(plot.out, "--out");
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     Recorder& host = session.Host();
     WindowRef window = OpenPlot(session, plot, source.Channels());
@@ -62,8 +78,14 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
     Progress progress("sampling", source.Remaining());
     size_t total = source.Remaining();
     long batches = 0, frames = 0;
-    while (host.SampleBatch() > 0) {
+    auto due = std::chrono::steady_clock::now();
+    while (size_t taken = host.SampleBatch()) {
         ++batches;
+        if (live.realtime) {
+            due += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(double(taken) * source.SampleInterval()));
+            std::this_thread::sleep_until(due);
+        }
         progress.Update(total - source.Remaining());
         if (!live.framesDir.empty() && batches % live.every == 0)
             session.WritePng(window, FramePath(live.framesDir, ++frames));
@@ -75,6 +97,7 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
 
 void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t first, int32_t last)
 {
+    CheckOutputPath(plot.out, "--out");
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     std::vector<ChannelSpec> channels;
     for (const SignalChannel& channel : signals.channels)

@@ -22,7 +22,12 @@ struct LiveOptions {
     std::optional<double> eraseMinutes;  // automatic erase after this many minutes
     std::string framesDir;               // a PNG every `every` batches, when set
     long every = 10;
+    bool realtime = false;  // pace the batches at the sample rate, as a live host does
 };
+
+// Throws InputError unless a PNG can be written at path: its folder exists and
+// is writable, and path is no folder. Checked before any work.
+void CheckOutputPath(const std::string& path, const std::string& what);
 
 // Samples the source live through the window: start, batches, stop; then the PNG.
 void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource& source);

@@ -43,6 +43,7 @@ constexpr const char* kLiveOptionsHelp = R"HELP(  --batch N         samples per 
   --erase-time MIN  erase the trace automatically every MIN minutes (0.1..100)
   --frames DIR      also write DIR/frame-00001.png, ... during sampling
   --every N         a frame every N batches (default 10)
+  --realtime        deliver the batches at the sample rate (default: at once)
 )HELP";
 
 constexpr const char* kDemoHelp = R"HELP(xyrecorder demo: sample the built-in recording live through the X-Y window
@@ -119,6 +120,7 @@ LiveOptions ReadLiveOptions(const Options& options)
         live.eraseMinutes = options.Number("erase-time", 1.0, 0.1, 100.0);
     live.framesDir = options.Text("frames", "");
     live.every = options.Integer("every", live.every, 1, 1000000);
+    live.realtime = options.Has("realtime");
     if (options.Has("every") && live.framesDir.empty())
         throw UsageError("--every needs --frames DIR");
     return live;
@@ -155,7 +157,8 @@ void PrintNotes(const SignalSet& signals)
 
 int RunDemo(const std::vector<std::string>& arguments)
 {
-    Options options(arguments, Join(Join(kPlotValueOptions, kLiveValueOptions), {"rate", "duration", "seed"}), {});
+    Options options(arguments, Join(Join(kPlotValueOptions, kLiveValueOptions), {"rate", "duration", "seed"}),
+                    {"realtime"});
     if (!options.Positional().empty())
         throw UsageError("demo takes no FILE (did you mean play?)");
     DemoOptions demo;
@@ -175,7 +178,7 @@ int RunDemo(const std::vector<std::string>& arguments)
 
 int RunPlay(const std::vector<std::string>& arguments)
 {
-    Options options(arguments, Join(Join(kPlotValueOptions, kLiveValueOptions), {"interval"}), {});
+    Options options(arguments, Join(Join(kPlotValueOptions, kLiveValueOptions), {"interval"}), {"realtime"});
     std::string file = OneFile(options, "play");
     PlotOptions plot = ReadPlotOptions(options);
     LiveOptions live = ReadLiveOptions(options);

@@ -278,6 +278,8 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
         {{"script", d + "fails.xys"}, 3, d + "fails.xys:2: xChannel is 1, expected 2\n"},
         {{"demo", "--rate", "fast", "--out", out}, 2,
          "xyrecorder demo: --rate: \"fast\" is not a number (see xyrecorder demo --help)\n"},
+        {{"play", d + "good.csv", "--out", d + "no/such/folder/out.png"}, 1,
+         "xyrecorder: --out " + d + "no/such/folder/out.png: the folder " + d + "no/such/folder does not exist\n"},
         {{"demo", "--colour", "red"}, 2, "xyrecorder demo: unknown option --colour (see xyrecorder demo --help)\n"},
     };
     for (const Case& c : cases) {
