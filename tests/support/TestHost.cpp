@@ -69,6 +69,7 @@ TestHost::~TestHost()
 {
     for (auto& [axis, state] : axes) LowZoneFree(axis);
     for (auto& [handle, where] : handlesOut) DisposeHandle(handle);
+    for (auto& [where, handle] : keptHandles) DisposeHandle(handle);
     if (gCurrent == this) gCurrent = previous;
 }
 
@@ -80,6 +81,7 @@ TestHost& TestHost::Current()
 
 void TestHost::Record(const char* name, std::vector<HostArg> args)
 {
+    if (!recordCalls) return;
     calls.push_back(HostCall{name, std::move(args)});
     if (throwing.count(name)) throw HostServiceFailure(std::string(name) + " failed as the test asked");
 }
@@ -179,6 +181,14 @@ void TestHost::InstallDefaults()
         if (block < 0 || size_t(block) >= blocks.size()) return nullptr;
         auto found = blocks[size_t(block)].channels.find(channel);
         if (found == blocks[size_t(block)].channels.end()) return nullptr;
+        if (reuseHandles) {
+            Handle& kept = keptHandles[{channel, block}];
+            if (!kept) {
+                kept = NewHandle(Size(found->second.size() * sizeof(float)));
+                std::memcpy(*kept, found->second.data(), found->second.size() * sizeof(float));
+            }
+            return kept;
+        }
         uint32_t bytes = uint32_t(found->second.size() * sizeof(float));
         auto shortened = shortHandles.find({channel, block});
         if (shortened != shortHandles.end()) bytes = shortened->second;
@@ -190,6 +200,7 @@ void TestHost::InstallDefaults()
     });
     On<&T::HostUnlockBlockData>([this](DataSourceRef, int16_t channel, int16_t block) {
         --locked;
+        if (reuseHandles) return;
         for (auto it = handlesOut.begin(); it != handlesOut.end(); ++it) {
             if (it->second == std::make_pair(channel, block)) {
                 DisposeHandle(it->first);

@@ -90,6 +90,8 @@ public:
     std::deque<double> itemNumbers;      // values HostGetItemNumber answers, in order
     bool dialogFails = false;
     int channelItemCount = 32;           // items HostAddChannelItems appends
+    bool recordCalls = true;             // false: answer without recording (benchmarks)
+    bool reuseHandles = false;           // true: one handle per channel and block, made once, never copied again
 
     // State the default answers keep.
     int locked = 0;                      // locks not yet unlocked
@@ -112,6 +114,7 @@ private:
     std::set<std::string> throwing;
     std::vector<AxisObject> axisOrder;
     std::map<Handle, std::pair<int16_t, int16_t>> handlesOut;
+    std::map<std::pair<int16_t, int16_t>, Handle> keptHandles;
     TestHost* previous = nullptr;  // the host that was current before this one
 };
 
