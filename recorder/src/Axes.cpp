@@ -9,6 +9,11 @@
 //   labels right-aligned left of them, and the title turned to read bottom to
 //   top in a strip along the band's left side.
 // Everything is clipped to the band.
+//
+// Arguments the recorder accepts and does not use: the second flag byte of
+// HostNewAxis, the flag of HostDrawAxis (an axis always draws whole), and the
+// flag and variant of HostAddChannelItems. The flag of HostAxisSetTitle says
+// whether the channel's units follow the title.
 #include "recorder/Axis.h"
 
 #include <algorithm>
@@ -206,6 +211,8 @@ void Axis::SetMenu(MenuRef menu, bool popup)
     menu_ = menu;
     menuIsPopup_ = popup;
 }
+
+bool Axis::HasPopup() const { return menu_ && menuIsPopup_ && HasOption(kAxisTitlePopup); }
 
 void Axis::SetOption(int32_t option, bool on)
 {
@@ -423,7 +430,7 @@ void Axis::DrawHorizontal(const std::vector<AxisTick>& ticks) const
     for (const Placed& p : placed) DrawAt(p.tick->label, p.left, baseline);
 
     std::string text = TitleText();
-    bool popup = HasOption(kAxisTitlePopup) && menu_;
+    bool popup = HasPopup();
     if (text.empty() && !popup) return;
     TextFace(bold);
     int extra = popup ? kPopupTriangleGap + kPopupTriangleWidth : 0;
@@ -452,8 +459,7 @@ void Axis::DrawVertical(const std::vector<AxisTick>& ticks) const
 
     std::string text = TitleText();
     Rect strip = TitleArea();
-    if (!text.empty() || (HasOption(kAxisTitlePopup) && menu_))
-        DrawRotatedTitle(strip, text, HasOption(kAxisTitlePopup) && menu_, varies ? kVariesColor : kInkColor);
+    if (!text.empty() || HasPopup()) DrawRotatedTitle(strip, text, HasPopup(), varies ? kVariesColor : kInkColor);
 
     // Labels come after the title: one too wide for its room is still whole,
     // on a cleared patch over the title strip, rather than cut.
@@ -563,7 +569,7 @@ int16_t Axis::Click(const EventRecord& event)
     Point where = event.where;
     if (!PtInRect(where, &bounds_)) return 0;
     Rect title = TitleArea();
-    if (HasOption(kAxisTitlePopup) && menu_ && PtInRect(where, &title)) return ClickTitle(where);
+    if (HasPopup() && PtInRect(where, &title)) return ClickTitle(where);
     return ClickScale(where);
 }
 
@@ -652,7 +658,7 @@ int16_t Axis::Cursor(Point where) const
 {
     if (!PtInRect(where, &bounds_)) return kAxisCursorNone;
     Rect title = TitleArea();
-    if (HasOption(kAxisTitlePopup) && menu_ && PtInRect(where, &title)) return kAxisCursorTitle;
+    if (HasPopup() && PtInRect(where, &title)) return kAxisCursorTitle;
     return kAxisCursorScale;
 }
 

@@ -8,8 +8,9 @@
 //   sign, and a decimal point or a decimal comma; the whole text must be the
 //   number. The result is kept within lowest..highest. Text that is no number
 //   (empty, "abc", "2.5 min", "1,000.5", out of the double's range) gives the
-//   value the item was last set to with HostSetItemNumber, or else lowest,
-//   also kept within the bounds. The result is never NaN.
+//   value the item was last set to with HostSetItemNumber since the dialog was
+//   made, or else lowest, also kept within the bounds. The result is never NaN.
+// - the style argument of HostSetItemNumber is accepted and not used.
 #include <algorithm>
 #include <charconv>
 #include <cmath>

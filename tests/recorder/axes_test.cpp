@@ -252,7 +252,9 @@ TEST_F(AxesTest, TicksStepByOneTwoFiveWithLabelsThatDoNotOverlap)
                 EXPECT_EQ(t.pixel, axis->PixelOf(t.value));
                 EXPECT_NEAR(t.value, majors[0].value + step * double(i), step * 1e-6);
                 labels.insert(t.label);
-                if (t.value == 0) EXPECT_NE(t.label[0], '-') << "no negative zero";
+                if (t.value == 0) {
+                    EXPECT_NE(t.label[0], '-') << "no negative zero";
+                }
                 if (i == 0) continue;
                 int spacing = std::abs(t.pixel - majors[i - 1].pixel);
                 if (axis->Vertical()) {
@@ -301,7 +303,9 @@ TEST_F(AxesTest, DrawsScaleTicksLabelsAndTitleOnlyInsideItsBand)
 
     for (int v = 0; v < 300; ++v)
         for (int h = 0; h < 400; ++h)
-            if (!InRect(h, v, kXBand) && !InRect(h, v, kYBand)) ASSERT_EQ(Pixel(h, v), kWhite) << h << "," << v;
+            if (!InRect(h, v, kXBand) && !InRect(h, v, kYBand)) {
+                ASSERT_EQ(Pixel(h, v), kWhite) << h << "," << v;
+            }
 
     // Scale lines along the plot edges.
     for (int h = kXBand.left; h < kXBand.right; ++h) ASSERT_GT(Darkness(Pixel(h, kXBand.top)), 200) << h;
@@ -503,6 +507,12 @@ TEST_F(AxesTest, CursorCodesTellScaleFromTitle)
     // Without a menu the title opens nothing: it is part of the scale.
     EXPECT_EQ(host_.HostAxisCursor(Point{146, int16_t(kYBand.left + 3)}, yAxis), recorder::kAxisCursorScale);
     EXPECT_EQ(host_.HostAxisCursor(Point{146, kYBand.right}, yAxis), 0);
+    // Nor with a menu not given as a popup, or with the title option off.
+    MenuRef plain = NewMenu(1002, Pstr("Plain"));
+    host_.HostAxisSetMenu(yAxis, plain, 0);
+    EXPECT_EQ(host_.HostAxisCursor(Point{146, int16_t(kYBand.left + 3)}, yAxis), recorder::kAxisCursorScale);
+    host_.HostAxisSetOption(xAxis, 32, 0);
+    EXPECT_EQ(host_.HostAxisCursor(Point{int16_t(kXBand.top + 22), 200}, xAxis), recorder::kAxisCursorScale);
 }
 
 TEST_F(AxesTest, AddChannelItemsKeepsExactlyOneItemPerChannel)

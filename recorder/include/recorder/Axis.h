@@ -68,9 +68,11 @@ public:
     double LowEnd() const { return low_; }    // left (X) or bottom (Y)
     void SetRange(double highEnd, double lowEnd);
 
-    // The axis takes the menu and disposes of it with itself (or when another replaces it).
+    // The axis takes the menu and disposes of it with itself (or when another
+    // replaces it). popup: the title opens it (with kAxisTitlePopup on).
     void SetMenu(MenuRef menu, bool popup);
     MenuRef Menu() const { return menu_; }
+    bool HasPopup() const;
 
     int32_t Options() const { return options_; }
     bool HasOption(int32_t option) const { return (options_ & option) == option && option != 0; }
