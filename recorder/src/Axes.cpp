@@ -8,9 +8,12 @@
 //   vertical: scale line on the band's rightmost column, ticks to its left,
 //   labels right-aligned left of them, and the title turned to read bottom to
 //   top in a strip along the band's left side.
-// Everything is clipped to the band.
+// Everything is clipped to the band. When the channel's display settings
+// vary over the data shown (option kAxisInfoVaries), labels and title turn
+// grey and the title reads "Title (varies)".
 //
-// Arguments the recorder accepts and does not use: the second flag byte of
+// The insets of HostAxisSetInsets are kept for callers; the band, the font and
+// the labels decide the layout. Arguments the recorder accepts and does not use: the second flag byte of
 // HostNewAxis, the flag of HostDrawAxis (an axis always draws whole), and the
 // flag and variant of HostAddChannelItems. The flag of HostAxisSetTitle says
 // whether the channel's units follow the title.
@@ -281,6 +284,9 @@ Rect Axis::TitleArea() const
 
 std::vector<AxisTick> Axis::Ticks() const
 {
+    GrafPtr port = nullptr;
+    GetPort(&port);
+    if (!port) return {};  // nothing to measure labels with
     TextFont(applFont);
     TextSize(kFontSize);
     TextFace(normal);
@@ -530,6 +536,7 @@ void Axis::DrawRotatedTitle(const Rect& strip, const std::string& fullText, bool
     if (pixels) copy.assign(pixels, pixels + size_t(pixelsWide) * size_t(pixelsHigh));
     SetPort(window);
     DisposeOffscreenPort(offscreen);
+    if (copy.empty()) return;
 
     // Offscreen (x, y) lands at (strip.left + 1 + y, bottomV - x): the text reads bottom to top.
     int bottomV = strip.top + (length + width) / 2 - 1;
