@@ -197,8 +197,8 @@ SInt32 GrowWindow(WindowRef window, Point startPt, const Rect* sizeRect)
     const Rect limits = sizeRect ? *sizeRect : Rect{1, 1, 32767, 32767};
     const SInt32 answer = source->GrowWindow(window, startPt, limits);
     if (answer == 0) return 0;
-    const int height = std::clamp<int>(SInt16(answer >> 16), limits.top, limits.bottom);
-    const int width = std::clamp<int>(SInt16(answer & 0xFFFF), limits.left, limits.right);
+    const int height = std::clamp<int>(SInt16(answer >> 16), limits.top, std::max(limits.top, limits.bottom));
+    const int width = std::clamp<int>(SInt16(answer & 0xFFFF), limits.left, std::max(limits.left, limits.right));
     if (width == window->port->width && height == window->port->height) return 0;
     return SInt32((uint32_t(height) << 16) | uint32_t(width));
 }
