@@ -94,8 +94,7 @@ void Session::ChooseChannel(WindowRef window, AxisSide side, int channel)
                          std::to_string(channels));
     const InstanceRecord& record = Record(window);
     input_.QueuePopUpChoice(int16_t(record.firstChannelItem + channel - 1));
-    recorder_.Click(window, AxisTitlePoint(window, side));
-    input_.ClearQueues();
+    ClickAxisTitle(window, side);
 }
 
 void Session::ChooseAxisItem(WindowRef window, AxisSide side, const std::string& itemText)
@@ -112,8 +111,16 @@ void Session::ChooseAxisItem(WindowRef window, AxisSide side, const std::string&
     if (item == 0)
         throw InputError("the axis menu has no item \"" + itemText + "\"");
     input_.QueuePopUpChoice(item);
+    ClickAxisTitle(window, side);
+}
+
+void Session::ClickAxisTitle(WindowRef window, AxisSide side)
+{
     recorder_.Click(window, AxisTitlePoint(window, side));
+    size_t unused = input_.Pending();
     input_.ClearQueues();
+    if (unused != 0)
+        throw InputError(std::string("the ") + (side == AxisSide::x ? "X" : "Y") + " axis did not open its menu");
 }
 
 void Session::DragAxis(WindowRef window, AxisSide side, int pixels)

@@ -64,6 +64,8 @@ public:
 
 private:
     Point AxisTitlePoint(WindowRef window, AxisSide side) const;
+    // Clicks the title with a popup choice queued; InputError when no menu opened.
+    void ClickAxisTitle(WindowRef window, AxisSide side);
     recorder::Axis* AxisOf(WindowRef window, AxisSide side) const;
 
     Recorder recorder_;

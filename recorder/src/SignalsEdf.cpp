@@ -48,17 +48,26 @@ std::string TrimmedField(const char* text)
     return start == std::string::npos ? std::string() : s.substr(start);
 }
 
-// The shortest decimal text of at most 8 characters (the header's field) that
-// lies on the outer side of value, so the written range still holds the data.
+// A bound just outside value that the header's 8-character field holds
+// exactly: a multiple of a power of two no finer than 1/64 has a short,
+// exact decimal form, so edflib (which cuts the text rather than rounding)
+// writes the very value it converts with, and readers scale as it did.
 double HeaderBound(double value, bool upper)
 {
-    for (int decimals = 6; decimals >= 0; --decimals) {
-        double scale = std::pow(10.0, decimals);
-        double rounded = upper ? std::ceil(value * scale) / scale : std::floor(value * scale) / scale;
+    for (int k = 6; k >= 0; --k) {
+        double scale = std::ldexp(1.0, k);
+        double bound = (upper ? std::ceil(value * scale) : std::floor(value * scale)) / scale;
         char text[64];
-        std::snprintf(text, sizeof text, "%.*f", decimals, rounded);
-        if (std::string(text).size() <= 8)
-            return rounded;
+        std::snprintf(text, sizeof text, "%.*f", k, bound);
+        std::string digits = text;
+        if (digits.find('.') != std::string::npos) {
+            while (digits.back() == '0')
+                digits.pop_back();
+            if (digits.back() == '.')
+                digits.pop_back();
+        }
+        if (digits.size() <= 8)
+            return bound;
     }
     return value;  // beyond 8 digits before the point: edflib refuses it with a clear code
 }
