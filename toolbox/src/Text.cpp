@@ -184,7 +184,7 @@ void DrawText(const char* text, SInt16 firstByte, SInt16 byteCount)
 
 SInt16 StringWidth(ConstStr255Param text)
 {
-    return text ? SInt16(MeasureText(CurrentPort(), reinterpret_cast<const char*>(text + 1), text[0])) : 0;
+    return text ? SInt16(std::min(32767, MeasureText(CurrentPort(), reinterpret_cast<const char*>(text + 1), text[0]))) : 0;
 }
 
 SInt16 TextWidth(const char* text, SInt16 firstByte, SInt16 byteCount)
