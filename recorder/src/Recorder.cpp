@@ -105,8 +105,6 @@ uint8_t* Recorder::Impl::AcquireBlock()
     return block.Bytes();
 }
 
-void Recorder::Impl::ReleaseBlock() {}
-
 int32_t Recorder::Impl::Call(ExtensionBundle& bundle, int16_t message, WindowRef window, uint8_t* block)
 {
     calls.push_back({&bundle, window});

@@ -84,7 +84,6 @@ struct Recorder::Impl {
     // ---- Calls into extensions ----
     int32_t Call(ExtensionBundle& bundle, int16_t message, WindowRef window, uint8_t* block);
     uint8_t* AcquireBlock();
-    void ReleaseBlock();
     int32_t SendToWindow(const WindowEntry& entry, int16_t message, const std::function<void(uint8_t*)>& fill);
     void Notify(int16_t kind, uint32_t data, int16_t extra, bool onlyRequested);
     void NotifyWindow(const WindowEntry& entry, int16_t kind, uint32_t data, int16_t extra);
