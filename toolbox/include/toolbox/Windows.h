@@ -42,7 +42,8 @@ void SetWRefCon(WindowRef window, SInt32 refCon);
 Boolean WindowIsGrowable(WindowRef window);
 Boolean WindowIsZoomable(WindowRef window);
 
-// Resize limits, as content sizes; a null argument leaves that limit alone.
+// Resize limits, as whole-window (structure) sizes, frame included; a null
+// argument leaves that limit alone.
 OSStatus SetWindowResizeLimits(WindowRef window, const HISize* minLimits, const HISize* maxLimits);
 OSStatus GetWindowResizeLimits(WindowRef window, HISize* minLimits, HISize* maxLimits);
 
