@@ -199,11 +199,11 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
 {
     RequireReadableFile(path);
     std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad())
+    std::error_code ec;
+    std::string text(size_t(fs::file_size(path, ec)), '\0');
+    if (ec || !in.read(text.data(), std::streamsize(text.size())))
         Fail(path, "cannot be read");
-    CsvFile csv(path, buffer.str());
+    CsvFile csv(path, std::move(text));
 
     std::vector<Cell> cells;
     size_t line = 0;
@@ -228,7 +228,8 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
     if (hasTime && columns == 1)
         Fail(path, "no channels: only a time column");
 
-    std::vector<std::vector<double>> values(columns);
+    std::vector<double> time;                        // the time column, when there is one
+    std::vector<std::vector<float>> values(columns);  // the channels; the time column's stays empty
     bool haveRow = csv.NextRow(cells, line);
     // A units row: the second row when none of its cells is a number.
     if (haveRow) {
@@ -268,17 +269,19 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
                 if (std::fabs(value) > 3.4e38)
                     csv.FailAt(line, "column " + std::to_string(c + 1) + " (" + titles[c] + "): " +
                                          Quote(cells[c].text) + " is too large for a 32-bit sample");
-            } else if (!values[0].empty() && !(value > previousTime)) {
+            } else if (!time.empty() && !(value > previousTime)) {
                 csv.FailAt(line, "time " + Quote(cells[0].text) + " does not increase");
             }
             if (c == 0 && hasTime) {
                 previousTime = value;
                 timeLines.push_back(line);
+                time.push_back(value);
+            } else {
+                values[c].push_back(float(value));
             }
-            values[c].push_back(value);
         }
     }
-    size_t rows = values[0].size();
+    size_t rows = hasTime ? time.size() : values[0].size();
     if (rows == 0)
         Fail(path, "no data rows after the header");
 
@@ -292,7 +295,6 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
     } else if (rows < 2) {
         Fail(path, "one row can't give the sample interval; give it instead");
     } else {
-        const std::vector<double>& time = values[0];
         double step = (time.back() - time.front()) / double(rows - 1);
         // Times written with few digits jitter; anything beyond a percent is
         // a gap or a second recording, which we can't play at one interval.
@@ -311,7 +313,7 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
         SignalChannel channel;
         channel.spec.title = titles[c];
         channel.spec.units = units[c];
-        channel.samples.assign(values[c].begin(), values[c].end());
+        channel.samples = std::move(values[c]);
         FitDisplayRange(channel);
         set.channels.push_back(std::move(channel));
     }
