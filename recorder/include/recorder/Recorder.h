@@ -157,7 +157,7 @@ public:
     // ---- Recording ----
     Recording& GetRecording() { return recording_; }
     const Recording& GetRecording() const { return recording_; }
-    // Adds a channel while idle.
+    // Adds a channel and tells every window (kind 402), so that axis menus list it.
     int16_t AddChannel(const ChannelSpec& spec);
     // Changes a channel's settings and tells every window (kind 402). During
     // sampling the next samples go to a new block.
