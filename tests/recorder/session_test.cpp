@@ -472,9 +472,11 @@ TEST_F(SessionTest, SelectionSettingsAndPlotNotifications)
         if (gProbe.received[i].message == 9) kinds.push_back(At<int16_t>(gProbe.received[i], 4));
     EXPECT_EQ(kinds, (std::vector<int16_t>{0, 402, 403, 0}));
     // Kind 402 carries the channel in the data word.
-    for (size_t i = mark; i < gProbe.received.size(); ++i)
-        if (gProbe.received[i].message == 9 && At<int16_t>(gProbe.received[i], 4) == 402)
+    for (size_t i = mark; i < gProbe.received.size(); ++i) {
+        if (gProbe.received[i].message == 9 && At<int16_t>(gProbe.received[i], 4) == 402) {
             EXPECT_EQ(At<uint32_t>(gProbe.received[i], 6), 2u);
+        }
+    }
     EXPECT_THROW(recorder.SelectRange(10, 50), RecorderError);
     EXPECT_THROW(recorder.SetChannel(3, ChannelSpec{}), RecorderError);
     (void)window;
