@@ -159,10 +159,11 @@ ChannelSpec FitDisplayRange(ChannelSpec spec, float low, float high)
         hi += half;
     }
     double margin = (hi - lo) * 0.05;
-    lo -= margin;
-    hi += margin;
-    // A 1-2-5 step about a fifth of the span; the ends fall on it.
-    double rough = (hi - lo) / 5;
+    // The margin never takes a one-signed signal across zero.
+    lo = lo >= 0 ? std::max(0.0, lo - margin) : lo - margin;
+    hi = hi <= 0 ? std::min(0.0, hi + margin) : hi + margin;
+    // A 1-2-5 step about a tenth of the span; the ends fall on it.
+    double rough = (hi - lo) / 10;
     double power = std::pow(10.0, std::floor(std::log10(rough)));
     double fraction = rough / power;
     double step = (fraction <= 1 ? 1 : fraction <= 2 ? 2 : fraction <= 5 ? 5 : 10) * power;

@@ -295,3 +295,28 @@ TEST(DemoSignals, TheHeartTracesOneCounterClockwiseLoopABeat)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DisplayRange, HoldsTheDataOnAOneTwoFiveStepWithoutCrossingZeroNeedlessly)
+{
+    struct Case {
+        float low, high;
+        double wantLow, wantHigh;
+        int16_t decimals;
+    };
+    for (const Case& c : {Case{3.6f, 125.0f, 0, 140, 0}, Case{49.9f, 125.1f, 40, 130, 0},
+                          Case{-0.8f, 0.8f, -1, 1, 1}, Case{-0.004f, -0.001f, -0.0045, -0.0005, 4},
+                          Case{1e5f, 3e5f, 50000, 350000, 0}}) {
+        ChannelSpec spec = FitDisplayRange(ChannelSpec{}, c.low, c.high);
+        EXPECT_NEAR(spec.displayLow, c.wantLow, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
+        EXPECT_NEAR(spec.displayHigh, c.wantHigh, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
+        EXPECT_EQ(spec.decimals, c.decimals) << c.low << ".." << c.high;
+    }
+    // A constant channel still gets a range around its value.
+    ChannelSpec flat = FitDisplayRange(ChannelSpec{}, 5, 5);
+    EXPECT_LT(flat.displayLow, 5);
+    EXPECT_GT(flat.displayHigh, 5);
+}
+
+}  // namespace
