@@ -71,6 +71,10 @@ const InstanceRecord& Session::Record(WindowRef window) const
     const InstanceRecord* record = RecordOfInstance(recorder_.InstanceOf(window));
     if (!record)
         throw InputError("the window has no instance record");
+    // The record names its window; anything else means the layout we read by
+    // is not the extension's.
+    if (record->window != window)
+        throw InputError("the window's record does not have the layout this program reads");
     return *record;
 }
 

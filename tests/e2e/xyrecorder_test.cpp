@@ -246,6 +246,7 @@ TEST_F(Xyrecorder, ScriptRunsEveryActionAUserTakes)
     EXPECT_GT(CountTrace(ReadPng(Path("after-batches.png"))).inside, 100);
     EXPECT_EQ(CountTrace(ReadPng(Path("erased.png"))).inside, 0);
     EXPECT_GT(CountTrace(ReadPng(Path("selected.png"))).inside, 100);
+    EXPECT_GT(CountTrace(ReadPng(Path("loaded.png"))).inside, 100);
 }
 
 TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
