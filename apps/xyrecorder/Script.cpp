@@ -48,6 +48,7 @@ Windows
   resize W H                 grow box drag to a content size
   zoom [in|out]              the zoom box
   click H V                  a click at a window-local point
+  hover H V                  the mouse over a window-local point (help text, cursor)
 Axes and buttons (AXIS is x or y)
   axis AXIS channel C        choose channel C (title or number) from the axis popup
   axis AXIS drag PIXELS      drag the axis scale
@@ -65,7 +66,8 @@ Output and checks
                              xPixelOffset yPixelOffset xPixelsPerUnit yPixelsPerUnit
                              firstChannelItem plotRect (4 numbers); or of the host:
                              windows, samples, channels, width, height,
-                             xTitle, yTitle (as drawn), help (the help text)
+                             xTitle, yTitle (as drawn), help (the help text),
+                             cursor (the code the last hover gave)
   expect pixel H V COLOUR    COLOUR: trace, white, black or #RRGGBB
   expect trace inside|outside [none|some|N]
                              trace-coloured pixels inside / outside the plot area
@@ -219,7 +221,8 @@ private:
             {"open", &ScriptRunner::DoOpen},       {"menu", &ScriptRunner::DoMenu},
             {"window", &ScriptRunner::DoWindow},   {"close", &ScriptRunner::DoClose},
             {"resize", &ScriptRunner::DoResize},   {"zoom", &ScriptRunner::DoZoom},
-            {"click", &ScriptRunner::DoClick},     {"axis", &ScriptRunner::DoAxis},
+            {"click", &ScriptRunner::DoClick},     {"hover", &ScriptRunner::DoHover},
+            {"axis", &ScriptRunner::DoAxis},
             {"erase", &ScriptRunner::DoErase},     {"settings", &ScriptRunner::DoSettings},
             {"png", &ScriptRunner::DoPng},         {"expect", &ScriptRunner::DoExpect},
         };
@@ -455,6 +458,14 @@ private:
             Host().Host().Click(Current(), where);
     }
 
+    void DoHover(const Words& w, bool act)
+    {
+        Need(w, 3, 3, "hover H V");
+        Point where{int16_t(Int(w[2], "v", -32768, 32767)), int16_t(Int(w[1], "h", -32768, 32767))};
+        if (act)
+            lastCursor_ = Host().Host().MouseOver(Current(), where);
+    }
+
     void DoAxis(const Words& w, bool act)
     {
         if (w.size() < 3)
@@ -657,6 +668,8 @@ private:
             auto read = it->second;
             return [this, read] { return read(Host().Record(Current())); };
         }
+        if (field == "cursor")
+            return [this] { return double(lastCursor_); };
         if (field == "windows")
             return [this] { return double(Host().Host().Windows().size()); };
         if (field == "samples")
@@ -694,6 +707,7 @@ private:
     std::unique_ptr<Session> session_;
     std::unique_ptr<SignalSetSource> source_;
     WindowRef current_ = nullptr;
+    int16_t lastCursor_ = 0;
 };
 
 }  // namespace
