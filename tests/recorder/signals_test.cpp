@@ -1,5 +1,6 @@
 #include <edflib.h>
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <cmath>
 #include <fstream>
@@ -80,6 +81,30 @@ TEST_F(SignalFiles, WavAndCsvKeepEverySampleExactly)
         ExpectSameSignals(demo, back, false);
         EXPECT_TRUE(back.notes.empty());
     }
+}
+
+TEST_F(SignalFiles, WavFromElsewhereGetsNumberedChannelsAndANote)
+{
+    // Three channels of 16-bit PCM at 8 kHz, no comment of ours.
+    SF_INFO info{};
+    info.samplerate = 8000;
+    info.channels = 3;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(Path("pcm.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    const short frames[] = {0, 16384, -32768, 8192, -16384, 32767};
+    ASSERT_EQ(sf_writef_short(file, frames, 2), 2);
+    sf_close(file);
+
+    SignalSet set = ReadSignals(Path("pcm.wav"));
+    ASSERT_EQ(set.channels.size(), 3u);
+    EXPECT_EQ(set.channels[2].spec.title, "Channel 3");
+    EXPECT_EQ(set.channels[2].spec.units, "");
+    EXPECT_DOUBLE_EQ(set.sampleInterval, 1.0 / 8000);
+    EXPECT_EQ(set.channels[1].samples, (std::vector<float>{0.5f, -0.5f}));
+    EXPECT_EQ(set.channels[2].samples[0], -1.0f);
+    ASSERT_EQ(set.notes.size(), 1u);
+    EXPECT_NE(set.notes[0].find("no titles"), std::string::npos);
 }
 
 TEST_F(SignalFiles, EdfAndBdfKeepSamplesWithinOneStepOfTheirResolution)
