@@ -179,6 +179,26 @@ TEST_F(Xyrecorder, DemoWritesFramesWhileSampling)
     EXPECT_GE(last, second);
 }
 
+TEST_F(Xyrecorder, DemoErasesAutomaticallyAtTheEraseTime)
+{
+    const std::vector<std::string> noise = {"demo", "--x", "Noise X", "--y", "Noise Y", "--out"};
+    auto run = [&](const std::string& out, std::vector<std::string> extra) {
+        std::vector<std::string> arguments = noise;
+        arguments.push_back(Path(out).string());
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        Outcome outcome = Xy(arguments);
+        EXPECT_EQ(outcome.code, 0) << outcome.err;
+        return TracePixels(ReadPng(Path(out)));
+    };
+    std::vector<size_t> whole = run("whole.png", {});
+    // 0.1 minutes: the trace is erased after 6 of the 10 seconds; what
+    // remains is the last 4 seconds' part of the whole trace.
+    std::vector<size_t> erased = run("erased.png", {"--erase-time", "0.1"});
+    EXPECT_GT(erased.size(), 100u);
+    EXPECT_LT(erased.size(), whole.size() * 3 / 4);
+    EXPECT_TRUE(std::includes(whole.begin(), whole.end(), erased.begin(), erased.end()));
+}
+
 TEST_F(Xyrecorder, PlayingWavCsvAndEdfGivesTheBuiltInSourcesTrace)
 {
     SignalSet samples = DemoSamples(2);
