@@ -23,6 +23,7 @@ Commands:
   play FILE      the same with a recording file (.wav, .csv, .edf, .bdf)
   view FILE      redraw a stretch of a recording file from recorded data
   script FILE    run a session script (every action a user can take)
+  info FILE      list a recording file's channels, units, rate and length
 
 Run `xyrecorder COMMAND --help` for a command's options.
 
@@ -221,6 +222,34 @@ int RunView(const std::vector<std::string>& arguments)
     return 0;
 }
 
+constexpr const char* kInfoHelp = R"HELP(xyrecorder info FILE: what a recording file holds
+
+Lists the channels (number, title, units, the display range the axes take),
+the sample rate and the length, so that you can choose --x and --y.
+
+Options:
+  --interval S      seconds between CSV rows (needed without a time column)
+
+Example:
+  xyrecorder info recording.edf
+)HELP";
+
+int RunInfo(const std::vector<std::string>& arguments)
+{
+    Options options(arguments, {"interval"}, {});
+    std::string file = OneFile(options, "info");
+    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
+    PrintNotes(signals);
+    std::printf("%s: %zu channels, %zu samples at %g Hz (%g s)\n", file.c_str(), signals.channels.size(),
+                signals.SampleCount(), signals.SampleRate(), double(signals.SampleCount()) * signals.sampleInterval);
+    for (size_t c = 0; c < signals.channels.size(); ++c) {
+        const ChannelSpec& spec = signals.channels[c].spec;
+        std::printf("  %2zu  %-20s %-10s %g .. %g\n", c + 1, spec.title.c_str(),
+                    spec.units.empty() ? "-" : spec.units.c_str(), spec.displayLow, spec.displayHigh);
+    }
+    return 0;
+}
+
 int RunScriptCommand(const std::vector<std::string>& arguments)
 {
     Options options(arguments, {"bundle"}, {});
@@ -258,6 +287,11 @@ int main(int argc, char** argv)
             if (WantsHelp(arguments))
                 return PrintCommandHelp(kViewHelp, false, "xyrecorder view sleep.edf --from 60 --to 70 --x 1 --y 2"), 0;
             return RunView(arguments);
+        }
+        if (command == "info") {
+            if (WantsHelp(arguments))
+                return std::fputs(kInfoHelp, stdout), 0;
+            return RunInfo(arguments);
         }
         if (command == "script") {
             if (WantsHelp(arguments))

@@ -238,6 +238,12 @@ TEST_F(Xyrecorder, ViewRedrawsARangeFromRecordedData)
         arguments.insert(arguments.end(), axes.begin(), axes.end());
         return Xy(arguments);
     };
+    Outcome info = Xy({"info", Path("demo.csv").string()});
+    EXPECT_EQ(info.code, 0);
+    EXPECT_EQ(info.out.substr(0, info.out.find('\n')),
+              Path("demo.csv").string() + ": 6 channels, 2000 samples at 1000 Hz (2 s)");
+    EXPECT_NE(info.out.find("   3  Sine A               V          -1 .. 1\n"), std::string::npos) << info.out;
+
     ASSERT_EQ(run({"play", Path("demo.csv").string(), "--out", Path("live.png").string()}).code, 0);
     Outcome whole = run({"view", Path("demo.csv").string(), "--out", Path("whole.png").string()});
     ASSERT_EQ(whole.code, 0) << whole.err;
@@ -314,7 +320,8 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
 TEST_F(Xyrecorder, HelpForTheProgramAndEachCommandHasAnExample)
 {
     for (std::vector<std::string> arguments : {std::vector<std::string>{"--help"}, {"demo", "--help"},
-                                               {"play", "--help"}, {"view", "--help"}, {"script", "--help"}}) {
+                                               {"play", "--help"}, {"view", "--help"}, {"script", "--help"},
+                                               {"info", "--help"}}) {
         Outcome run = Xy(arguments);
         EXPECT_EQ(run.code, 0);
         EXPECT_NE(run.out.find("Example:\n  xyrecorder "), std::string::npos) << run.out;
