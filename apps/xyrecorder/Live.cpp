@@ -18,8 +18,9 @@ bool StderrIsTerminal() { return ::isatty(STDERR_FILENO); }
 // a user does with the axis menu's "Channel Range".
 WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<ChannelSpec>& channels)
 {
-    int x = ResolveChannel(channels, plot.xChannel.empty() ? "1" : plot.xChannel, "--x");
-    int y = ResolveChannel(channels, plot.yChannel.empty() ? (channels.size() > 1 ? "2" : "1") : plot.yChannel, "--y");
+    int x = ResolveChannel(channels, plot.xChannel.empty() ? "1" : plot.xChannel, "--x", plot.sourceName);
+    int y = ResolveChannel(channels, plot.yChannel.empty() ? (channels.size() > 1 ? "2" : "1") : plot.yChannel, "--y",
+                           plot.sourceName);
     session.DefineChannels(channels);
     WindowRef window = session.Open(plot.width, plot.height);
     if (session.Record(window).xChannel != x)

@@ -15,6 +15,7 @@ struct PlotOptions {
     int height = 400;
     std::string out = "xy.png";
     std::string bundle;
+    std::string sourceName = "the demo recording";  // for messages: the file's name
 };
 
 struct LiveOptions {

@@ -476,7 +476,7 @@ private:
             Need(w, 4, 4, "axis AXIS channel C");
             if (act)
                 Host().ChooseChannel(Current(), side,
-                                     ResolveChannel(RecordingSpecs(), w[3], "axis " + w[1] + " channel"));
+                                     ResolveChannel(RecordingSpecs(), w[3], "axis " + w[1] + " channel", "the recording"));
         } else if (what == "drag") {
             Need(w, 4, 4, "axis AXIS drag PIXELS");
             int pixels = int(Int(w[3], "pixels", -2000, 2000));

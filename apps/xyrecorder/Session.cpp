@@ -219,7 +219,8 @@ void Session::RequireNoErrors(const std::string& during)
             throw InputError("the extension reported an error while " + during + ": " + message.text);
 }
 
-int ResolveChannel(const std::vector<ChannelSpec>& channels, const std::string& wanted, const std::string& what)
+int ResolveChannel(const std::vector<ChannelSpec>& channels, const std::string& wanted, const std::string& what,
+                   const std::string& source)
 {
     SignalSet lookup;
     for (const ChannelSpec& spec : channels)
@@ -229,5 +230,5 @@ int ResolveChannel(const std::vector<ChannelSpec>& channels, const std::string& 
     std::string list;
     for (size_t i = 0; i < channels.size(); ++i)
         list += (i ? ", " : "") + std::to_string(i + 1) + " \"" + channels[i].title + "\"";
-    throw InputError(what + ": no channel \"" + wanted + "\"; the channels are " + list);
+    throw InputError(what + " " + wanted + ": " + source + " has no such channel; its channels are " + list);
 }

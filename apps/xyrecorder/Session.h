@@ -74,5 +74,6 @@ private:
 };
 
 // Channel number for a title or number given by the user; InputError naming
-// what and the channels there are.
-int ResolveChannel(const std::vector<ChannelSpec>& channels, const std::string& wanted, const std::string& what);
+// what asked, the source (a file name, "the recording") and its channels.
+int ResolveChannel(const std::vector<ChannelSpec>& channels, const std::string& wanted, const std::string& what,
+                   const std::string& source);

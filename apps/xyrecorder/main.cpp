@@ -182,6 +182,7 @@ int RunPlay(const std::vector<std::string>& arguments)
     Options options(arguments, Join(Join(kPlotValueOptions, kLiveValueOptions), {"interval"}), {"realtime"});
     std::string file = OneFile(options, "play");
     PlotOptions plot = ReadPlotOptions(options);
+    plot.sourceName = file;
     LiveOptions live = ReadLiveOptions(options);
     SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
     PrintNotes(signals);
@@ -195,6 +196,7 @@ int RunView(const std::vector<std::string>& arguments)
     Options options(arguments, Join(kPlotValueOptions, {"from", "to", "interval"}), {});
     std::string file = OneFile(options, "view");
     PlotOptions plot = ReadPlotOptions(options);
+    plot.sourceName = file;
     double from = options.Number("from", 0, 0, 1e12);
     std::optional<double> to;
     if (options.Has("to"))

@@ -295,7 +295,8 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
          "xyrecorder: " + d + "corrupt.edf: not a valid EDF/BDF file (its header has format errors)\n"},
         {{"play", d + "bad.csv", "--out", out}, 1, "xyrecorder: " + d + "bad.csv:3: column 3 (B): \"oops\" is not a number\n"},
         {{"play", d + "good.csv", "--x", "Heart rate", "--out", out}, 1,
-         "xyrecorder: --x: no channel \"Heart rate\"; the channels are 1 \"Volume\", 2 \"Pressure\", 3 \"Sine A\", "
+         "xyrecorder: --x Heart rate: " + d + "good.csv has no such channel; its channels are 1 \"Volume\", "
+         "2 \"Pressure\", 3 \"Sine A\", "
          "4 \"Sine B\", 5 \"Noise X\", 6 \"Noise Y\"\n"},
         {{"view", d + "good.csv", "--from", "5", "--out", out}, 1,
          "xyrecorder: " + d + "good.csv: --from 5 s lies outside the recording (the recording is 1 s long)\n"},
