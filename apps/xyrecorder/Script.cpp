@@ -32,7 +32,7 @@ Data and sampling
   source demo [rate HZ] [duration S] [seed N]   the built-in recording
   source file PATH [interval S]                 a recording file
   load                       the source's samples as recorded data (no sampling)
-  start [BATCH]              start sampling from the source (default 100 samples a batch)
+  start [BATCH]              start sampling from the source's beginning (default 100 samples a batch)
   batch [N]                  send N batches (default 1)
   sample S                   batches until S seconds are sampled (or the source ends)
   stop                       stop sampling
