@@ -67,7 +67,10 @@ TestHost::TestHost()
 
 TestHost::~TestHost()
 {
-    for (auto& [axis, state] : axes) LowZoneFree(axis);
+    for (auto& [axis, state] : axes) {
+        if (state.menu) DisposeMenu(state.menu);
+        LowZoneFree(axis);
+    }
     for (auto& [handle, where] : handlesOut) DisposeHandle(handle);
     for (auto& [where, handle] : keptHandles) DisposeHandle(handle);
     if (gCurrent == this) gCurrent = previous;
@@ -147,7 +150,16 @@ void TestHost::InstallDefaults()
         return axis;
     });
     On<&T::HostDisposeAxis>([this](AxisObject axis) {
-        if (axes.erase(axis)) LowZoneFree(axis);
+        auto found = axes.find(axis);
+        if (found == axes.end()) return;
+        if (found->second.menu) DisposeMenu(found->second.menu);
+        axes.erase(found);
+        LowZoneFree(axis);
+    });
+    On<&T::HostAxisSetMenu>([this](AxisObject axis, MenuRef menu, uint8_t) {
+        FakeAxis& state = axes[axis];
+        if (state.menu && state.menu != menu) DisposeMenu(state.menu);
+        state.menu = menu;
     });
     On<&T::HostAxisSetBounds>([this](AxisObject axis, const Rect* bounds, uint8_t, int16_t) {
         axes[axis].bounds = *bounds;

@@ -49,6 +49,7 @@ struct FakeAxis {
     double high = 0, low = 0;
     int16_t clickResult = 0;
     int16_t cursorCode = 0;
+    MenuRef menu = nullptr;  // given by HostAxisSetMenu; the axis owns it, as a real host's does
 };
 
 class TestHost {
