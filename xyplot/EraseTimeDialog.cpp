@@ -27,7 +27,7 @@ void XYPlotExtension::DoEraseTimeDialog(LocalDataHandle instance)
     SelectDialogItemText(dialog, kMinutesItem, 0, 1000);
     gHost->HostOpenModal(dialog);
 
-    int16_t item;
+    int16_t item = 0;
     do {
         gHost->HostSetItemValue(dialog, kAutoEraseItem, autoOn ? 1 : 0);
         gHost->HostSetItemText(dialog, kUnitItem, value == 1.0 ? kMinute : kMinutes);

@@ -37,9 +37,10 @@ void LayoutPlot(LocalDataHandle instance)
     int16_t width = int16_t(right - left);
 
     record.yPixelsPerUnit = ScaleFor(height, record.yBottomValue - record.yTopValue);
-    record.yPixelOffset = int16_t(top - roundtol(record.yPixelsPerUnit * record.yTopValue));
+    // Narrowed to 16 bits from a 64-bit difference: no overflow when roundtol saturates.
+    record.yPixelOffset = int16_t(int64_t(top) - roundtol(record.yPixelsPerUnit * record.yTopValue));
     record.xPixelsPerUnit = ScaleFor(width, record.xRightValue - record.xLeftValue);
-    record.xPixelOffset = int16_t(left - roundtol(record.xPixelsPerUnit * record.xLeftValue));
+    record.xPixelOffset = int16_t(int64_t(left) - roundtol(record.xPixelsPerUnit * record.xLeftValue));
     record.plotRect = Rect{top, left, bottom, right};
 
     Rect xBounds{int16_t(bottom + kXAxisBandTop), left, int16_t(bottom + kXAxisBandBottom), right};
@@ -67,7 +68,15 @@ OSStatus WindowEventHandler(EventHandlerCallRef, EventRef event, void* userData)
     if (GetEventParameter(event, kEventParamAttributes, typeUInt32, nullptr, sizeof attributes, nullptr,
                           &attributes) != noErr)
         return eventNotHandledErr;
-    if (attributes & kWindowBoundsChangeSizeChanged) RelayoutWindow(static_cast<LocalDataHandle>(userData));
+    if (attributes & kWindowBoundsChangeSizeChanged) {
+        // The clip and the invalidation must reach this window, whichever port is current.
+        GrafPtr saved;
+        GetPort(&saved);
+        auto instance = static_cast<LocalDataHandle>(userData);
+        SetPortToWindow((*instance)->window);
+        RelayoutWindow(instance);
+        SetPort(saved);
+    }
     // Let the other handlers, the standard one among them, see the event too.
     return eventNotHandledErr;
 }

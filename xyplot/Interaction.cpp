@@ -67,21 +67,21 @@ void XYPlotExtension::DoMouseOver(WindowRef, Point where, int16_t* cursor, Local
 void XYPlotExtension::DoCommand(const CommandRecord* command, LocalDataHandle instance)
 {
     LocalDataType& record = **instance;
-    switch (uint16_t(command->kind)) {
+    switch (uint16_t(CommandKind(command))) {
     case EraseCommand:
         gHost->HostBeforeErase(record.window);
         EraseTrace(instance);
         break;
     case SetEraseTimeCommand: {
-        double minutes = command->minutes;
+        double minutes = CommandMinutes(command);
         record.eraseMinutes = std::fabs(minutes);
         record.autoErase = minutes > 0 ? 1 : 0;
         UpdateErasePoint(record);
         break;
     }
     case SetChannelCommand: {
-        int16_t channel = command->channel;
-        bool isX = command->axisSelector == 0;
+        int16_t channel = CommandChannel(command);
+        bool isX = CommandAxisSelector(command) == 0;
         (isX ? record.xChannel : record.yChannel) = channel;
         if (record.isSampling)
             gHost->HostLiveChannelInfo(channel, isX ? &record.xChannelInfo : &record.yChannelInfo);

@@ -104,7 +104,8 @@ bool XYPlotExtension::RedrawTrace(int32_t startSample, int32_t endSample, LocalD
             Handle xData = LockBlockData(record.xChannel, b);
             Handle yData = record.yChannel == record.xChannel ? xData : LockBlockData(record.yChannel, b);
             if (xData && yData) {
-                if (FloatCount(xData) < uint32_t(last + 1) || FloatCount(yData) < uint32_t(last + 1)) {
+                int64_t needed = int64_t(last) + 1;
+                if (int64_t(FloatCount(xData)) < needed || int64_t(FloatCount(yData)) < needed) {
                     gHost->HostShowMessage(kShortDataMessage);
                 } else {
                     const float* xs = reinterpret_cast<const float*>(*xData);

@@ -72,10 +72,10 @@ void XYPlotExtension::Notify(int16_t kind, int16_t, uint32_t data, LocalDataHand
         break;
     case NotifyNewData: {
         if (!IsWindowVisible(record.window) || data == 0) return;
-        const auto* batch = ReferenceFrom32<const SampleBatch*>(data);
-        int32_t n = batch->count;
-        const float* xs = batch->Samples(record.xChannel);
-        const float* ys = batch->Samples(record.yChannel);
+        const auto* batch = ReferenceFrom32<const void*>(data);
+        int32_t n = SampleBatchCount(batch);
+        const float* xs = SampleBatchChannel(batch, record.xChannel);
+        const float* ys = SampleBatchChannel(batch, record.yChannel);
         if (n > 0 && xs && ys) DrawBatch(record, xs, ys, n);
         record.traceEndSample += n;
         if (record.traceEndSample > record.eraseAtSample) EraseTrace(instance);

@@ -80,19 +80,19 @@ uint8_t IsRectVisible(const Rect* r, CGrafPtr port);
 struct PixelMapping {
     double xPixelsPerUnit;
     double yPixelsPerUnit;
-    int32_t xOrigin;  // xPixelOffset before narrowing to 16 bits
-    int32_t yOrigin;
+    int64_t xOrigin;  // xPixelOffset before narrowing to 16 bits
+    int64_t yOrigin;
 
     static PixelMapping Of(const LocalDataType& record)
     {
         return PixelMapping{record.xPixelsPerUnit, record.yPixelsPerUnit,
-                            record.plotRect.left - roundtol(record.xPixelsPerUnit * record.xLeftValue),
-                            record.plotRect.top - roundtol(record.yPixelsPerUnit * record.yTopValue)};
+                            int64_t(record.plotRect.left) - roundtol(record.xPixelsPerUnit * record.xLeftValue),
+                            int64_t(record.plotRect.top) - roundtol(record.yPixelsPerUnit * record.yTopValue)};
     }
 
-    static int16_t Pixel(double value, double pixelsPerUnit, int32_t origin)
+    static int16_t Pixel(double value, double pixelsPerUnit, int64_t origin)
     {
-        int64_t pixel = int64_t(origin) + roundtol(value * pixelsPerUnit);
+        int64_t pixel = origin + roundtol(value * pixelsPerUnit);
         return int16_t(pixel < INT16_MIN ? INT16_MIN : pixel > INT16_MAX ? INT16_MAX : pixel);
     }
 

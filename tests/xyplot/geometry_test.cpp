@@ -101,7 +101,14 @@ TEST_F(PlotTest, MappingMatches16BitArithmeticInRangeAndSaturatesBeyond)
         EXPECT_GE(v, r.plotRect.top);
         EXPECT_LE(v, r.plotRect.bottom);
     }
+    // A span so narrow that the offsets' products saturate roundtol: still exact at the ends.
+    r.yTopValue = 1000.0;
+    r.yBottomValue = 999.9999;
+    LayoutPlot(instance);
     int16_t h, v;
+    PixelMapping::Of(r).Map(0.0f, 1000.0f, &h, &v);
+    EXPECT_EQ(v, 23);
+
     map.Map(1e30f, -1e30f, &h, &v);
     EXPECT_EQ(h, INT16_MAX);
     EXPECT_EQ(v, INT16_MAX);
@@ -147,6 +154,27 @@ TEST_F(PlotTest, SizeChangesByOthersRelayOutEveryWindowButMovesDoNot)
         SizeWindow((*instance)->window, 600, 450, false);
         EXPECT_TRUE(Same((*instance)->plotRect, Rect{23, 51, 418, 585}));
     }
+    // The relayout reaches the resized window even while another's port is current.
+    SetPortToWindow((*first)->window);
+    Rect firstPort = WindowPortRect((*first)->window);
+    ClipRect(&(*first)->plotRect);
+    BeginUpdate((*first)->window);
+    EndUpdate((*first)->window);
+    BeginUpdate((*second)->window);
+    EndUpdate((*second)->window);
+    SizeWindow((*second)->window, 500, 400, false);
+    Rect update, clip;
+    ASSERT_TRUE(GetWindowUpdateRect((*second)->window, &update));
+    Rect secondPort = WindowPortRect((*second)->window);
+    EXPECT_TRUE(Same(update, secondPort));
+    EXPECT_FALSE(GetWindowUpdateRect((*first)->window, &update));
+    GrafPtr current;
+    GetPort(&current);
+    EXPECT_EQ(current, GetWindowPort((*first)->window));
+    GetClip(&clip);
+    EXPECT_TRUE(Same(clip, (*first)->plotRect));
+    EXPECT_FALSE(Same(clip, firstPort));
+
     host.ClearCalls();
     MoveWindow((*second)->window, 300, 200, false);
     EXPECT_EQ(host.Count("HostAxisSetBounds"), 0u);

@@ -93,21 +93,29 @@ struct SamplingInfo {
 };
 static_assert(sizeof(SamplingInfo) == 72);
 
-// One batch of new samples (notification kind 310). Slot m (channels 1..32)
-// lies at byte 4 x m and holds the 32-bit address of the channel's count floats,
-// or 0 when the batch has no data for that channel.
+// One batch of new samples (notification kind 310): an i16 count at byte 0,
+// then at byte 4 x m (channels m = 1..32) the 32-bit address of channel m's
+// count floats, or 0 when the batch has no data for that channel. Read with
+// these two functions, at any alignment.
+constexpr int kSampleBatchChannelSlots = 32;
+
+inline int16_t SampleBatchCount(const void* batch) { return BlockField<int16_t>(static_cast<const uint8_t*>(batch), 0); }
+
+// Channel m's samples, or null when m is outside 1..32 or the slot is empty.
+inline const float* SampleBatchChannel(const void* batch, int channel)
+{
+    if (channel < 1 || channel > kSampleBatchChannelSlots) return nullptr;
+    return BlockReference<const float*>(static_cast<const uint8_t*>(batch), 4 * channel);
+}
+
+// The batch as a host builds it.
 struct SampleBatch {
-    static constexpr int kChannelSlots = 32;
+    static constexpr int kChannelSlots = kSampleBatchChannelSlots;
     int16_t count;
     uint16_t hostReserved;
     uint32_t channelData[kChannelSlots];
 
-    // Channel m's samples, or null when m is outside 1..32 or the slot is empty.
-    const float* Samples(int channel) const
-    {
-        if (channel < 1 || channel > kChannelSlots) return nullptr;
-        return ReferenceFrom32<const float*>(channelData[channel - 1]);
-    }
+    const float* Samples(int channel) const { return SampleBatchChannel(this, channel); }
 };
 static_assert(sizeof(SampleBatch) == 132);
 static_assert(offsetof(SampleBatch, channelData) == 4);
@@ -127,6 +135,16 @@ static_assert(offsetof(CommandRecord, kind) == 2);
 static_assert(offsetof(CommandRecord, axisSelector) == 4);
 static_assert(offsetof(CommandRecord, channel) == 8);
 static_assert(offsetof(CommandRecord, minutes) == 8);
+
+// Reading a command record the host hands over, at any alignment; each kind
+// reads only its own bytes.
+inline int16_t CommandKind(const void* command) { return BlockField<int16_t>(static_cast<const uint8_t*>(command), 2); }
+inline uint32_t CommandAxisSelector(const void* command)
+{
+    return BlockField<uint32_t>(static_cast<const uint8_t*>(command), 4);
+}
+inline int16_t CommandChannel(const void* command) { return BlockField<int16_t>(static_cast<const uint8_t*>(command), 8); }
+inline double CommandMinutes(const void* command) { return BlockField<double>(static_cast<const uint8_t*>(command), 8); }
 
 // ---- The service table -------------------------------------------------------
 
