@@ -102,7 +102,7 @@ void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t fir
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     std::vector<ChannelSpec> channels;
     for (const SignalChannel& channel : signals.channels)
-        channels.push_back(channel.spec);
+        channels.push_back(channel.info);
     session.LoadRecorded(signals);
     WindowRef window = OpenPlot(session, plot, channels);
     session.Host().SelectRange(first, last);

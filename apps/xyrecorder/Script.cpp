@@ -269,7 +269,7 @@ private:
         throw UsageError("expected: source demo [...] or source file PATH [interval S]");
     }
 
-    std::vector<ChannelSpec> SourceSpecs() { return Source().Channels(); }
+    std::vector<ChannelSpec> SourceChannels() { return Source().Channels(); }
 
     void DoLoad(const Words& w, bool act)
     {
@@ -283,7 +283,7 @@ private:
         Need(w, 1, 2, "start [BATCH]");
         size_t batch = w.size() == 2 ? size_t(Int(w[1], "batch size", 1, 32767)) : 100;
         if (act) {
-            Host().DefineChannels(SourceSpecs());
+            Host().DefineChannels(SourceChannels());
             Source().Rewind();
             Host().Host().StartSampling(Source(), batch);
         }
@@ -360,20 +360,20 @@ private:
         if (channel > host.GetRecording().ChannelCount())
             throw InputError("channel " + w[1] + " does not exist; the recording has " +
                              std::to_string(host.GetRecording().ChannelCount()));
-        ChannelSpec spec = host.GetRecording().Channel(channel);
+        ChannelSpec info = host.GetRecording().Channel(channel);
         for (const auto& [key, value] : changes) {
             if (key == "title")
-                spec.title = value;
+                info.title = value;
             else if (key == "units")
-                spec.units = value;
+                info.units = value;
             else if (key == "low")
-                spec.displayLow = Num(value, key);
+                info.displayLow = Num(value, key);
             else if (key == "high")
-                spec.displayHigh = Num(value, key);
+                info.displayHigh = Num(value, key);
             else
-                spec.decimals = int16_t(Int(value, key, 0, 15));
+                info.decimals = int16_t(Int(value, key, 0, 15));
         }
-        host.SetChannel(channel, spec);
+        host.SetChannel(channel, info);
     }
 
     void DoOpen(const Words& w, bool act)
@@ -384,7 +384,7 @@ private:
         int height = w.size() == 3 ? int(Int(w[2], "height", 200, 1000)) : 400;
         if (act) {
             if (source_)
-                Host().DefineChannels(SourceSpecs());
+                Host().DefineChannels(SourceChannels());
             current_ = Host().Open(width, height);
         }
     }
@@ -476,7 +476,7 @@ private:
             Need(w, 4, 4, "axis AXIS channel C");
             if (act)
                 Host().ChooseChannel(Current(), side,
-                                     ResolveChannel(RecordingSpecs(), w[3], "axis " + w[1] + " channel", "the recording"));
+                                     ResolveChannel(RecordingChannels(), w[3], "axis " + w[1] + " channel", "the recording"));
         } else if (what == "drag") {
             Need(w, 4, 4, "axis AXIS drag PIXELS");
             int pixels = int(Int(w[3], "pixels", -2000, 2000));
@@ -496,13 +496,13 @@ private:
         }
     }
 
-    std::vector<ChannelSpec> RecordingSpecs()
+    std::vector<ChannelSpec> RecordingChannels()
     {
         const Recording& recording = Host().Host().GetRecording();
-        std::vector<ChannelSpec> specs;
+        std::vector<ChannelSpec> infos;
         for (int16_t c = 1; c <= recording.ChannelCount(); ++c)
-            specs.push_back(recording.Channel(c));
-        return specs;
+            infos.push_back(recording.Channel(c));
+        return infos;
     }
 
     void DoErase(const Words& w, bool act)

@@ -174,23 +174,23 @@ void Session::AnswerEraseDialog(WindowRef window, std::optional<double> minutes,
         throw InputError("the erase-time dialog did not open (is the window's Settings button there?)");
 }
 
-void Session::DefineChannels(const std::vector<ChannelSpec>& specs)
+void Session::DefineChannels(const std::vector<ChannelSpec>& infos)
 {
     Recording& recording = recorder_.GetRecording();
-    for (size_t m = size_t(recording.ChannelCount()); m < specs.size(); ++m) {
-        ChannelSpec spec = specs[m];
-        spec.title.resize(std::min<size_t>(spec.title.size(), 255));
-        spec.units.resize(std::min<size_t>(spec.units.size(), 15));  // what a channel record holds
-        recorder_.AddChannel(spec);
+    for (size_t m = size_t(recording.ChannelCount()); m < infos.size(); ++m) {
+        ChannelSpec info = infos[m];
+        info.title.resize(std::min<size_t>(info.title.size(), 255));
+        info.units.resize(std::min<size_t>(info.units.size(), 15));  // what a channel record holds
+        recorder_.AddChannel(info);
     }
 }
 
 void Session::LoadRecorded(const SignalSet& signals)
 {
-    std::vector<ChannelSpec> specs;
+    std::vector<ChannelSpec> infos;
     for (const SignalChannel& channel : signals.channels)
-        specs.push_back(channel.spec);
-    DefineChannels(specs);
+        infos.push_back(channel.info);
+    DefineChannels(infos);
     std::vector<const float*> data;
     for (const SignalChannel& channel : signals.channels)
         data.push_back(channel.samples.data());
@@ -223,8 +223,8 @@ int ResolveChannel(const std::vector<ChannelSpec>& channels, const std::string& 
                    const std::string& source)
 {
     SignalSet lookup;
-    for (const ChannelSpec& spec : channels)
-        lookup.channels.push_back(SignalChannel{spec, {}});
+    for (const ChannelSpec& info : channels)
+        lookup.channels.push_back(SignalChannel{info, {}});
     if (int channel = lookup.FindChannel(wanted))
         return channel;
     std::string list;

@@ -52,7 +52,7 @@ public:
     // ---- Data ----
     // Gives the recording these channels (titles, units, display ranges)
     // where it has none yet, so the axis menus list them.
-    void DefineChannels(const std::vector<ChannelSpec>& specs);
+    void DefineChannels(const std::vector<ChannelSpec>& infos);
     // Puts the samples into the recording as recorded data (one run).
     void LoadRecorded(const SignalSet& signals);
 

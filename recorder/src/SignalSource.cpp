@@ -14,11 +14,11 @@ SignalSetSource::SignalSetSource(SignalSet signals) : signals_(std::move(signals
         throw std::invalid_argument("the sample interval must be positive");
     for (const SignalChannel& channel : signals_.channels) {
         if (channel.samples.size() != signals_.SampleCount())
-            throw std::invalid_argument("channel \"" + channel.spec.title + "\" has a different length");
-        specs_.push_back(channel.spec);
+            throw std::invalid_argument("channel \"" + channel.info.title + "\" has a different length");
+        channelInfo_.push_back(channel.info);
         // What the recorder's channel records hold.
-        specs_.back().title.resize(std::min<size_t>(specs_.back().title.size(), 255));
-        specs_.back().units.resize(std::min<size_t>(specs_.back().units.size(), 15));
+        channelInfo_.back().title.resize(std::min<size_t>(channelInfo_.back().title.size(), 255));
+        channelInfo_.back().units.resize(std::min<size_t>(channelInfo_.back().units.size(), 15));
     }
 }
 

@@ -58,7 +58,7 @@ void RequireWritable(const fs::path& path, const SignalSet& set)
         Fail(path, "nothing to write: no samples");
     for (const SignalChannel& channel : set.channels)
         if (channel.samples.size() != count)
-            Fail(path, "channel \"" + channel.spec.title + "\" has " + std::to_string(channel.samples.size()) +
+            Fail(path, "channel \"" + channel.info.title + "\" has " + std::to_string(channel.samples.size()) +
                            " samples, the first channel " + std::to_string(count));
     if (!(set.sampleInterval > 0) || !std::isfinite(set.sampleInterval))
         Fail(path, "the sample interval must be a positive number of seconds");
@@ -96,7 +96,7 @@ int SignalSet::FindChannel(std::string_view titleOrNumber) const
 {
     std::string wanted = Lowercase(titleOrNumber);
     for (size_t i = 0; i < channels.size(); ++i)
-        if (Lowercase(channels[i].spec.title) == wanted)
+        if (Lowercase(channels[i].info.title) == wanted)
             return int(i) + 1;
     int number = 0;
     auto [end, ec] = std::from_chars(titleOrNumber.data(), titleOrNumber.data() + titleOrNumber.size(), number);
@@ -150,7 +150,7 @@ void WriteSignals(const fs::path& path, const SignalSet& set)
     WriteWav(path, set);
 }
 
-ChannelSpec FitDisplayRange(ChannelSpec spec, float low, float high)
+ChannelSpec FitDisplayRange(ChannelSpec info, float low, float high)
 {
     double lo = low, hi = high;
     if (!(hi > lo)) {
@@ -167,19 +167,19 @@ ChannelSpec FitDisplayRange(ChannelSpec spec, float low, float high)
     double power = std::pow(10.0, std::floor(std::log10(rough)));
     double fraction = rough / power;
     double step = (fraction <= 1 ? 1 : fraction <= 2 ? 2 : fraction <= 5 ? 5 : 10) * power;
-    spec.displayLow = std::floor(lo / step) * step;
-    spec.displayHigh = std::ceil(hi / step) * step;
-    spec.decimals = int16_t(std::clamp(-int(std::floor(std::log10(step) + 1e-9)), 0, 6));
-    return spec;
+    info.displayLow = std::floor(lo / step) * step;
+    info.displayHigh = std::ceil(hi / step) * step;
+    info.decimals = int16_t(std::clamp(-int(std::floor(std::log10(step) + 1e-9)), 0, 6));
+    return info;
 }
 
 void FitDisplayRange(SignalChannel& channel)
 {
     if (channel.samples.empty()) {
-        channel.spec.displayLow = -1;
-        channel.spec.displayHigh = 1;
+        channel.info.displayLow = -1;
+        channel.info.displayHigh = 1;
         return;
     }
     auto [low, high] = std::minmax_element(channel.samples.begin(), channel.samples.end());
-    channel.spec = FitDisplayRange(channel.spec, *low, *high);
+    channel.info = FitDisplayRange(channel.info, *low, *high);
 }

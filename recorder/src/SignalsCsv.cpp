@@ -311,8 +311,8 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
 
     for (size_t c = hasTime ? 1 : 0; c < columns; ++c) {
         SignalChannel channel;
-        channel.spec.title = titles[c];
-        channel.spec.units = units[c];
+        channel.info.title = titles[c];
+        channel.info.units = units[c];
         channel.samples = std::move(values[c]);
         FitDisplayRange(channel);
         set.channels.push_back(std::move(channel));
@@ -338,10 +338,10 @@ void WriteCsv(const fs::path& path, const SignalSet& set)
             Fail(path, "cannot be created");
         out << "Time";
         for (const SignalChannel& channel : set.channels)
-            out << ',' << quoted(channel.spec.title);
+            out << ',' << quoted(channel.info.title);
         out << "\ns";
         for (const SignalChannel& channel : set.channels)
-            out << ',' << quoted(channel.spec.units);
+            out << ',' << quoted(channel.info.units);
         out << '\n';
         std::string row;
         for (size_t i = 0; i < set.SampleCount(); ++i) {

@@ -116,16 +116,16 @@ SignalSet ReadEdf(const fs::path& path)
     for (int s = 0; s < signals; ++s) {
         const edf_param_struct& param = header->signalparam[s];
         SignalChannel channel;
-        channel.spec.title = TrimmedField(param.label);
-        if (channel.spec.title.empty())
-            channel.spec.title = "Signal " + std::to_string(s + 1);
-        channel.spec.units = TrimmedField(param.physdimension);
+        channel.info.title = TrimmedField(param.label);
+        if (channel.info.title.empty())
+            channel.info.title = "Signal " + std::to_string(s + 1);
+        channel.info.units = TrimmedField(param.physdimension);
         long long own = param.smp_in_file;
         buffer.resize(size_t(own));
         if (own > 0) {
             int got = edfread_physical_samples(closer.handle, s, int(own), buffer.data());
             if (got != own)
-                Fail(path, "signal " + std::to_string(s + 1) + " (" + channel.spec.title + "): read " +
+                Fail(path, "signal " + std::to_string(s + 1) + " (" + channel.info.title + "): read " +
                                std::to_string(std::max(got, 0)) + " of " + std::to_string(own) +
                                " samples; the file is truncated or corrupt");
         }
@@ -198,8 +198,8 @@ void WriteEdf(const fs::path& path, const SignalSet& set, bool bdf)
                  edf_set_physical_maximum(handle, s, physMax) == 0 &&
                  edf_set_digital_minimum(handle, s, bdf ? -8388608 : -32768) == 0 &&
                  edf_set_digital_maximum(handle, s, bdf ? 8388607 : 32767) == 0 &&
-                 edf_set_label(handle, s, channel.spec.title.substr(0, 16).c_str()) == 0 &&
-                 edf_set_physical_dimension(handle, s, channel.spec.units.substr(0, 8).c_str()) == 0;
+                 edf_set_label(handle, s, channel.info.title.substr(0, 16).c_str()) == 0 &&
+                 edf_set_physical_dimension(handle, s, channel.info.units.substr(0, 8).c_str()) == 0;
         }
         if (!ok)
             Fail(path, "edflib refused the header (a range or label it can't store)");

@@ -26,7 +26,7 @@ std::string DescribeChannels(const SignalSet& set)
     for (size_t i = 0; i < set.channels.size(); ++i) {
         if (i > 0)
             text += " | ";
-        text += set.channels[i].spec.title + " (" + set.channels[i].spec.units + ")";
+        text += set.channels[i].info.title + " (" + set.channels[i].info.units + ")";
     }
     return text;
 }
@@ -56,8 +56,8 @@ bool ApplyChannelComment(const char* comment, SignalSet& set)
     if (named.size() != set.channels.size())
         return false;
     for (size_t i = 0; i < named.size(); ++i) {
-        set.channels[i].spec.title = named[i].first;
-        set.channels[i].spec.units = named[i].second;
+        set.channels[i].info.title = named[i].first;
+        set.channels[i].info.units = named[i].second;
     }
     return true;
 }
@@ -97,7 +97,7 @@ SignalSet ReadWav(const fs::path& path)
     set.channels.resize(channels);
     for (size_t c = 0; c < channels; ++c) {
         SignalChannel& channel = set.channels[c];
-        channel.spec.title = "Channel " + std::to_string(c + 1);
+        channel.info.title = "Channel " + std::to_string(c + 1);
         channel.samples.resize(frames);
         for (size_t i = 0; i < frames; ++i) {
             float value = interleaved[i * channels + c];

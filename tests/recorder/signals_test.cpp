@@ -60,14 +60,14 @@ void ExpectSameSignals(const SignalSet& expected, const SignalSet& actual, bool 
     for (size_t c = 0; c < expected.channels.size(); ++c) {
         const SignalChannel& want = expected.channels[c];
         const SignalChannel& got = actual.channels[c];
-        EXPECT_EQ(want.spec.title, got.spec.title);
-        EXPECT_EQ(want.spec.units, got.spec.units);
+        EXPECT_EQ(want.info.title, got.info.title);
+        EXPECT_EQ(want.info.units, got.info.units);
         // EDF stores integers over the channel's range, a little wider than the
         // data's; edflib truncates, so a value may land a whole step low.
         auto [low, high] = std::minmax_element(want.samples.begin(), want.samples.end());
         double tolerance = relativeStep ? 1.05 * (*high - *low) / 65535.0 + std::fabs(*high) * 2.4e-7 : 0.0;
         for (size_t i = 0; i < want.samples.size(); ++i)
-            ASSERT_NEAR(want.samples[i], got.samples[i], tolerance) << want.spec.title << " sample " << i;
+            ASSERT_NEAR(want.samples[i], got.samples[i], tolerance) << want.info.title << " sample " << i;
     }
 }
 
@@ -98,8 +98,8 @@ TEST_F(SignalFiles, WavFromElsewhereGetsNumberedChannelsAndANote)
 
     SignalSet set = ReadSignals(Path("pcm.wav"));
     ASSERT_EQ(set.channels.size(), 3u);
-    EXPECT_EQ(set.channels[2].spec.title, "Channel 3");
-    EXPECT_EQ(set.channels[2].spec.units, "");
+    EXPECT_EQ(set.channels[2].info.title, "Channel 3");
+    EXPECT_EQ(set.channels[2].info.units, "");
     EXPECT_DOUBLE_EQ(set.sampleInterval, 1.0 / 8000);
     EXPECT_EQ(set.channels[1].samples, (std::vector<float>{0.5f, -0.5f}));
     EXPECT_EQ(set.channels[2].samples[0], -1.0f);
@@ -167,8 +167,8 @@ TEST_F(SignalFiles, EdfSignalsAtLowerRatesAreHeldAtTheFastestRate)
 
     SignalSet set = ReadEdf(path);
     ASSERT_EQ(set.channels.size(), 2u);
-    EXPECT_EQ(set.channels[1].spec.title, "Slow");
-    EXPECT_EQ(set.channels[1].spec.units, "uV");
+    EXPECT_EQ(set.channels[1].info.title, "Slow");
+    EXPECT_EQ(set.channels[1].info.units, "uV");
     EXPECT_DOUBLE_EQ(set.sampleInterval, 0.25);
     std::vector<float> held;
     for (float v : set.channels[1].samples)
@@ -187,8 +187,8 @@ TEST_F(SignalFiles, CsvTakesTitlesUnitsAndTheIntervalFromTheFile)
                                  "0,1,+2\r\n2,1.5,-2.5e-1\r\n4,-3,4\r\n");
     SignalSet set = ReadCsv(withRow);
     ASSERT_EQ(set.channels.size(), 2u);
-    EXPECT_EQ(set.channels[0].spec.title, "Left, arm");
-    EXPECT_EQ(set.channels[0].spec.units, "mV");
+    EXPECT_EQ(set.channels[0].info.title, "Left, arm");
+    EXPECT_EQ(set.channels[0].info.units, "mV");
     EXPECT_DOUBLE_EQ(set.sampleInterval, 0.002);
     EXPECT_EQ(set.channels[1].samples, (std::vector<float>{2, -0.25f, 4}));
 
@@ -196,9 +196,9 @@ TEST_F(SignalFiles, CsvTakesTitlesUnitsAndTheIntervalFromTheFile)
     CsvOptions every10ms;
     every10ms.sampleInterval = 0.01;
     set = ReadCsv(inTitles, every10ms);
-    EXPECT_EQ(set.channels[0].spec.title, "Pressure");
-    EXPECT_EQ(set.channels[0].spec.units, "mmHg");
-    EXPECT_EQ(set.channels[1].spec.units, "L/min");
+    EXPECT_EQ(set.channels[0].info.title, "Pressure");
+    EXPECT_EQ(set.channels[0].info.units, "mmHg");
+    EXPECT_EQ(set.channels[1].info.units, "L/min");
     EXPECT_EQ(set.SampleCount(), 2u);
     EXPECT_DOUBLE_EQ(set.sampleInterval, 0.01);
     EXPECT_EQ(set.FindChannel("flow"), 2);
@@ -277,10 +277,10 @@ TEST(DemoSignals, AreReproducibleFromTheSeedAndFitTheirDisplayRanges)
     EXPECT_EQ(a.SampleCount(), 3000u);
     for (int ch = 0; ch < kDemoChannelCount; ++ch) {
         EXPECT_EQ(a.channels[ch].samples, b.channels[ch].samples) << ch;
-        const ChannelSpec& spec = a.channels[ch].spec;
+        const ChannelSpec& info = a.channels[ch].info;
         for (float v : a.channels[ch].samples) {
-            ASSERT_GT(v, spec.displayLow) << spec.title;
-            ASSERT_LT(v, spec.displayHigh) << spec.title;
+            ASSERT_GT(v, info.displayLow) << info.title;
+            ASSERT_LT(v, info.displayHigh) << info.title;
         }
     }
     // The sines are the same for every seed; heart and noise are not.
@@ -333,10 +333,10 @@ TEST(DisplayRange, HoldsTheDataOnAOneTwoFiveStepWithoutCrossingZeroNeedlessly)
     for (const Case& c : {Case{3.6f, 125.0f, 0, 140, 0}, Case{49.9f, 125.1f, 40, 130, 0},
                           Case{-0.8f, 0.8f, -1, 1, 1}, Case{-0.004f, -0.001f, -0.0045, -0.0005, 4},
                           Case{1e5f, 3e5f, 50000, 350000, 0}}) {
-        ChannelSpec spec = FitDisplayRange(ChannelSpec{}, c.low, c.high);
-        EXPECT_NEAR(spec.displayLow, c.wantLow, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
-        EXPECT_NEAR(spec.displayHigh, c.wantHigh, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
-        EXPECT_EQ(spec.decimals, c.decimals) << c.low << ".." << c.high;
+        ChannelSpec info = FitDisplayRange(ChannelSpec{}, c.low, c.high);
+        EXPECT_NEAR(info.displayLow, c.wantLow, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
+        EXPECT_NEAR(info.displayHigh, c.wantHigh, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
+        EXPECT_EQ(info.decimals, c.decimals) << c.low << ".." << c.high;
     }
     // A constant channel still gets a range around its value.
     ChannelSpec flat = FitDisplayRange(ChannelSpec{}, 5, 5);

@@ -21,8 +21,8 @@ public:
 };
 
 struct SignalChannel {
-    ChannelSpec spec;            // title, units, the range it is shown with
-    std::vector<float> samples;  // values in spec.units
+    ChannelSpec info;            // title, units, the range it is shown with
+    std::vector<float> samples;  // values in info.units
 };
 
 struct SignalSet {
@@ -85,6 +85,6 @@ void WriteSignals(const std::filesystem::path& path, const SignalSet& set);
 
 // A display range that holds [low, high] with a little room, its ends on a
 // 1-2-5 step, and the decimals its labels need.
-ChannelSpec FitDisplayRange(ChannelSpec spec, float low, float high);
+ChannelSpec FitDisplayRange(ChannelSpec info, float low, float high);
 // The same from a channel's samples; (-1, 1) for no samples.
 void FitDisplayRange(SignalChannel& channel);
