@@ -7,16 +7,6 @@
 #include "LocalData.h"
 #include "toolbox/Toolbox.h"
 
-// Notification kinds of message 9.
-enum : int16_t {
-    NotifyRangeChanged = 0,
-    NotifySamplingStarted = 300,
-    NotifySamplingStopped = 301,
-    NotifyNewData = 310,
-    NotifyChannelChanged = 402,
-    NotifyPlotChanged = 403,
-};
-
 // The extension's local command numbers.
 enum : int16_t { EraseCommand = 0, SetEraseTimeCommand = 1, SetChannelCommand = 2 };
 

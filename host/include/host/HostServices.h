@@ -55,6 +55,16 @@ T BlockReference(const uint8_t* block, int offset)
     return ReferenceFrom32<T>(BlockField<uint32_t>(block, offset));
 }
 
+// Notification kinds of message 9.
+enum : int16_t {
+    NotifyRangeChanged = 0,
+    NotifySamplingStarted = 300,
+    NotifySamplingStopped = 301,
+    NotifyNewData = 310,
+    NotifyChannelChanged = 402,
+    NotifyPlotChanged = 403,
+};
+
 // ---- Host records ----------------------------------------------------------------
 
 // Where a sample lies: block number and index within the block.
