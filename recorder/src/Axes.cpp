@@ -47,6 +47,12 @@ constexpr int kMinMajorSpacingX = 30;
 constexpr int kMinMajorSpacingY = 22;
 constexpr int kMinMinorSpacing = 4;
 constexpr int kMaxDecimals = 6;
+constexpr int kMaxMajorTicks = 200;
+// Tick indices are counted as integers and turned into doubles; beyond 2^52 a
+// double no longer tells neighbouring indices apart, so such a step can't be drawn.
+constexpr double kLargestTickIndex = 4503599627370496.0;  // 2^52
+// Zoom In stops where a double no longer resolves the span around the values.
+constexpr double kLeastRelativeSpan = 1e-9;
 constexpr int kPopupTriangleWidth = 7;
 constexpr int kPopupTriangleGap = 4;
 
@@ -132,6 +138,21 @@ struct NiceStep {
     int Decimals() const { return std::max(0, -exponent); }
 };
 
+// Tick indices first..last (inclusive) of multiples of step within lo..hi;
+// false when there are none that can be counted exactly.
+bool TickIndices(double lo, double hi, double step, int maxCount, int64_t* first, int64_t* last)
+{
+    if (!(step > 0) || !std::isfinite(step)) return false;
+    double i0 = std::ceil(lo / step - 1e-9);
+    double i1 = std::floor(hi / step + 1e-9);
+    if (!(std::fabs(i0) <= kLargestTickIndex && std::fabs(i1) <= kLargestTickIndex)) return false;  // also NaN
+    if (i1 < i0 || i1 - i0 > maxCount) return false;
+    *first = int64_t(i0);
+    *last = int64_t(i1);
+    return true;
+}
+
+// The smallest 1-2-5 step of at least minimum (a positive, finite value).
 NiceStep NiceStepAtLeast(double minimum)
 {
     int exponent = int(std::floor(std::log10(minimum)));
@@ -298,12 +319,14 @@ std::vector<AxisTick> Axis::Ticks() const
     if (!std::isfinite(lo) || !std::isfinite(hi) || !(hi > lo) || extent < 2) return {};
     double pixelsPerValue = extent / (hi - lo);
     if (!std::isfinite(pixelsPerValue) || pixelsPerValue <= 0) return {};
+    double leastStep = (hi - lo) / (extent / double(kMinMinorSpacing));
+    if (!(leastStep > 0) || !std::isfinite(leastStep)) return {};  // a span too small for a double's exponent
 
     double largest = std::max(std::fabs(lo), std::fabs(hi));
     int labelRoom = (bounds_.right - 1 - kMajorTick - 2) - (bounds_.left + kTitleStripWidth + 1);
     bool wantChannelDecimals = display_.describesChannel && !HasOption(kAxisInfoVaries);
     int channelDecimals = std::clamp<int>(display_.decimals, 0, kMaxDecimals);
-    NiceStep smallest = NiceStepAtLeast((hi - lo) / (extent / double(kMinMinorSpacing)));
+    NiceStep smallest = NiceStepAtLeast(leastStep);
 
     // The labelled ticks of one step, or nothing when that step does not serve.
     // strict: at least two labels, each fitting its room; otherwise ticks far
@@ -311,9 +334,8 @@ std::vector<AxisTick> Axis::Ticks() const
     auto majorsFor = [&](const NiceStep& step, bool strict) -> std::vector<AxisTick> {
         double spacing = step.Value() * pixelsPerValue;
         if (spacing < (vertical_ ? kMinMajorSpacingY : kMinMajorSpacingX)) return {};
-        double first = std::ceil(lo / step.Value() - 1e-9);
-        double last = std::floor(hi / step.Value() + 1e-9);
-        if (last - first > 200) return {};
+        int64_t first = 0, last = 0;
+        if (!TickIndices(lo, hi, step.Value(), kMaxMajorTicks, &first, &last)) return {};
         // The channel's decimals when their labels fit; the step's (fewer) otherwise.
         std::vector<int> choices{step.Decimals()};
         if (wantChannelDecimals && channelDecimals > step.Decimals()) choices.insert(choices.begin(), channelDecimals);
@@ -321,8 +343,8 @@ std::vector<AxisTick> Axis::Ticks() const
         for (int decimals : choices) {
             majors.clear();
             int widest = 0;
-            for (double k = first; k <= last; ++k) {
-                double value = step.Times(k);
+            for (int64_t k = first; k <= last; ++k) {
+                double value = step.Times(double(k));
                 int16_t pixel = PixelOf(value);
                 if (pixel < start || pixel >= end) continue;
                 majors.push_back({value, pixel, true, FormatTick(value, step, decimals, largest)});
@@ -354,11 +376,11 @@ std::vector<AxisTick> Axis::Ticks() const
         if (spacing / subdivisions < kMinMinorSpacing) subdivisions = step.mantissa == 5 ? 1 : 2;
         if (subdivisions > 1 && spacing / subdivisions >= kMinMinorSpacing) {
             double minor = step.Value() / subdivisions;
-            double i0 = std::ceil(lo / minor - 1e-9);
-            double i1 = std::floor(hi / minor + 1e-9);
-            for (double i = i0; i <= i1; ++i) {
-                if (std::fmod(std::fabs(i), subdivisions) == 0) continue;
-                double value = step.Times(i / subdivisions);
+            int64_t i0 = 0, i1 = -1;
+            if (!TickIndices(lo, hi, minor, extent / kMinMinorSpacing + 2, &i0, &i1)) i1 = i0 - 1;
+            for (int64_t i = i0; i <= i1; ++i) {
+                if (i % subdivisions == 0) continue;
+                double value = step.Times(double(i) / subdivisions);
                 int16_t pixel = PixelOf(value);
                 if (pixel < start || pixel >= end) continue;
                 ticks.push_back({value, pixel, false, std::string()});
@@ -634,6 +656,9 @@ bool Axis::ApplyRangeItem(const std::string& itemText)
     }
     if (!std::isfinite(high) || !std::isfinite(low) || high == low) return false;
     if (high == high_ && low == low_) return false;
+    if (itemText == kZoomInItem &&
+        std::fabs(high - low) < kLeastRelativeSpan * std::max(std::fabs(high), std::fabs(low)))
+        return false;
     SetRange(high, low);
     InvalidateBand();
     return true;

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "toolbox/Memory.h"
 #include "toolbox/Resources.h"
@@ -19,6 +21,16 @@ ParamBlock::~ParamBlock() { DisposePtr(reinterpret_cast<Ptr>(bytes_)); }
 void ParamBlock::Clear() { std::memset(bytes_, 0, kParamBlockBytes); }
 
 namespace {
+
+// dlopen searches the library path for a name without a slash, and would load
+// whatever bundle it finds there under that name: the one named is meant.
+std::string AbsolutePathOf(const std::string& path)
+{
+    if (path.empty() || path.front() == '/') return path;
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? "./" + path : absolute.string();
+}
 
 std::string ResourcePathFor(const std::string& path)
 {
@@ -40,14 +52,15 @@ private:
 }  // namespace
 
 ExtensionBundle::ExtensionBundle(const std::string& path, const HostServiceTable* host)
-    : path_(path), resourcePath_(ResourcePathFor(path)), host_(host)
+    : path_(path), resourcePath_(ResourcePathFor(AbsolutePathOf(path))), host_(host)
 {
+    const std::string file = AbsolutePathOf(path);
     struct stat info;
-    if (stat(path.c_str(), &info) != 0)
+    if (stat(file.c_str(), &info) != 0)
         throw BundleError("bundle " + path + ": " + std::strerror(errno));
     if (!S_ISREG(info.st_mode)) throw BundleError("bundle " + path + ": not a regular file");
 
-    library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    library_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library_) {
         const char* reason = dlerror();
         throw BundleError("bundle " + path + ": not a loadable bundle (" + (reason ? reason : "unknown reason") + ")");

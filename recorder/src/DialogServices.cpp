@@ -40,15 +40,42 @@ struct ModalFilterToken {
     int16_t kind;
 };
 
+// Dialogs are kept with their toolbox serial numbers: the extension may
+// dispose of a dialog without ending its modal phase, and a later dialog may
+// be made at the same address.
+struct ModalDialogEntry {
+    DialogRef dialog;
+    UInt32 serial;
+};
+struct LastNumber {
+    DialogRef dialog;
+    double value;
+};
+
 int16_t (*gResourceFileOf)(int16_t) = nullptr;
 std::vector<ResourceBracket> gBrackets;
-std::vector<DialogRef> gModalDialogs;  // innermost last
-std::map<std::pair<DialogRef, int16_t>, double> gLastNumbers;
+std::vector<ModalDialogEntry> gModalDialogs;  // innermost last
+std::map<std::pair<UInt32, int16_t>, LastNumber> gLastNumbers;  // by (dialog serial, item)
 ModalFilterToken gModalFilter{0};
 
 bool HasItem(DialogRef dialog, int16_t item)
 {
-    return dialog && item >= 1 && item <= CountDITL(dialog);
+    return GetDialogSerial(dialog) != 0 && item >= 1 && item <= CountDITL(dialog);
+}
+
+void ForgetNumbers(UInt32 serial)
+{
+    std::erase_if(gLastNumbers, [&](const auto& number) { return number.first.first == serial; });
+}
+
+// Forgets what is kept about dialogs that have since been disposed.
+void DropDisposedDialogs()
+{
+    std::erase_if(gModalDialogs,
+                  [](const ModalDialogEntry& entry) { return GetDialogSerial(entry.dialog) != entry.serial; });
+    std::erase_if(gLastNumbers, [](const auto& number) {
+        return GetDialogSerial(number.second.dialog) != number.first.first;
+    });
 }
 
 std::string FormatNumber(double value)
@@ -111,37 +138,38 @@ void HostEndResources(int16_t)
     gBrackets.pop_back();
 }
 
-// Numbers remembered for a dialog end with its modal phase, and with its
-// address: a new dialog may reuse the address of a disposed one.
-void ForgetNumbers(DialogRef dialog)
-{
-    for (auto it = gLastNumbers.begin(); it != gLastNumbers.end();)
-        it = it->first.first == dialog ? gLastNumbers.erase(it) : std::next(it);
-}
-
 DialogRef HostGetDialog(int16_t resourceID)
 {
-    DialogRef dialog = GetNewDialog(resourceID, nullptr, nullptr);
-    if (dialog) ForgetNumbers(dialog);
-    return dialog;
+    DropDisposedDialogs();
+    return GetNewDialog(resourceID, nullptr, nullptr);
+}
+
+void RemoveModal(DialogRef dialog)
+{
+    std::erase_if(gModalDialogs, [&](const ModalDialogEntry& entry) { return entry.dialog == dialog; });
 }
 
 void HostOpenModal(DialogRef dialog)
 {
-    if (!dialog) return;
-    gModalDialogs.erase(std::remove(gModalDialogs.begin(), gModalDialogs.end(), dialog), gModalDialogs.end());
-    gModalDialogs.push_back(dialog);
+    DropDisposedDialogs();
+    UInt32 serial = GetDialogSerial(dialog);
+    if (serial == 0) return;
+    RemoveModal(dialog);
+    gModalDialogs.push_back({dialog, serial});
     WindowRef window = GetDialogWindow(dialog);
     ShowWindow(window);
     SelectWindow(window);
     DrawDialog(dialog);
 }
 
+// Numbers remembered for a dialog end with its modal phase.
 void HostCloseModal(DialogRef dialog)
 {
-    if (!dialog) return;
-    gModalDialogs.erase(std::remove(gModalDialogs.begin(), gModalDialogs.end(), dialog), gModalDialogs.end());
-    ForgetNumbers(dialog);
+    DropDisposedDialogs();
+    UInt32 serial = GetDialogSerial(dialog);
+    if (serial == 0) return;
+    RemoveModal(dialog);
+    ForgetNumbers(serial);
     HideWindow(GetDialogWindow(dialog));
 }
 
@@ -153,8 +181,9 @@ ModalFilterUPP HostGetModalFilter(int16_t)
 void HostModalDialog(ModalFilterUPP, int16_t* itemHit)
 {
     SInt16 item = kStdCancelItemIndex;
+    DropDisposedDialogs();
     if (!gModalDialogs.empty()) {
-        ModalDialog(gModalDialogs.back(), &item);  // redraws the dialog before it waits
+        ModalDialog(gModalDialogs.back().dialog, &item);  // redraws the dialog before it waits
     }
     if (itemHit) *itemHit = item;
 }
@@ -165,10 +194,11 @@ void HostSetItemNumber(DialogRef dialog, int16_t item, double value, int16_t, ui
     Str255 text;
     CopyCStringToPascal(FormatNumber(value), text);
     SetDialogItemText(dialog, item, text);
+    UInt32 serial = GetDialogSerial(dialog);
     if (std::isfinite(value))
-        gLastNumbers[{dialog, item}] = value;
+        gLastNumbers[{serial, item}] = {dialog, value};
     else
-        gLastNumbers.erase({dialog, item});
+        gLastNumbers.erase({serial, item});
     if (select) SelectDialogItemText(dialog, item, 0, 32767);
 }
 
@@ -193,8 +223,8 @@ double HostGetItemNumber(DialogRef dialog, int16_t item, double lowest, double h
         GetDialogItemText(dialog, item, text);
         value = ParseNumber(PascalToString(text));
         if (!value) {
-            auto last = gLastNumbers.find({dialog, item});
-            if (last != gLastNumbers.end()) value = last->second;
+            auto last = gLastNumbers.find({GetDialogSerial(dialog), item});
+            if (last != gLastNumbers.end()) value = last->second.value;
         }
     }
     return KeepWithin(value ? *value : lowest, lowest, highest);

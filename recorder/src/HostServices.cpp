@@ -171,14 +171,29 @@ struct HostServicesCore {
         if (front) SelectWindow(window);
     }
 
+    // Drawn at once rather than invalidated: an update redraws the whole plot
+    // from the recording. A hidden window is drawn whole when shown. Controls
+    // may share edges, so all of them are drawn again in their order, as an
+    // update leaves them, and unclipped: the extension's clip is not ours.
     static void EnableControl(ControlRef control, uint8_t enable)
     {
         if (!control) return;
+        WindowRef owner = GetControlOwner(control);
+        if (!owner || !IsWindowVisible(owner)) {
+            HiliteControl(control, enable ? 0 : 255);
+            return;
+        }
+        GrafPtr saved = nullptr;
+        GetPort(&saved);
+        SetPort(GetWindowPort(owner));
+        Rect clip, all;
+        GetClip(&clip);
+        GetWindowPortBounds(owner, &all);
+        ClipRect(&all);
         HiliteControl(control, enable ? 0 : 255);
-        // The control is drawn anew with the window's next update.
-        Rect bounds;
-        GetControlBounds(control, &bounds);
-        InvalWindowRect(GetControlOwner(control), &bounds);
+        DrawControls(owner);
+        ClipRect(&clip);
+        SetPort(saved);
     }
 
     static void BeforeErase(WindowRef) { ++Session().counters_.beforeErase; }
@@ -191,6 +206,7 @@ struct HostServicesCore {
         ++Session().counters_.penSet;
         SavedPen saved;
         GetPort(&saved.port);
+        saved.portSerial = GetPortSerial(saved.port);
         GetForeColor(&saved.colour);
         impl.pens.push_back(saved);
         constexpr RGBColor kBlack{0, 0, 0};
@@ -208,6 +224,8 @@ struct HostServicesCore {
         ++session.counters_.penRestore;
         SavedPen saved = impl.pens.back();
         impl.pens.pop_back();
+        // A port disposed since (or a new one at its address) is left alone.
+        if (!saved.port || GetPortSerial(saved.port) != saved.portSerial) return;
         GrafPtr current;
         GetPort(&current);
         SetPort(saved.port);
@@ -221,6 +239,7 @@ struct HostServicesCore {
         ++Session().counters_.busyBegin;
         if (impl.busyDepth++ == 0) {
             impl.busyStart = std::chrono::steady_clock::now();
+            impl.busySteps = 0;
             impl.progressShown = false;
         }
     }
@@ -229,11 +248,13 @@ struct HostServicesCore {
     {
         auto& impl = Impl();
         Recorder& session = Session();
-        int steps = ++session.counters_.busyStep;
-        if (!session.options_.showProgress || impl.busyDepth == 0 || !isatty(STDERR_FILENO)) return;
+        ++session.counters_.busyStep;
+        if (impl.busyDepth == 0) return;
+        ++impl.busySteps;
+        if (!session.options_.showProgress || !isatty(STDERR_FILENO)) return;
         constexpr auto kLongRedraw = std::chrono::milliseconds(300);
         if (std::chrono::steady_clock::now() - impl.busyStart < kLongRedraw) return;
-        std::fprintf(stderr, "\rredrawing... %d blocks", steps);
+        std::fprintf(stderr, "\rredrawing... %d blocks", impl.busySteps);
         impl.progressShown = true;
     }
 

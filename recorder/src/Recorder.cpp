@@ -471,8 +471,17 @@ void Recorder::Grow(WindowRef window, Point start)
 {
     ActionScope scope(*impl_);
     const WindowEntry entry = impl_->Require(window, "grow");
-    impl_->zoom[window].zoomedOut = false;
+    Rect before = PortRectOf(window);
     impl_->SendToWindow(entry, kDoGrow, [&](uint8_t* block) { SetBlockField<Point>(block, 8, start); });
+    // A size the user gave is the user's size; a grow that kept the size
+    // (dismissed, or at a limit) leaves the zoom state as it was.
+    if (!impl_->Find(window)) return;
+    Rect after = PortRectOf(window);
+    if (EqualRect(&before, &after)) return;
+    ZoomState& state = impl_->zoom[window];
+    state.zoomedOut = false;
+    state.userWidth = int16_t(after.right - after.left);
+    state.userHeight = int16_t(after.bottom - after.top);
 }
 
 void Recorder::Resize(WindowRef window, int16_t width, int16_t height)

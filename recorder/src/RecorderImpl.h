@@ -38,6 +38,7 @@ struct QueuedCommand {
 
 struct SavedPen {
     CGrafPtr port;
+    UInt32 portSerial;  // tells the port from a later one at the same address
     RGBColor colour;
 };
 
@@ -72,6 +73,7 @@ struct Recorder::Impl {
     int placedWindows = 0;
     int actionDepth = 0;
     int busyDepth = 0;
+    int busySteps = 0;  // of the redraw under way
     std::chrono::steady_clock::time_point busyStart;
     bool progressShown = false;
     std::chrono::steady_clock::time_point startTime = std::chrono::steady_clock::now();

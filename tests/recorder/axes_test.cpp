@@ -454,6 +454,57 @@ TEST_F(AxesTest, RangeItemsOfThePopupChangeTheRange)
     EXPECT_EQ(Range(axis), std::make_pair(150.0, -50.0));
 }
 
+// Zooming in stops where a double can no longer resolve the span; whatever
+// range an axis is given, drawing ends and stays in its band.
+TEST_F(AxesTest, ZoomInStopsAtTheResolutionAndAnyRangeDraws)
+{
+    AxisObject axis = NewAxis(true);
+    AttachMenu(axis);
+    EventRecord title = MouseDown(kYBand.left + 4, 100);
+    AxisFromObject(axis)->SetRange(200, 100);
+    input_.popupItem = 1;  // Zoom In
+    int zooms = 0;
+    while (zooms < 64 && host_.HostAxisClick(axis, &title) < 0) {
+        ++zooms;
+        host_.HostDrawAxis(axis, 1);
+    }
+    EXPECT_GT(zooms, 20);
+    EXPECT_LT(zooms, 48);
+    auto [high, low] = Range(axis);
+    EXPECT_GE(high - low, 1e-9 * 150);
+    EXPECT_EQ(host_.HostAxisClick(axis, &title), 1);  // refused again, nothing changed
+    EXPECT_EQ(Range(axis), std::make_pair(high, low));
+
+    const double inf = INFINITY, huge = 1.7e308, tiny = 4.9e-324;
+    const std::vector<std::pair<double, double>> ranges = {
+        {150 + 3.5e-13, 150}, {1e17 + 64, 1e17}, {-1e300, 1e300}, {huge, -huge}, {tiny, 0}, {2 * tiny, -tiny},
+        {150, 150},           {NAN, 0},          {inf, 0},        {0, -inf},    {NAN, NAN}};
+    Axis* y = AxisFromObject(axis);
+    Axis* x = AxisFromObject(NewAxis(false));
+    host_.HostAxisSetOption(axis, 4, 1);  // minor ticks as well
+    for (auto [rangeHigh, rangeLow] : ranges) {
+        for (Axis* a : {x, y}) {
+            SCOPED_TRACE(testing::Message() << rangeLow << ".." << rangeHigh);
+            a->SetRange(rangeHigh, rangeLow);
+            RGBColor white{0xFFFF, 0xFFFF, 0xFFFF};
+            RGBBackColor(&white);
+            Rect port;
+            GetWindowPortBounds(window_, &port);
+            EraseRect(&port);
+            a->Draw();
+            for (const AxisTick& t : a->Ticks()) EXPECT_TRUE(std::isfinite(t.value));
+            Rect band = a->Bounds();
+            for (int v = 0; v < port.bottom; v += 3) {
+                for (int h = 0; h < port.right; h += 3) {
+                    if (!InRect(h, v, band)) {
+                        ASSERT_EQ(Pixel(h, v), kWhite) << h << "," << v;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST_F(AxesTest, DraggingTheScalePansByTheDraggedDistance)
 {
     AxisObject xAxis = NewAxis(false);

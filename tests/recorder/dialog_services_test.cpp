@@ -271,4 +271,45 @@ TEST_F(DialogServicesTest, ModalPhaseRunsTheDialogThroughTheInputSource)
     EXPECT_EQ(script.waits, 3);
 }
 
+// A dialog disposed without HostCloseModal leaves the modal phase: the next
+// wait runs the dialog below it, and never a later dialog at its address.
+TEST_F(DialogServicesTest, DialogDisposedInItsModalPhaseIsNoLongerRun)
+{
+    DialogScript script;
+    std::vector<DialogRef> asked;
+    SetInputSource(&script);
+    auto dispose = [&](DialogRef dialog) {
+        DisposeDialog(dialog);
+        std::erase(dialogs_, dialog);
+    };
+    ModalFilterUPP filter = host_.HostGetModalFilter(201);
+
+    DialogRef outer = NumberDialog("1");
+    ASSERT_NE(outer, nullptr);
+    host_.HostOpenModal(outer);
+    DialogRef inner = NumberDialog("2");
+    host_.HostOpenModal(inner);
+    host_.HostSetItemNumber(inner, 4, 2.5, 1, 0);
+    dispose(inner);
+    DialogRef later = NumberDialog("abc");  // the zone gives it the freed block
+    EXPECT_EQ(host_.HostGetItemNumber(later, 4, 0.1, 100.0), 0.1) << "a disposed dialog's number carried over";
+
+    script.steps.push_back([&](DialogRef dialog) {
+        asked.push_back(dialog);
+        return SInt16(1);
+    });
+    int16_t item = 0;
+    host_.HostModalDialog(filter, &item);
+    EXPECT_EQ(item, 1);
+    EXPECT_EQ(asked, std::vector<DialogRef>{outer});
+    host_.HostCloseModal(outer);
+
+    host_.HostOpenModal(later);
+    dispose(later);
+    host_.HostModalDialog(filter, &item);
+    EXPECT_EQ(item, 2) << "no modal dialog is left: the standard cancel item";
+    EXPECT_EQ(script.waits, 1);
+    host_.HostCloseModal(later);  // late, and harmless
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 // bundle can be unusable, and the resource file that is current during calls.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,6 +86,33 @@ TEST(BundleLoader, BundleWithoutItsResourceFileIsRefused)
     std::string error = LoadError((dir / "xyplot.so").string());
     EXPECT_NE(error.find("resource file"), std::string::npos) << error;
     EXPECT_NE(error.find("xyplot.rsrc.json"), std::string::npos) << error;
+}
+
+// A bare file name is the file in the current directory, never a bundle of
+// that name on the library search path (which holds the build's xyplot.so).
+TEST(BundleLoader, BareNameIsTheFileInTheCurrentDirectory)
+{
+    fs::path saved = fs::current_path();
+    struct Restore {
+        fs::path dir;
+        ~Restore() { fs::current_path(dir); }
+    } restore{saved};
+
+    fs::path dir = ScratchDir("bare");
+    fs::current_path(dir);
+    std::ofstream("xyplot.so") << "not a shared object\n";
+    fs::copy_file(XY_RESOURCE_PATH, dir / "xyplot.rsrc.json");
+    std::string error = LoadError("xyplot.so");
+    EXPECT_NE(error.find("not a loadable bundle"), std::string::npos) << "another xyplot.so was loaded: " << error;
+
+    fs::remove(dir / "xyplot.so");
+    fs::copy_file(XY_BUNDLE_PATH, dir / "xyplot.so");
+    HostServiceTable table{};
+    ExtensionBundle bundle("xyplot.so", &table);
+    EXPECT_EQ(bundle.ResourcePath(), (fs::current_path() / "xyplot.rsrc.json").string());
+    void* copy = dlopen((dir / "xyplot.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(copy, nullptr) << "the copy in the current directory is not the one loaded";
+    if (copy) dlclose(copy);
 }
 
 TEST(BundleLoader, ResourcesOfTheBundleAreCurrentOnlyDuringItsCalls)

@@ -2,11 +2,17 @@
 // the parameter blocks it builds (offsets written out by hand), the order of
 // calls, command delivery after the call that posted, sampling notifications
 // and the services that keep state.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "recorder/Recorder.h"
@@ -313,6 +319,28 @@ TEST_F(SessionTest, MouseOverGrowZoomBlocks)
     recorder.Zoom(window, true);  // already in the user state: nothing changes
     GetWindowPortBounds(window, &port);
     EXPECT_EQ(port.right, 321);
+
+    // A grow that changes the size makes it the user's size; one that keeps
+    // the size changes nothing, also not the size zooming in returns to.
+    auto size = [&] {
+        GetWindowPortBounds(window, &port);
+        return std::make_pair(int(port.right), int(port.bottom));
+    };
+    recorder.Resize(window, 480, 400);
+    recorder.Zoom(window);
+    EXPECT_EQ(size(), std::make_pair(800, 600));
+    recorder.Resize(window, 800, 600);
+    EXPECT_TRUE(recorder.IsZoomedOut(window));
+    recorder.Zoom(window);
+    EXPECT_EQ(size(), std::make_pair(480, 400));
+    recorder.Zoom(window);
+    EXPECT_EQ(size(), std::make_pair(800, 600));
+    recorder.Resize(window, 700, 500);
+    EXPECT_FALSE(recorder.IsZoomedOut(window));
+    recorder.Zoom(window);
+    EXPECT_EQ(size(), std::make_pair(800, 600));
+    recorder.Zoom(window);
+    EXPECT_EQ(size(), std::make_pair(700, 500));
 }
 
 TEST_F(SessionTest, PostedCommandsArriveAfterTheCallThatPostedThem)
@@ -504,6 +532,24 @@ TEST_F(SessionTest, PenStackAndTraceColour)
     host.HostRestorePen();  // one too many: caught, not crashed
     EXPECT_EQ(recorder.Counters().penUnderflows, 1);
     EXPECT_EQ(recorder.Counts().savedPens, 0);
+
+    // A pen set in a port disposed before its restore: the restore touches no
+    // port, also not a new one that the zone placed at the same address.
+    CGrafPtr gone = CreateOffscreenPort(20, 20);
+    SetPort(gone);
+    RGBForeColor(&red);
+    host.HostSetPen(kTracePen);
+    DisposeOffscreenPort(gone);
+    CGrafPtr fresh = CreateOffscreenPort(20, 20);
+    SetPort(fresh);
+    host.HostRestorePen();
+    GrafPtr current = nullptr;
+    GetPort(&current);
+    EXPECT_EQ(current, fresh);
+    GetForeColor(&now);
+    EXPECT_EQ(now.red, 0) << "the disposed port's colour went to another port";
+    EXPECT_EQ(recorder.Counts().savedPens, 0);
+    DisposeOffscreenPort(fresh);
 }
 
 TEST_F(SessionTest, MessagesHelpAndBusyCounters)
@@ -539,18 +585,97 @@ TEST_F(SessionTest, MessagesHelpAndBusyCounters)
     EXPECT_EQ(title[0], 0);
 }
 
-TEST_F(SessionTest, EnableControlDimsAndSchedulesARedraw)
+// Everything readable from a descriptor without waiting.
+std::string Drain(int fd)
+{
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(n));
+    return text;
+}
+
+// The progress line of a long redraw counts that redraw's steps, and only a
+// terminal gets it.
+TEST(SessionProgress, LongRedrawShowsItsOwnStepsOnATerminal)
+{
+    int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    int terminalSide = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminalSide, 0);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    int savedStderr = dup(STDERR_FILENO);
+
+    RecorderOptions options;
+    options.showProgress = true;
+    Recorder recorder(options);
+    const HostServiceTable& host = recorder.ServiceTable();
+    dup2(terminalSide, STDERR_FILENO);
+    host.HostBusyBegin();  // a quick redraw: no line
+    for (int i = 0; i < 3; ++i) host.HostBusyStep(1);
+    host.HostBusyEnd();
+    host.HostBusyBegin();
+    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    dup2(pipeEnds[1], STDERR_FILENO);
+    host.HostBusyStep(1);
+    dup2(terminalSide, STDERR_FILENO);
+    host.HostBusyStep(1);
+    host.HostBusyEnd();
+    dup2(savedStderr, STDERR_FILENO);
+    close(savedStderr);
+
+    std::string shown = Drain(terminal);
+    EXPECT_NE(shown.find("redrawing... 2 blocks"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("5 blocks"), std::string::npos) << shown;
+    EXPECT_EQ(Drain(pipeEnds[0]), "");
+    EXPECT_EQ(recorder.Counters().busyStep, 5);
+    for (int fd : {terminal, terminalSide, pipeEnds[0], pipeEnds[1]}) close(fd);
+}
+
+// The control is drawn dimmed or active at once, whatever clip the extension
+// left; nothing waits for an update, which would redraw the whole window.
+TEST_F(SessionTest, EnableControlRedrawsOnlyTheControl)
 {
     WindowRef window = recorder.OpenWindow(*bundle);
     ControlRef button = nullptr;
     FindControl(Point{5, 5}, window, &button);
     ASSERT_NE(button, nullptr);
+    auto pixels = [&] {
+        std::vector<UInt32> list;
+        for (int16_t v = 1; v < 17; ++v)
+            for (int16_t h = 1; h < 17; ++h) list.push_back(GetPortPixel(GetWindowPort(window), h, v));
+        return list;
+    };
+    SetPort(GetWindowPort(window));
+    const Rect narrow{100, 100, 200, 200};
+    ClipRect(&narrow);
+    std::vector<UInt32> blank = pixels();  // the probe never draws its button
+    Rect pending;
     recorder.ServiceTable().HostEnableControl(button, 0);
     EXPECT_FALSE(IsControlActive(button));
-    Rect pending;
-    EXPECT_TRUE(GetWindowUpdateRect(window, &pending));
+    EXPECT_FALSE(GetWindowUpdateRect(window, &pending));
+    std::vector<UInt32> dimmed = pixels();
+    EXPECT_NE(dimmed, blank);
     recorder.ServiceTable().HostEnableControl(button, 1);
     EXPECT_TRUE(IsControlActive(button));
+    EXPECT_FALSE(GetWindowUpdateRect(window, &pending));
+    EXPECT_NE(pixels(), dimmed);
+    Rect clip;
+    GetClip(&clip);
+    EXPECT_TRUE(EqualRect(&clip, &narrow));
+
+    // Hidden, it can't be drawn; showing the window invalidates all of it.
+    HideWindow(window);
+    recorder.ServiceTable().HostEnableControl(button, 0);
+    EXPECT_FALSE(IsControlActive(button));
+    ShowWindow(window);
+    ASSERT_TRUE(GetWindowUpdateRect(window, &pending));
+    Rect port;
+    GetWindowPortBounds(window, &port);
+    EXPECT_TRUE(EqualRect(&pending, &port));
 }
 
 TEST_F(SessionTest, RefusedWindowIsReportedNotRegistered)

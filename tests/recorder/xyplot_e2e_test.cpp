@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -114,11 +115,25 @@ TEST_F(XYPlotSession, LivePlottingAndRedrawAcrossBlocks)
     EXPECT_TRUE(IsTrace(window, PixelX(-0.05), kZeroRow));
     EXPECT_FALSE(IsTrace(window, PixelX(0.5), kZeroRow));
     recorder.Sample(20000);
+    // Stopping dims the erase button at once, exactly as a full redraw draws
+    // it beside the settings button, and redraws nothing from the recording.
+    auto buttons = [&] {
+        std::vector<UInt32> pixels;
+        for (int16_t v = 1; v < 17; ++v)
+            for (int16_t h = 1; h < 32; ++h) pixels.push_back(GetPortPixel(GetWindowPort(window), h, v));
+        return pixels;
+    };
+    std::vector<UInt32> active = buttons();
+    int redraws = recorder.Counters().busyBegin;
     recorder.StopSampling();
+    EXPECT_EQ(recorder.Counters().busyBegin, redraws) << "stopping redrew the window from the recording";
+    std::vector<UInt32> dimmed = buttons();
+    EXPECT_NE(dimmed, active);
     EXPECT_EQ(recorder.GetRecording().BlockCount(), 2);  // 40000 samples: two blocks
 
     // A full redraw from the recording, across the block boundary.
     recorder.Invalidate(window);
+    EXPECT_EQ(buttons(), dimmed);
     EXPECT_TRUE(IsTrace(window, PixelX(-0.9), kZeroRow));
     EXPECT_TRUE(IsTrace(window, PixelX(0.0), kZeroRow));
     EXPECT_TRUE(IsTrace(window, PixelX(0.9), kZeroRow));
@@ -273,6 +288,14 @@ TEST_F(XYPlotSession, WritesPngsAndLeavesNothingOnFailure)
     at = (size_t(kZeroRow + kWindowTitleBarHeight) * image.width + size_t(PixelX(0.0) + kWindowBorderWidth)) * 3;
     EXPECT_EQ(rgb[at + 2], kTracePixel & 0xFF);
 
+    // A picture gets the mode of any new file: 0666 less the umask.
+    mode_t mask = umask(027);
+    recorder.WritePng(window, (dir / "shared.png").string());
+    umask(mask);
+    struct stat info {};
+    ASSERT_EQ(stat((dir / "shared.png").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+
     // Refused: a folder that does not exist, and a path that is a folder.
     std::string missing = (dir / "no-such-folder" / "x.png").string();
     try {
@@ -286,7 +309,7 @@ TEST_F(XYPlotSession, WritesPngsAndLeavesNothingOnFailure)
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"framed.png", "plain.png", "taken.png"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"framed.png", "plain.png", "shared.png", "taken.png"}));
     fs::remove_all(dir);
 }
 
@@ -298,8 +321,6 @@ TEST(RecorderLeaks, ThousandWindowsReturnEverythingTheyTook)
     ScopedInputSource install(&input);
     // One window first: the extension's once-per-process state and the host's reused blocks.
     recorder.CloseWindow(recorder.OpenWindow(bundle));
-    RecorderCounts counts = recorder.Counts();
-    ToolboxObjectCounts objects = GetToolboxObjectCounts();
     LowZoneStats zone = GetLowZoneStats();
 
     for (int i = 0; i < 1000; ++i) {
@@ -307,29 +328,38 @@ TEST(RecorderLeaks, ThousandWindowsReturnEverythingTheyTook)
         ASSERT_NE(window, nullptr) << "window " << i;
         if (i % 100 == 0) {
             recorder.Resize(window, 350, 260);
+            recorder.Zoom(window);
             recorder.MouseOver(window, Point{8, 8});
             recorder.Click(window, Point{100, 150});
+        }
+        if (i % 100 == 50) {  // an erase-time dialog round
+            input.QueueTrack(true);
+            input.QueueDialogTyping(4, "2.5");
+            input.QueueDialogHit(1);
+            recorder.Click(window, Point{8, 24});
+            ASSERT_EQ(input.Pending(), 0u) << "window " << i << ": the dialog did not take the answers";
         }
         recorder.CloseWindow(window);
     }
 
+    // With every window closed nothing of the session or the toolbox is left.
     RecorderCounts after = recorder.Counts();
-    EXPECT_EQ(after.windows, counts.windows);
-    EXPECT_EQ(after.axes, counts.axes);
-    EXPECT_EQ(after.queuedCommands, counts.queuedCommands);
-    EXPECT_EQ(after.lockedBlocks, counts.lockedBlocks);
-    EXPECT_EQ(after.savedPens, counts.savedPens);
+    EXPECT_EQ(after.windows, 0);
+    EXPECT_EQ(after.axes, 0);
+    EXPECT_EQ(after.queuedCommands, 0);
+    EXPECT_EQ(after.lockedBlocks, 0);
+    EXPECT_EQ(after.savedPens, 0);
+    EXPECT_EQ(after.busyDepth, 0);
     ToolboxObjectCounts afterObjects = GetToolboxObjectCounts();
-    EXPECT_EQ(afterObjects.windows, objects.windows);
-    EXPECT_EQ(afterObjects.controls, objects.controls);
-    EXPECT_EQ(afterObjects.menus, objects.menus);
-    EXPECT_EQ(afterObjects.dialogs, objects.dialogs);
-    EXPECT_EQ(afterObjects.regions, objects.regions);
-    EXPECT_EQ(afterObjects.ports, objects.ports);
-    EXPECT_EQ(afterObjects.eventHandlers, objects.eventHandlers);
+    EXPECT_EQ(afterObjects.windows, 0);
+    EXPECT_EQ(afterObjects.controls, 0);
+    EXPECT_EQ(afterObjects.menus, 0);
+    EXPECT_EQ(afterObjects.dialogs, 0);
+    EXPECT_EQ(afterObjects.regions, 0);
+    EXPECT_EQ(afterObjects.ports, 0);
+    EXPECT_EQ(afterObjects.eventHandlers, 0);
     LowZoneStats afterZone = GetLowZoneStats();
     EXPECT_EQ(afterZone.liveBlocks, zone.liveBlocks);
     EXPECT_EQ(afterZone.liveBytes, zone.liveBytes);
-    EXPECT_EQ(after.axes, 0);
-    EXPECT_EQ(after.windows, 0);
+    for (const HostMessage& message : recorder.Messages()) ADD_FAILURE() << "host message: " << message.text;
 }

@@ -3,6 +3,7 @@
 // drawn here. Typing goes to the selected edit-text item and replaces its
 // selection.
 #include <algorithm>
+#include <unordered_map>
 
 #include "ToolboxInternal.h"
 #include "toolbox/InputSource.h"
@@ -126,11 +127,25 @@ void DrawDefaultRing(CGrafPtr port, const Rect& button)
 
 } // namespace
 
+namespace {
+
+// Live dialogs and their serial numbers; a freed dialog's block may soon hold
+// a new one. Never destroyed: dialogs may be disposed during exit.
+std::unordered_map<DialogRef, UInt32>& DialogSerials()
+{
+    static auto* serials = new std::unordered_map<DialogRef, UInt32>;
+    return *serials;
+}
+UInt32 gLastDialogSerial = 0;
+
+} // namespace
+
 namespace toolbox {
 
 void DeleteDialogRecord(DialogRef dialog)
 {
     if (!dialog) return;
+    DialogSerials().erase(dialog);
     dialog->window->dialog = nullptr;
     LowDelete(dialog);
     --gCounts.dialogs;
@@ -151,6 +166,7 @@ DialogRef GetNewDialog(SInt16 dialogID, void*, WindowRef behind)
     SetThemeWindowBackground(window, kThemeBrushDialogBackgroundActive, true);
     DialogRef dialog = LowNew<OpaqueDialogPtr>();
     ++gCounts.dialogs;
+    DialogSerials()[dialog] = ++gLastDialogSerial;
     dialog->window = window;
     window->dialog = dialog;
     dialog->defaultItem = t->defaultItem;
@@ -179,6 +195,12 @@ DialogRef GetNewDialog(SInt16 dialogID, void*, WindowRef behind)
 void DisposeDialog(DialogRef dialog)
 {
     if (dialog) DisposeWindow(dialog->window);
+}
+
+UInt32 GetDialogSerial(DialogRef dialog)
+{
+    auto found = DialogSerials().find(dialog);
+    return found == DialogSerials().end() ? 0 : found->second;
 }
 
 WindowRef GetDialogWindow(DialogRef dialog) { return dialog ? dialog->window : nullptr; }

@@ -3,6 +3,7 @@
 // intersection of its clip rectangle, its bounds and its visible region.
 #include <algorithm>
 #include <cstdint>
+#include <unordered_map>
 
 #include "ToolboxInternal.h"
 
@@ -13,6 +14,14 @@ ToolboxObjectCounts gCounts{};
 namespace {
 
 CGrafPtr gCurrentPort = nullptr;
+// Live ports and their serial numbers; a freed port's block may soon hold a
+// new one. Never destroyed: ports may be disposed during exit.
+std::unordered_map<CGrafPtr, UInt32>& PortSerials()
+{
+    static auto* serials = new std::unordered_map<CGrafPtr, UInt32>;
+    return *serials;
+}
+UInt32 gLastPortSerial = 0;
 
 Rect Intersect(const Rect& a, const Rect& b)
 {
@@ -118,6 +127,7 @@ CGrafPtr NewPort(int width, int height, WindowRef window)
     port->pixels.assign(size_t(port->width) * port->height, port->backPixel);
     UpdateDrawClip(port);
     ++gCounts.ports;
+    PortSerials()[port] = ++gLastPortSerial;
     return port;
 }
 
@@ -125,6 +135,7 @@ void DeletePort(CGrafPtr port)
 {
     if (!port) return;
     if (gCurrentPort == port) gCurrentPort = nullptr;
+    PortSerials().erase(port);
     LowDelete(port);
     --gCounts.ports;
 }
@@ -188,6 +199,12 @@ void GetPort(GrafPtr* port)
 }
 
 CGrafPtr CreateOffscreenPort(SInt16 width, SInt16 height) { return NewPort(width, height, nullptr); }
+
+UInt32 GetPortSerial(CGrafPtr port)
+{
+    auto found = PortSerials().find(port);
+    return found == PortSerials().end() ? 0 : found->second;
+}
 
 void DisposeOffscreenPort(CGrafPtr port)
 {

@@ -37,6 +37,9 @@ enum AxisCursorCode : int16_t {
 };
 
 // Texts of the range items that the popup menu holds before its channel list.
+// Zoom In halves the span about the centre; it is refused (the click gives 1)
+// once the span would fall below 1e-9 of the larger end's magnitude, where a
+// double no longer resolves it.
 inline constexpr const char* kZoomInItem = "Zoom In";
 inline constexpr const char* kZoomOutItem = "Zoom Out";
 inline constexpr const char* kChannelRangeItem = "Channel Range";
@@ -101,6 +104,8 @@ public:
 
     // Draws into the current port, clipped to the bounds; leaves the port's
     // clip, pen and colours as they were, and its text at font 1, size 9, plain.
+    // Any range draws: one without ticks a double can tell apart (not finite,
+    // empty, or too narrow for its values) draws the scale line and title only.
     void Draw() const;
     // A mouse-down (window-local where); results as HostAxisClick gives them.
     int16_t Click(const EventRecord& event);

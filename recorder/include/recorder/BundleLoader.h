@@ -37,9 +37,11 @@ private:
 
 class ExtensionBundle {
 public:
-    // Loads the bundle at path and opens `<path without .so>.rsrc.json`.
-    // Throws BundleError when the file is missing, is not a loadable bundle,
-    // has no Main1 or its resource file can't be read.
+    // Loads the bundle at path and opens `<path without .so>.rsrc.json`. A
+    // relative path, also a bare file name, is taken from the current
+    // directory, never from the library search path. Throws BundleError when
+    // the file is missing, is not a loadable bundle, has no Main1 or its
+    // resource file can't be read.
     ExtensionBundle(const std::string& path, const HostServiceTable* host);
     // An extension linked into the program itself (a test's probe), with the
     // resource file at resourcePath; name stands in for the bundle's path.
@@ -50,7 +52,7 @@ public:
     ExtensionBundle& operator=(const ExtensionBundle&) = delete;
 
     const std::string& Path() const { return path_; }
-    const std::string& ResourcePath() const { return resourcePath_; }
+    const std::string& ResourcePath() const { return resourcePath_; }  // absolute for a loaded bundle
     std::string Stem() const;  // file name without directory and ".so"
     int16_t ResourceFile() const { return resourceFile_; }
 

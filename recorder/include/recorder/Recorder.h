@@ -124,6 +124,9 @@ public:
     bool InstanceOwnsWindow(WindowRef window);
 
     // Resize to a content size, as if the user dragged the grow box (message 12).
+    // A grow that changes the size makes it the user's size (the one zooming
+    // in returns to) and leaves the zoomed-out state; one that keeps the size
+    // leaves the zoom state alone.
     void Resize(WindowRef window, int16_t width, int16_t height);
     // Message 12 with a mouse-down at start; the input source gives the size.
     void Grow(WindowRef window, Point start);

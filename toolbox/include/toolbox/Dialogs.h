@@ -11,6 +11,9 @@ DialogRef GetNewDialog(SInt16 dialogID, void* storage, WindowRef behind);
 void DisposeDialog(DialogRef dialog);
 WindowRef GetDialogWindow(DialogRef dialog);
 DialogRef GetDialogFromWindow(WindowRef window);  // null for a window of no dialog
+// A number that names this dialog and no other, before or after it, even one
+// made later at the same address; 0 when dialog is no live dialog.
+UInt32 GetDialogSerial(DialogRef dialog);
 
 SInt16 CountDITL(DialogRef dialog);
 DialogItemKind GetDialogItemKind(DialogRef dialog, SInt16 item);

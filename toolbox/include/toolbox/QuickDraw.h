@@ -26,6 +26,9 @@ void GetPort(GrafPtr* port);
 CGrafPtr CreateOffscreenPort(SInt16 width, SInt16 height);
 void DisposeOffscreenPort(CGrafPtr port);
 Rect* GetPortBounds(CGrafPtr port, Rect* bounds);
+// A number that names this port and no other, before or after it, even one
+// made later at the same address; 0 when port is no live port.
+UInt32 GetPortSerial(CGrafPtr port);
 
 // ---- Pixels of a port, for hosts and tests ----
 UInt32 GetPortPixel(CGrafPtr port, SInt16 h, SInt16 v);  // 0 outside the port
