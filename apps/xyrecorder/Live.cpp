@@ -36,11 +36,62 @@ void AdoptChannelRanges(Session& session, WindowRef window)
     session.ChooseAxisItem(window, AxisSide::y, "Channel Range");
 }
 
-std::string FramePath(const std::string& dir, long number)
+// The --frames folder: made when sampling begins; unless the run succeeds, the
+// frames written and the folders made go again.
+class FramesFolder {
+public:
+    explicit FramesFolder(const std::string& dir) : dir_(dir)
+    {
+        if (dir_.empty())
+            return;
+        for (fs::path p = fs::absolute(dir_); !p.empty() && !fs::exists(p); p = p.parent_path())
+            made_.push_back(p);
+        std::error_code ec;
+        fs::create_directories(dir_, ec);
+        if (ec || !fs::is_directory(dir_))
+            throw InputError("--frames " + dir_ + ": cannot make the folder" + (ec ? ": " + ec.message() : std::string()));
+    }
+    ~FramesFolder()
+    {
+        if (kept_)
+            return;
+        std::error_code ec;
+        for (const std::string& frame : written_)
+            fs::remove(frame, ec);
+        for (const fs::path& folder : made_)  // innermost first; only if empty
+            fs::remove(folder, ec);
+    }
+    FramesFolder(const FramesFolder&) = delete;
+    FramesFolder& operator=(const FramesFolder&) = delete;
+
+    void Write(Session& session, WindowRef window)
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%05zu.png", written_.size() + 1);
+        std::string path = (fs::path(dir_) / name).string();
+        session.WritePng(window, path);
+        written_.push_back(path);
+    }
+    void Keep() { kept_ = true; }
+
+private:
+    std::string dir_;
+    std::vector<fs::path> made_;
+    std::vector<std::string> written_;
+    bool kept_ = false;
+};
+
+void CheckFramesFolder(const std::string& dir)
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame-%05ld.png", number);
-    return (fs::path(dir) / name).string();
+    // The folder itself, or the nearest folder above it that exists.
+    fs::path existing = fs::absolute(dir);
+    std::error_code ec;
+    while (!fs::exists(existing, ec) && existing.has_parent_path() && existing != existing.parent_path())
+        existing = existing.parent_path();
+    if (!fs::is_directory(existing, ec))
+        throw InputError("--frames " + dir + ": " + existing.string() + " is not a folder");
+    if (::access(existing.c_str(), W_OK) != 0)
+        throw InputError("--frames " + dir + ": the folder " + existing.string() + " is not writable");
 }
 
 }  // namespace
@@ -58,55 +109,71 @@ void CheckOutputPath(const std::string& path, const std::string& what)
         throw InputError(what + " " + path + ": the folder " + folder.string() + " is not writable");
 }
 
+void CheckOutputs(const PlotOptions& plot, const LiveOptions* live)
+{
+    CheckOutputPath(plot.out, "--out");
+    if (live && !live->framesDir.empty())
+        CheckFramesFolder(live->framesDir);
+}
+
 void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource& source)
 {
-    if (!live.framesDir.empty()) {
-        std::error_code ec;
-        fs::create_directories(live.framesDir, ec);
-        if (ec || !fs::is_directory(live.framesDir))
-            throw InputError("--frames " + live.framesDir + ": cannot make the folder" +
-                             (ec ? ": " + ec.message() : std::string()));
-    }
-    CheckOutputPath(plot.out, "--out");
+    CheckOutputs(plot, &live);
+    CheckRecordingFits(double(source.Remaining()), source.Channels().size(), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
-    Recorder& host = session.Host();
-    WindowRef window = OpenPlot(session, plot, source.Channels());
-    if (live.eraseMinutes)
-        session.AnswerEraseDialog(window, live.eraseMinutes, true, false);
+    try {
+        Recorder& host = session.Host();
+        WindowRef window = OpenPlot(session, plot, source.Channels());
+        if (live.eraseMinutes)
+            session.AnswerEraseDialog(window, live.eraseMinutes, true, false);
 
-    host.StartSampling(source, live.batch);
-    AdoptChannelRanges(session, window);
-    Progress progress("sampling", source.Remaining());
-    size_t total = source.Remaining();
-    long batches = 0, frames = 0;
-    auto due = std::chrono::steady_clock::now();
-    while (size_t taken = host.SampleBatch()) {
-        ++batches;
-        if (live.realtime) {
-            due += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                std::chrono::duration<double>(double(taken) * source.SampleInterval()));
-            std::this_thread::sleep_until(due);
+        FramesFolder frames(live.framesDir);
+        host.StartSampling(source, live.batch);
+        AdoptChannelRanges(session, window);
+        Progress progress("sampling", source.Remaining());
+        size_t total = source.Remaining();
+        long batches = 0;
+        auto due = std::chrono::steady_clock::now();
+        while (size_t taken = session.SampleBatch()) {
+            ++batches;
+            if (live.realtime) {
+                due += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                    std::chrono::duration<double>(double(taken) * source.SampleInterval()));
+                std::this_thread::sleep_until(due);
+            }
+            progress.Update(total - source.Remaining());
+            if (!live.framesDir.empty() && batches % live.every == 0)
+                frames.Write(session, window);
         }
-        progress.Update(total - source.Remaining());
-        if (!live.framesDir.empty() && batches % live.every == 0)
-            session.WritePng(window, FramePath(live.framesDir, ++frames));
+        host.StopSampling();
+        session.RequireNoErrors("sampling");
+        session.WritePng(window, plot.out);
+        frames.Keep();
+    } catch (...) {
+        session.ShowMessages(false);
+        throw;
     }
-    host.StopSampling();
-    session.RequireNoErrors("sampling");
-    session.WritePng(window, plot.out);
+    session.ShowMessages(false);
 }
 
 void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t first, int32_t last)
 {
-    CheckOutputPath(plot.out, "--out");
+    CheckOutputs(plot, nullptr);
+    CheckRecordingFits(double(signals.SampleCount()), signals.channels.size(), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
-    std::vector<ChannelSpec> channels;
-    for (const SignalChannel& channel : signals.channels)
-        channels.push_back(channel.info);
-    session.LoadRecorded(signals);
-    WindowRef window = OpenPlot(session, plot, channels);
-    session.Host().SelectRange(first, last);
-    AdoptChannelRanges(session, window);
-    session.RequireNoErrors("redrawing");
-    session.WritePng(window, plot.out);
+    try {
+        std::vector<ChannelSpec> channels;
+        for (const SignalChannel& channel : signals.channels)
+            channels.push_back(channel.info);
+        session.LoadRecorded(signals);
+        WindowRef window = OpenPlot(session, plot, channels);
+        session.Host().SelectRange(first, last);
+        AdoptChannelRanges(session, window);
+        session.RequireNoErrors("redrawing");
+        session.WritePng(window, plot.out);
+    } catch (...) {
+        session.ShowMessages(false);
+        throw;
+    }
+    session.ShowMessages(false);
 }

@@ -30,6 +30,10 @@ struct LiveOptions {
 // is writable, and path is no folder. Checked before any work.
 void CheckOutputPath(const std::string& path, const std::string& what);
 
+// Throws InputError unless the PNG and the frames (when wanted) can be
+// written: checked before any work, and nothing is made on disk.
+void CheckOutputs(const PlotOptions& plot, const LiveOptions* live);
+
 // Samples the source live through the window: start, batches, stop; then the PNG.
 void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource& source);
 

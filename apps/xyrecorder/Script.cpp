@@ -1,5 +1,6 @@
 #include "Script.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -31,7 +32,10 @@ or the one `window N` chose).
 Data and sampling
   source demo [rate HZ] [duration S] [seed N]   the built-in recording
   source file PATH [interval S]                 a recording file
-  load                       the source's samples as recorded data (no sampling)
+                             (a new source gives the channels its titles, units
+                             and ranges at the next open, load or start)
+  load                       the source's samples as recorded data (no sampling);
+                             the windows redraw their current range
   start [BATCH]              start sampling from the source's beginning (default 100 samples a batch)
   batch [N]                  send N batches (default 1)
   sample S                   batches until S seconds are sampled (or the source ends)
@@ -71,7 +75,8 @@ Output and checks
   expect pixel H V COLOUR    COLOUR: trace, white, black or #RRGGBB
   expect trace inside|outside [none|some|N]
                              trace-coloured pixels inside / outside the plot area
-  expect message TEXT        the extension showed TEXT (error or message)
+  expect message TEXT        the extension showed TEXT (error or message); what it
+                             showed also goes to stderr at the end, each text once
   expect no-errors           the extension reported no error
 
 Exit codes: 0 done, 1 an action failed, 2 a line does not parse, 3 an
@@ -158,6 +163,13 @@ public:
     // Checks every line's shape and values without acting; UsageError names the problem.
     void Check(const ScriptLine& line) { Dispatch(line, false); }
     void Run(const ScriptLine& line) { Dispatch(line, true); }
+    // What the extension showed, on stderr; scripts don't fail on its errors,
+    // so those are shown too.
+    void ShowMessages()
+    {
+        if (session_)
+            session_->ShowMessages(true);
+    }
 
 private:
     using Words = std::vector<std::string>;
@@ -248,34 +260,56 @@ private:
                 else
                     throw UsageError("source demo takes rate, duration and seed, not \"" + w[i] + "\"");
             }
-            if (demo.sampleRate * demo.duration > 2e9)
-                throw UsageError("rate × duration gives more than 2^31 samples");
+            CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount,
+                               "the demo recording");
             if (act)
-                source_ = std::make_unique<SignalSetSource>(MakeDemoSignals(demo));
+                SetSource(MakeDemoSignals(demo));
             return;
         }
         if (w.size() >= 3 && w[1] == "file") {
             CsvOptions csv;
+            csv.intervalHint = "source file PATH interval S";
             if (w.size() == 5 && w[3] == "interval")
                 csv.sampleInterval = Num(w[4], "interval", 1e-9, 3600);
             else if (w.size() != 3)
                 throw UsageError("expected: source file PATH [interval S]");
-            if (act) {
-                SignalSet signals = ReadSignals(Resolve(w[2]), csv);
-                source_ = std::make_unique<SignalSetSource>(std::move(signals));
-            }
+            if (act)
+                SetSource(ReadSignals(Resolve(w[2]), csv));
             return;
         }
         throw UsageError("expected: source demo [...] or source file PATH [interval S]");
     }
 
-    std::vector<ChannelSpec> SourceChannels() { return Source().Channels(); }
+    void SetSource(SignalSet signals)
+    {
+        source_ = std::make_unique<SignalSetSource>(std::move(signals));
+        sourceApplied_ = false;
+    }
+
+    // A new source gives the recording's channels its titles, units and
+    // ranges once; later changes to a channel are the user's and stay.
+    void ApplySourceChannels()
+    {
+        if (sourceApplied_)
+            return;
+        Host().DefineChannels(Source().Channels());
+        sourceApplied_ = true;
+    }
+
+    void RequireNotSampling(const char* action)
+    {
+        if (Host().Host().IsSampling())
+            throw InputError(std::string(action) + ": sampling is under way; stop first");
+    }
 
     void DoLoad(const Words& w, bool act)
     {
         Need(w, 1, 1, "load");
-        if (act)
+        if (act) {
+            RequireNotSampling("load");
+            ApplySourceChannels();
             Host().LoadRecorded(Source().Signals());
+        }
     }
 
     void DoStart(const Words& w, bool act)
@@ -283,7 +317,9 @@ private:
         Need(w, 1, 2, "start [BATCH]");
         size_t batch = w.size() == 2 ? size_t(Int(w[1], "batch size", 1, 32767)) : 100;
         if (act) {
-            Host().DefineChannels(SourceChannels());
+            RequireNotSampling("start");
+            Host().CheckRoom(double(Source().Signals().SampleCount()), Source().Channels().size(), "the source");
+            ApplySourceChannels();
             Source().Rewind();
             Host().Host().StartSampling(Source(), batch);
         }
@@ -295,7 +331,7 @@ private:
         long count = w.size() == 2 ? Int(w[1], "batch count", 1, 100000000) : 1;
         if (act)
             for (long i = 0; i < count; ++i)
-                if (Host().Host().SampleBatch() == 0)
+                if (Host().SampleBatch() == 0)
                     throw InputError("the source has ended after " + std::to_string(i) + " of " +
                                      std::to_string(count) + " batches");
     }
@@ -305,7 +341,7 @@ private:
         Need(w, 2, 2, "sample SECONDS");
         double seconds = Num(w[1], "seconds", 0, 1e7);
         if (act)
-            Host().Host().Sample(size_t(std::llround(seconds / Source().SampleInterval())));
+            Host().Sample(size_t(std::llround(seconds / Source().SampleInterval())));
     }
 
     void DoStop(const Words& w, bool act)
@@ -384,7 +420,7 @@ private:
         int height = w.size() == 3 ? int(Int(w[2], "height", 200, 1000)) : 400;
         if (act) {
             if (source_)
-                Host().DefineChannels(SourceChannels());
+                ApplySourceChannels();
             current_ = Host().Open(width, height);
         }
     }
@@ -554,10 +590,15 @@ private:
         const std::string& field = w[1];
         if (field == "pixel") {
             Need(w, 5, 5, "expect pixel H V COLOUR");
-            auto h = int16_t(Int(w[2], "h", 0, 32767));
-            auto v = int16_t(Int(w[3], "v", 0, 32767));
+            auto h = int16_t(Int(w[2], "h", -32768, 32767));
+            auto v = int16_t(Int(w[3], "v", -32768, 32767));
             uint32_t want = ParseColour(w[4]);
             if (act) {
+                SInt32 width = 0, height = 0;
+                GetPortPixels(GetWindowPort(Current()), &width, &height);
+                if (h < 0 || v < 0 || h >= width || v >= height)
+                    throw InputError("pixel " + w[2] + " " + w[3] + " lies outside the window (" +
+                                     std::to_string(width) + " × " + std::to_string(height) + ")");
                 uint32_t got = GetPortPixel(GetWindowPort(Current()), h, v) & 0xFFFFFF;
                 if (got != want)
                     throw ExpectationFailed("pixel " + w[2] + " " + w[3] + " is " + ShowColour(got) + ", expected " +
@@ -708,6 +749,7 @@ private:
     std::unique_ptr<SignalSetSource> source_;
     WindowRef current_ = nullptr;
     int16_t lastCursor_ = 0;
+    bool sourceApplied_ = false;
 };
 
 }  // namespace
@@ -744,12 +786,20 @@ int RunScript(const std::string& path, const std::string& bundle)
         try {
             runner.Run(line);
         } catch (const ExpectationFailed& error) {
+            runner.ShowMessages();
             std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), line.number, error.what());
             return 3;
+        } catch (const std::bad_alloc&) {
+            runner.ShowMessages();
+            std::fprintf(stderr, "%s:%zu: out of memory for the recording: there is not enough memory to hold it\n",
+                         path.c_str(), line.number);
+            return 1;
         } catch (const std::exception& error) {
+            runner.ShowMessages();
             std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), line.number, error.what());
             return 1;
         }
     }
+    runner.ShowMessages();
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
@@ -151,7 +152,10 @@ void Session::ClickEraseButton(WindowRef window)
 {
     input_.QueueTrack(true);
     recorder_.Click(window, kEraseButtonCentre);
+    size_t unused = input_.Pending();
     input_.ClearQueues();
+    if (unused != 0)
+        throw InputError("the Erase Now button did not take the click (is the window's button there?)");
 }
 
 void Session::AnswerEraseDialog(WindowRef window, std::optional<double> minutes, std::optional<bool> on, bool cancel)
@@ -174,23 +178,35 @@ void Session::AnswerEraseDialog(WindowRef window, std::optional<double> minutes,
         throw InputError("the erase-time dialog did not open (is the window's Settings button there?)");
 }
 
-void Session::DefineChannels(const std::vector<ChannelSpec>& infos)
+void Session::DefineChannels(const std::vector<ChannelSpec>& infos, bool replace)
 {
     Recording& recording = recorder_.GetRecording();
-    for (size_t m = size_t(recording.ChannelCount()); m < infos.size(); ++m) {
+    for (size_t m = 0; m < infos.size(); ++m) {
         ChannelSpec info = infos[m];
         info.title.resize(std::min<size_t>(info.title.size(), 255));
         info.units.resize(std::min<size_t>(info.units.size(), 15));  // what a channel record holds
-        recorder_.AddChannel(info);
+        if (m >= size_t(recording.ChannelCount())) {
+            recorder_.AddChannel(info);
+            continue;
+        }
+        if (!replace)
+            continue;
+        const ChannelSpec& now = recording.Channel(int16_t(m + 1));
+        if (now.title != info.title || now.units != info.units || now.displayLow != info.displayLow ||
+            now.displayHigh != info.displayHigh || now.decimals != info.decimals)
+            recorder_.SetChannel(int16_t(m + 1), info);
     }
 }
 
 void Session::LoadRecorded(const SignalSet& signals)
 {
+    if (recorder_.IsSampling())
+        throw InputError("can't load recorded data while sampling; stop first");
+    CheckRoom(double(signals.SampleCount()), signals.channels.size(), "the recorded data");
     std::vector<ChannelSpec> infos;
     for (const SignalChannel& channel : signals.channels)
         infos.push_back(channel.info);
-    DefineChannels(infos);
+    DefineChannels(infos, false);
     std::vector<const float*> data;
     for (const SignalChannel& channel : signals.channels)
         data.push_back(channel.samples.data());
@@ -198,9 +214,61 @@ void Session::LoadRecorded(const SignalSet& signals)
     recording.BeginBlock();
     try {
         recording.Append(data, signals.SampleCount());
+    } catch (const std::bad_alloc&) {
+        throw InputError(OutOfMemoryMessage("loading " + std::to_string(signals.SampleCount()) + " samples beside the " +
+                                            std::to_string(recording.SampleCount()) + " recorded"));
     } catch (const std::exception& error) {
-        throw InputError(std::string("the recording can't hold the file's samples: ") + error.what());
+        throw InputError(std::string("the recording can't hold the samples: ") + error.what());
     }
+    // The recorder has no notice for new data outside sampling: the current
+    // range changed, so the windows hear kind 0 (the selection stays).
+    if (auto selection = recording.Selection())
+        recorder_.SelectRange(selection->first, selection->second);
+    else
+        recorder_.ClearSelection();
+}
+
+size_t Session::SampleBatch()
+{
+    try {
+        return recorder_.SampleBatch();
+    } catch (const std::bad_alloc&) {
+        throw InputError(OutOfMemory());
+    }
+}
+
+size_t Session::Sample(size_t frames)
+{
+    try {
+        return recorder_.Sample(frames);
+    } catch (const std::bad_alloc&) {
+        throw InputError(OutOfMemory());
+    }
+}
+
+std::string Session::OutOfMemory() const
+{
+    return OutOfMemoryMessage("sampling stopped after " + std::to_string(recorder_.GetRecording().SampleCount()) +
+                              " samples");
+}
+
+void Session::CheckRoom(double samples, size_t channels, const std::string& what) const
+{
+    const Recording& recording = recorder_.GetRecording();
+    double had = recording.SampleCount();
+    if (had == 0) {
+        CheckRecordingFits(samples, channels, what);
+        return;
+    }
+    double hadBytes = had * double(recording.ChannelCount()) * 4.0;
+    if (had + samples <= kMaxRecordingSamples && hadBytes + samples * double(channels) * 4.0 <= kMaxRecordingBytes)
+        return;
+    char text[240];
+    std::snprintf(text, sizeof text,
+                  "%s (%.0f samples of %zu channels) does not fit beside the %.0f samples already recorded; the "
+                  "recorder holds at most %.0f MiB of samples",
+                  what.c_str(), samples, channels, had, kMaxRecordingBytes / 1048576.0);
+    throw InputError(text);
 }
 
 void Session::WritePng(WindowRef window, const std::string& path)
@@ -217,6 +285,56 @@ void Session::RequireNoErrors(const std::string& during)
     for (const HostMessage& message : recorder_.Messages())
         if (message.kind == HostMessage::Kind::error)
             throw InputError("the extension reported an error while " + during + ": " + message.text);
+}
+
+void Session::ShowMessages(bool withErrors)
+{
+    // In order of first appearance, each text once.
+    std::vector<std::pair<const HostMessage*, int>> shown;
+    const std::vector<HostMessage>& messages = recorder_.Messages();
+    for (size_t i = messagesShown_; i < messages.size(); ++i) {
+        const HostMessage& message = messages[i];
+        if (message.kind == HostMessage::Kind::error && !withErrors)
+            continue;
+        auto same = std::find_if(shown.begin(), shown.end(), [&](const auto& entry) {
+            return entry.first->kind == message.kind && entry.first->text == message.text;
+        });
+        if (same != shown.end())
+            ++same->second;
+        else
+            shown.emplace_back(&message, 1);
+    }
+    messagesShown_ = messages.size();
+    for (const auto& [message, count] : shown) {
+        std::string times = count > 1 ? " (" + std::to_string(count) + " times)" : std::string();
+        std::fprintf(stderr, "xyrecorder: %s%s%s\n",
+                     message->kind == HostMessage::Kind::error ? "the extension reported an error: " : "",
+                     message->text.c_str(), times.c_str());
+    }
+}
+
+void CheckRecordingFits(double samples, size_t channels, const std::string& what)
+{
+    char text[240];
+    if (samples > kMaxRecordingSamples) {
+        std::snprintf(text, sizeof text,
+                      "%s has %.0f samples; the recorder holds at most %.0f (32767 blocks of 32767 samples)",
+                      what.c_str(), samples, kMaxRecordingSamples);
+        throw InputError(text);
+    }
+    double bytes = samples * double(channels) * 4.0;
+    if (bytes > kMaxRecordingBytes) {
+        std::snprintf(text, sizeof text,
+                      "%s needs %.0f MiB (%.0f samples × %zu channels × 4 bytes); the recorder holds at most %.0f "
+                      "MiB of samples (its memory lies below 4 GiB)",
+                      what.c_str(), std::ceil(bytes / 1048576.0), samples, channels, kMaxRecordingBytes / 1048576.0);
+        throw InputError(text);
+    }
+}
+
+std::string OutOfMemoryMessage(const std::string& detail)
+{
+    return "out of memory for the recording: " + detail + " (the memory below 4 GiB that holds it is full)";
 }
 
 int ResolveChannel(const std::vector<ChannelSpec>& channels, const std::string& wanted, const std::string& what,

@@ -44,34 +44,63 @@ public:
     void ChooseAxisItem(WindowRef window, AxisSide side, const std::string& itemText);
     // Drags the axis scale by pixels along the axis.
     void DragAxis(WindowRef window, AxisSide side, int pixels);
+    // InputError when the button did not take the click.
     void ClickEraseButton(WindowRef window);
     // Clicks "Settings…" and answers the dialog: types minutes (which also
     // switches automatic erase on), sets the switch, then OK; or cancels.
     void AnswerEraseDialog(WindowRef window, std::optional<double> minutes, std::optional<bool> on, bool cancel);
 
     // ---- Data ----
-    // Gives the recording these channels (titles, units, display ranges)
-    // where it has none yet, so the axis menus list them.
-    void DefineChannels(const std::vector<ChannelSpec>& infos);
-    // Puts the samples into the recording as recorded data (one run).
+    // Adds the channels the recording lacks and, with replace, gives the others
+    // these titles, units and display ranges (kind 402 for each one that
+    // changes), so the axes and their menus show what a source holds.
+    void DefineChannels(const std::vector<ChannelSpec>& infos, bool replace = true);
+    // Puts the samples into the recording as recorded data (one run; channels
+    // it lacks are added) and tells the windows that the current range
+    // changed (kind 0).
     void LoadRecorded(const SignalSet& signals);
+    // Recorder::SampleBatch and Sample; InputError when memory runs out.
+    size_t SampleBatch();
+    size_t Sample(size_t frames);
+    // Throws InputError unless the recording can take samples × channels more
+    // (the recorder's block limit and the memory below 4 GiB); what names them.
+    void CheckRoom(double samples, size_t channels, const std::string& what) const;
 
     // Throws InputError naming the path when it can't be written.
     void WritePng(WindowRef window, const std::string& path);
 
     // Errors the extension reported, as InputError (the first one).
     void RequireNoErrors(const std::string& during);
+    // Prints on stderr what the extension showed the user and has not yet been
+    // printed, each text once with its count; errors too when withErrors.
+    void ShowMessages(bool withErrors);
 
 private:
     Point AxisTitlePoint(WindowRef window, AxisSide side) const;
     // Clicks the title with a popup choice queued; InputError when no menu opened.
     void ClickAxisTitle(WindowRef window, AxisSide side);
     recorder::Axis* AxisOf(WindowRef window, AxisSide side) const;
+    std::string OutOfMemory() const;
 
     Recorder recorder_;
     ScriptedInput input_;
     ScopedInputSource scopedInput_;
+    size_t messagesShown_ = 0;
 };
+
+// The samples a recording may hold at most: the recorder's 32767 blocks of
+// 32767 samples, and the bytes of samples the memory below 4 GiB can take
+// beside the windows (it holds about 1 GiB in all, and a block's handles grow
+// by half again, so about 660 MiB of samples fit).
+constexpr double kMaxRecordingSamples = 32767.0 * 32767.0;
+constexpr double kMaxRecordingBytes = 512.0 * 1024 * 1024;
+
+// Throws InputError unless samples × channels fit those limits; what names the
+// recording in the message.
+void CheckRecordingFits(double samples, size_t channels, const std::string& what);
+
+// The message for a std::bad_alloc; detail says when it happened.
+std::string OutOfMemoryMessage(const std::string& detail);
 
 // Channel number for a title or number given by the user; InputError naming
 // what asked, the source (a file name, "the recording") and its channels.

@@ -1,6 +1,7 @@
 // xyrecorder: the X-Y plot extension driven by a replacement host, from the
 // command line. Exit codes: 0 done, 1 bad input or a failed action, 2 bad
 // usage (options, script syntax), 3 a script expectation that did not hold.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -56,7 +57,8 @@ Each axis takes its channel's display range.
 
 Options:
   --rate HZ         sample rate (default 1000)
-  --duration S      seconds to record (default 10)
+  --duration S      seconds to record (default 10); rate × duration at most
+                    22369621 samples (512 MiB of recording)
   --seed N          seed of the random parts (default 20261207)
 )HELP";
 
@@ -166,10 +168,13 @@ int RunDemo(const std::vector<std::string>& arguments)
     demo.sampleRate = options.Number("rate", demo.sampleRate, 1, 1e6);
     demo.duration = options.Number("duration", demo.duration, 1e-3, 86400);
     demo.seed = uint32_t(options.Integer("seed", demo.seed, 0, 4294967295L));
-    if (demo.sampleRate * demo.duration > 2e9)
-        throw UsageError("--rate × --duration gives more than 2^31 samples");
     PlotOptions plot = ReadPlotOptions(options);
     LiveOptions live = ReadLiveOptions(options);
+    // Before the samples are made: a recording too large fails at once.
+    CheckOutputs(plot, &live);
+    char what[80];
+    std::snprintf(what, sizeof what, "the demo recording (%g s at %g Hz)", demo.duration, demo.sampleRate);
+    CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount, what);
     std::fprintf(stderr, "xyrecorder: demo recording, %g s at %g Hz, seed %u\n", demo.duration, demo.sampleRate,
                  demo.seed);
     SignalSetSource source(MakeDemoSignals(demo));
@@ -184,6 +189,7 @@ int RunPlay(const std::vector<std::string>& arguments)
     PlotOptions plot = ReadPlotOptions(options);
     plot.sourceName = file;
     LiveOptions live = ReadLiveOptions(options);
+    CheckOutputs(plot, &live);
     SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
     PrintNotes(signals);
     SignalSetSource source(std::move(signals));
@@ -201,6 +207,7 @@ int RunView(const std::vector<std::string>& arguments)
     std::optional<double> to;
     if (options.Has("to"))
         to = options.Number("to", 0, 0, 1e12);
+    CheckOutputs(plot, nullptr);
     SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
     PrintNotes(signals);
 
@@ -306,6 +313,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "xyrecorder %s: %s (see xyrecorder %s --help)\n", command.c_str(), error.what(),
                      command.c_str());
         return 2;
+    } catch (const std::bad_alloc&) {
+        std::fputs("xyrecorder: out of memory for the recording: there is not enough memory to hold it; try a shorter "
+                   "recording or fewer channels\n",
+                   stderr);
+        return 1;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "xyrecorder: %s\n", error.what());
         return 1;

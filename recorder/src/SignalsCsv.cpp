@@ -31,6 +31,12 @@ std::string_view Trim(std::string_view text)
 
 std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
+std::string SeparatorProblem(char separator)
+{
+    return std::string("the values are separated by ") + (separator == ';' ? "';'" : "tabs") +
+           "; this reader takes ',' with '.' as the decimal point (save the file as comma-separated)";
+}
+
 class CsvFile {
 public:
     CsvFile(const fs::path& path, std::string text) : path_(path), text_(std::move(text))
@@ -93,6 +99,8 @@ private:
                     cell.text += line[i++];
                 }
                 while (i < line.size() && line[i] != ',') {
+                    if (line[i] == ';')
+                        FailAt(line_, SeparatorProblem(';'));
                     if (!std::isspace((unsigned char)line[i]))
                         FailAt(line_, "text after a closing quote");
                     ++i;
@@ -212,6 +220,10 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
     std::vector<Cell> header = cells;
     size_t headerLine = line;
     size_t columns = header.size();
+    // A spreadsheet's export with another separator is one column of titles.
+    for (char separator : {';', '\t'})
+        if (columns == 1 && !header[0].quoted && header[0].text.find(separator) != std::string::npos)
+            csv.FailAt(headerLine, SeparatorProblem(separator));
 
     std::vector<std::string> titles(columns), units(columns);
     for (size_t c = 0; c < columns; ++c) {
@@ -291,9 +303,10 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
             Fail(path, "the sample interval must be a positive number of seconds");
         set.sampleInterval = *options.sampleInterval;
     } else if (!hasTime) {
-        Fail(path, "no time column (a first column titled \"Time (s)\"); give the sample interval instead");
+        Fail(path, "no time column (a first column titled \"Time (s)\"); give the sample interval with " +
+                       options.intervalHint);
     } else if (rows < 2) {
-        Fail(path, "one row can't give the sample interval; give it instead");
+        Fail(path, "one row can't give the sample interval; give it with " + options.intervalHint);
     } else {
         double step = (time.back() - time.front()) / double(rows - 1);
         // Times written with few digits jitter; anything beyond a percent is

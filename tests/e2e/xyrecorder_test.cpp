@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <fstream>
 #include <sstream>
 
@@ -261,11 +263,27 @@ TEST_F(Xyrecorder, ViewRedrawsARangeFromRecordedData)
     EXPECT_EQ(partTrace.outside, 0);
 }
 
+// Trace pixels inside the plot area, as (h, v) pairs.
+std::set<std::pair<int, int>> TraceInside(const Picture& picture)
+{
+    std::set<std::pair<int, int>> at;
+    Area area = PlotArea(picture);
+    for (int v = area.top; v < area.bottom; ++v)
+        for (int h = area.left; h < area.right; ++h)
+            if (picture.At(h, v) == kTrace)
+                at.insert({h, v});
+    return at;
+}
+
 TEST_F(Xyrecorder, ScriptRunsEveryActionAUserTakes)
 {
     fs::path script = Path("session.xys");
     fs::copy_file(fs::path(E2E_SOURCE_DIR) / "session.xys", script);
-    WriteCsv(Path("loop.csv"), DemoSamples(1));
+    // A second recording whose channel 5 has another title and units.
+    SignalSet loop = DemoSamples(1);
+    loop.channels[4].info.title = "Flow";
+    loop.channels[4].info.units = "L/s";
+    WriteCsv(Path("loop.csv"), loop);
     Outcome run = Xy({"script", script.string()});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.err, "");
@@ -273,6 +291,43 @@ TEST_F(Xyrecorder, ScriptRunsEveryActionAUserTakes)
     EXPECT_EQ(CountTrace(ReadPng(Path("erased.png"))).inside, 0);
     EXPECT_GT(CountTrace(ReadPng(Path("selected.png"))).inside, 100);
     EXPECT_GT(CountTrace(ReadPng(Path("loaded.png"))).inside, 100);
+
+    // The drag moved the whole trace 20 pixels down, and nothing else changed it.
+    auto before = TraceInside(ReadPng(Path("before-drag.png")));
+    auto after = TraceInside(ReadPng(Path("after-drag.png")));
+    ASSERT_GT(before.size(), 300u);
+    std::set<std::pair<int, int>> moved;
+    for (auto [h, v] : before)
+        moved.insert({h, v + 20});
+    EXPECT_EQ(after, moved);
+    // The channel chosen from the popup: another trace, still inside the plot.
+    Picture newChannel = ReadPng(Path("new-channel.png"));
+    EXPECT_GT(CountTrace(newChannel).inside, 300);
+    EXPECT_EQ(CountTrace(newChannel).outside, 0);
+    EXPECT_NE(TraceInside(newChannel), after);
+}
+
+TEST_F(Xyrecorder, TheExtensionsMessagesReachTheUserOnceEach)
+{
+    // Behind this bundle the extension finds every block a sample short of its
+    // length, and says so each time it redraws.
+    const std::string bundle = SHORT_DATA_BUNDLE_PATH;
+    const std::string text = "xyrecorder: Demand is outstripping supply in XY";
+    WriteCsv(Path("demo.csv"), DemoSamples(1));
+    Outcome view = Xy({"view", Path("demo.csv").string(), "--bundle", bundle, "--out", Path("view.png").string()});
+    EXPECT_EQ(view.code, 0) << view.err;
+    EXPECT_TRUE(fs::exists(Path("view.png")));
+    // One line for all the redraws, with their count.
+    EXPECT_EQ(view.err.rfind(text + " (", 0), 0u) << view.err;
+    EXPECT_EQ(std::count(view.err.begin(), view.err.end(), '\n'), 1) << view.err;
+    EXPECT_NE(view.err.find(" times)\n"), std::string::npos) << view.err;
+
+    // A script checks the message and shows it at its end as well.
+    std::ofstream(Path("short.xys")) << "source file demo.csv\nload\nopen\nselect 0 999\n"
+                                        "expect message \"Demand is outstripping supply in XY\"\n";
+    Outcome script = Xy({"script", Path("short.xys").string(), "--bundle", bundle});
+    EXPECT_EQ(script.code, 0) << script.err;
+    EXPECT_EQ(script.err.rfind(text, 0), 0u) << script.err;
 }
 
 TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
@@ -282,6 +337,9 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
     std::ofstream(Path("corrupt.edf")) << std::string(400, 'x');
     std::ofstream(Path("syntax.xys")) << "# a comment\nopen\nfly away\n";
     std::ofstream(Path("fails.xys")) << "open\nexpect xChannel 2\n";
+    std::ofstream(Path("offwindow.xys")) << "open 480 400\nexpect pixel 480 10 black\n";
+    std::ofstream(Path("semicolons.csv")) << "Time (s);A;B\n0;1,5;2\n0,001;1,5;2\n";
+    std::ofstream(Path("notime.csv")) << "A,B\n1,2\n";
     const std::string d = dir_.string() + "/";
     const std::string out = Path("out.png").string();
     struct Case {
@@ -309,6 +367,29 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
         {{"play", d + "good.csv", "--out", d + "no/such/folder/out.png"}, 1,
          "xyrecorder: --out " + d + "no/such/folder/out.png: the folder " + d + "no/such/folder does not exist\n"},
         {{"demo", "--colour", "red"}, 2, "xyrecorder demo: unknown option --colour (see xyrecorder demo --help)\n"},
+        // A pixel outside the window is no colour at all.
+        {{"script", d + "offwindow.xys"}, 1, d + "offwindow.xys:2: pixel 480 10 lies outside the window (480 × 400)\n"},
+        // Nothing is made on disk before every option is known to be good.
+        {{"demo", "--frames", d + "frames", "--out", d + "no/such/folder/out.png"}, 1,
+         "xyrecorder: --out " + d + "no/such/folder/out.png: the folder " + d + "no/such/folder does not exist\n"},
+        {{"play", d + "good.csv", "--x", "Nothing", "--frames", d + "frames/sub", "--out", out}, 1,
+         "xyrecorder: --x Nothing: " + d + "good.csv has no such channel; its channels are 1 \"Volume\", "
+         "2 \"Pressure\", 3 \"Sine A\", 4 \"Sine B\", 5 \"Noise X\", 6 \"Noise Y\"\n"},
+        {{"demo", "--frames", d + "good.csv/frames", "--out", out}, 1,
+         "xyrecorder: --frames " + d + "good.csv/frames: " + d + "good.csv is not a folder\n"},
+        // Too large for the recorder: said at once, naming the limit.
+        {{"demo", "--rate", "1000000", "--duration", "100", "--out", out}, 1,
+         "xyrecorder: the demo recording (100 s at 1e+06 Hz) needs 2289 MiB (100000000 samples × 6 channels × 4 "
+         "bytes); the recorder holds at most 512 MiB of samples (its memory lies below 4 GiB)\n"},
+        {{"demo", "--rate", "1000000", "--duration", "1100", "--out", out}, 1,
+         "xyrecorder: the demo recording (1100 s at 1e+06 Hz) has 1100000000 samples; the recorder holds at most "
+         "1073676289 (32767 blocks of 32767 samples)\n"},
+        {{"play", d + "semicolons.csv", "--out", out}, 1,
+         "xyrecorder: " + d + "semicolons.csv:1: the values are separated by ';'; this reader takes ',' with '.' as the "
+         "decimal point (save the file as comma-separated)\n"},
+        {{"play", d + "notime.csv", "--out", out}, 1,
+         "xyrecorder: " + d + "notime.csv: no time column (a first column titled \"Time (s)\"); give the sample "
+         "interval with --interval S\n"},
     };
     for (const Case& c : cases) {
         Outcome run = Xy(c.arguments);
@@ -316,6 +397,36 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
         EXPECT_EQ(run.err, c.message);
         EXPECT_FALSE(fs::exists(out)) << c.arguments[1];
     }
+    EXPECT_EQ(Leftovers({"good.csv", "bad.csv", "corrupt.edf", "syntax.xys", "fails.xys", "offwindow.xys",
+                         "semicolons.csv", "notime.csv"}),
+              std::vector<std::string>{});
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define XY_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define XY_ASAN 1
+#endif
+#endif
+
+TEST_F(Xyrecorder, RunningOutOfMemoryGivesOneClearLine)
+{
+#ifdef XY_ASAN
+    GTEST_SKIP() << "AddressSanitizer needs more address space than the limit leaves";
+#else
+    // 100 MB of address space: the demo's 48 MB of samples fit, the
+    // recording's copy of them does not.
+    std::string command = "ulimit -v 100000 && exec '" + std::string(XYRECORDER_PATH) +
+                          "' demo --rate 1000000 --duration 2 --batch 10000 --out '" + Path("out.png").string() +
+                          "' 2>'" + Path("stderr.txt").string() + "'";
+    int status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+    std::string err = Slurp(Path("stderr.txt"));
+    std::string last = err.substr(err.rfind('\n', err.size() - 2) + 1);
+    EXPECT_EQ(last.rfind("xyrecorder: out of memory for the recording: ", 0), 0u) << err;
+    EXPECT_FALSE(fs::exists(Path("out.png")));
+#endif
 }
 
 TEST_F(Xyrecorder, HelpForTheProgramAndEachCommandHasAnExample)

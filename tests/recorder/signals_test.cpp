@@ -221,7 +221,16 @@ TEST_F(SignalFiles, CsvErrorsNameTheFileLineAndColumn)
               p + "noheader.csv:1: expected a header row of channel titles, found the number \"0\" in column 1");
     EXPECT_EQ(ReadError(WriteText("onlytime.csv", "time\n0\n")), p + "onlytime.csv: no channels: only a time column");
     EXPECT_EQ(ReadError(WriteText("notime.csv", "A,B\n1,2\n")),
-              p + "notime.csv: no time column (a first column titled \"Time (s)\"); give the sample interval instead");
+              p + "notime.csv: no time column (a first column titled \"Time (s)\"); give the sample interval with "
+                  "--interval S");
+    // Exports that separate values by ';' (decimal commas) or tabs read as one column.
+    const std::string bySemicolons = "the values are separated by ';'; this reader takes ',' with '.' as the decimal "
+                                     "point (save the file as comma-separated)";
+    EXPECT_EQ(ReadError(WriteText("semi.csv", "Time (s);A;B\n0;1,5;2\n")), p + "semi.csv:1: " + bySemicolons);
+    EXPECT_EQ(ReadError(WriteText("semi_quoted.csv", "\"Time\";\"A\"\n0;1\n")), p + "semi_quoted.csv:1: " + bySemicolons);
+    EXPECT_EQ(ReadError(WriteText("tabs.csv", "Time\tA\n0\t1\n")),
+              p + "tabs.csv:1: the values are separated by tabs; this reader takes ',' with '.' as the decimal point "
+                  "(save the file as comma-separated)");
     EXPECT_EQ(ReadError(WriteText("back.csv", "t,A\n0,1\n1,1\n1,1\n")), p + "back.csv:4: time \"1\" does not increase");
     EXPECT_EQ(ReadError(WriteText("gap.csv", "t,A\n0,1\n1,1\n2,1\n3,1\n4,1\n6,1\n7,1\n")),
               p + "gap.csv:7: the time column is not evenly spaced: a step of 2 where the mean step is 1.16666667");

@@ -44,6 +44,8 @@ enum class SignalFormat { Wav, Csv, Edf, Bdf };
 struct CsvOptions {
     // Seconds between rows. Wins over a time column; needed without one.
     std::optional<double> sampleInterval;
+    // How the user gives it, for messages about a missing interval.
+    std::string intervalHint = "--interval S";
 };
 
 // The format from the file name's extension (.wav/.csv/.edf/.bdf, any case;
@@ -60,6 +62,8 @@ SignalSet ReadWav(const std::filesystem::path& path);
 // A header row of titles ("Pressure" or "Pressure (mmHg)"), optionally a units
 // row, then one row of numbers per sample. A first column titled like a time
 // ("time", "t", "Time (s)", "time_ms") gives the interval and is not a channel.
+// Values are separated by commas; a file separated by ';' or tabs is refused
+// with a message that says so.
 SignalSet ReadCsv(const std::filesystem::path& path, const CsvOptions& options = {});
 
 // EDF, EDF+ (continuous), BDF, BDF+ through edflib: physical values, titles
