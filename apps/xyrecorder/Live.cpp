@@ -16,7 +16,7 @@ bool StderrIsTerminal() { return ::isatty(STDERR_FILENO); }
 
 // Channels on the axes, then each axis adopts its channel's display range as
 // a user does with the axis menu's "Channel Range".
-WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<ChannelSpec>& channels)
+WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<ChannelSettings>& channels)
 {
     int x = ResolveChannel(channels, plot.xChannel.empty() ? "1" : plot.xChannel, "--x", plot.sourceName);
     int y = ResolveChannel(channels, plot.yChannel.empty() ? (channels.size() > 1 ? "2" : "1") : plot.yChannel, "--y",
@@ -162,7 +162,7 @@ void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t fir
     CheckRecordingFits(double(signals.SampleCount()), signals.channels.size(), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     try {
-        std::vector<ChannelSpec> channels;
+        std::vector<ChannelSettings> channels;
         for (const SignalChannel& channel : signals.channels)
             channels.push_back(channel.info);
         session.LoadRecorded(signals);

@@ -396,7 +396,7 @@ private:
         if (channel > host.GetRecording().ChannelCount())
             throw InputError("channel " + w[1] + " does not exist; the recording has " +
                              std::to_string(host.GetRecording().ChannelCount()));
-        ChannelSpec info = host.GetRecording().Channel(channel);
+        ChannelSettings info = host.GetRecording().Channel(channel);
         for (const auto& [key, value] : changes) {
             if (key == "title")
                 info.title = value;
@@ -532,10 +532,10 @@ private:
         }
     }
 
-    std::vector<ChannelSpec> RecordingChannels()
+    std::vector<ChannelSettings> RecordingChannels()
     {
         const Recording& recording = Host().Host().GetRecording();
-        std::vector<ChannelSpec> infos;
+        std::vector<ChannelSettings> infos;
         for (int16_t c = 1; c <= recording.ChannelCount(); ++c)
             infos.push_back(recording.Channel(c));
         return infos;

@@ -178,11 +178,11 @@ void Session::AnswerEraseDialog(WindowRef window, std::optional<double> minutes,
         throw InputError("the erase-time dialog did not open (is the window's Settings button there?)");
 }
 
-void Session::DefineChannels(const std::vector<ChannelSpec>& infos, bool replace)
+void Session::DefineChannels(const std::vector<ChannelSettings>& infos, bool replace)
 {
     Recording& recording = recorder_.GetRecording();
     for (size_t m = 0; m < infos.size(); ++m) {
-        ChannelSpec info = infos[m];
+        ChannelSettings info = infos[m];
         info.title.resize(std::min<size_t>(info.title.size(), 255));
         info.units.resize(std::min<size_t>(info.units.size(), 15));  // what a channel record holds
         if (m >= size_t(recording.ChannelCount())) {
@@ -191,7 +191,7 @@ void Session::DefineChannels(const std::vector<ChannelSpec>& infos, bool replace
         }
         if (!replace)
             continue;
-        const ChannelSpec& now = recording.Channel(int16_t(m + 1));
+        const ChannelSettings& now = recording.Channel(int16_t(m + 1));
         if (now.title != info.title || now.units != info.units || now.displayLow != info.displayLow ||
             now.displayHigh != info.displayHigh || now.decimals != info.decimals)
             recorder_.SetChannel(int16_t(m + 1), info);
@@ -203,7 +203,7 @@ void Session::LoadRecorded(const SignalSet& signals)
     if (recorder_.IsSampling())
         throw InputError("can't load recorded data while sampling; stop first");
     CheckRoom(double(signals.SampleCount()), signals.channels.size(), "the recorded data");
-    std::vector<ChannelSpec> infos;
+    std::vector<ChannelSettings> infos;
     for (const SignalChannel& channel : signals.channels)
         infos.push_back(channel.info);
     DefineChannels(infos, false);
@@ -337,11 +337,11 @@ std::string OutOfMemoryMessage(const std::string& detail)
     return "out of memory for the recording: " + detail + " (the memory below 4 GiB that holds it is full)";
 }
 
-int ResolveChannel(const std::vector<ChannelSpec>& channels, const std::string& wanted, const std::string& what,
+int ResolveChannel(const std::vector<ChannelSettings>& channels, const std::string& wanted, const std::string& what,
                    const std::string& source)
 {
     SignalSet lookup;
-    for (const ChannelSpec& info : channels)
+    for (const ChannelSettings& info : channels)
         lookup.channels.push_back(SignalChannel{info, {}});
     if (int channel = lookup.FindChannel(wanted))
         return channel;

@@ -54,7 +54,7 @@ public:
     // Adds the channels the recording lacks and, with replace, gives the others
     // these titles, units and display ranges (kind 402 for each one that
     // changes), so the axes and their menus show what a source holds.
-    void DefineChannels(const std::vector<ChannelSpec>& infos, bool replace = true);
+    void DefineChannels(const std::vector<ChannelSettings>& infos, bool replace = true);
     // Puts the samples into the recording as recorded data (one run; channels
     // it lacks are added) and tells the windows that the current range
     // changed (kind 0).
@@ -104,5 +104,5 @@ std::string OutOfMemoryMessage(const std::string& detail);
 
 // Channel number for a title or number given by the user; InputError naming
 // what asked, the source (a file name, "the recording") and its channels.
-int ResolveChannel(const std::vector<ChannelSpec>& channels, const std::string& wanted, const std::string& what,
+int ResolveChannel(const std::vector<ChannelSettings>& channels, const std::string& wanted, const std::string& what,
                    const std::string& source);

@@ -252,7 +252,7 @@ int RunInfo(const std::vector<std::string>& arguments)
     std::printf("%s: %zu channels, %zu samples at %g Hz (%g s)\n", file.c_str(), signals.channels.size(),
                 signals.SampleCount(), signals.SampleRate(), double(signals.SampleCount()) * signals.sampleInterval);
     for (size_t c = 0; c < signals.channels.size(); ++c) {
-        const ChannelSpec& info = signals.channels[c].info;
+        const ChannelSettings& info = signals.channels[c].info;
         std::printf("  %2zu  %-20s %-10s %g .. %g\n", c + 1, info.title.c_str(),
                     info.units.empty() ? "-" : info.units.c_str(), info.displayLow, info.displayHigh);
     }

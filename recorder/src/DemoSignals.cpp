@@ -101,7 +101,7 @@ SignalSet MakeDemoSignals(const DemoOptions& options)
     set.sampleInterval = dt;
     auto add = [&](const char* title, const char* units, double low, double high, int16_t decimals) {
         SignalChannel channel;
-        channel.info = ChannelSpec{title, units, low, high, decimals};
+        channel.info = ChannelSettings{title, units, low, high, decimals};
         channel.samples.resize(count);
         set.channels.push_back(std::move(channel));
     };

@@ -20,14 +20,6 @@ namespace {
 
 Recorder* gCurrent = nullptr;
 
-// Notification kinds of message 9.
-constexpr int16_t kNotifyRangeChanged = 0;
-constexpr int16_t kNotifySamplingStarted = 300;
-constexpr int16_t kNotifySamplingStopped = 301;
-constexpr int16_t kNotifyNewData = 310;
-constexpr int16_t kNotifyChannelChanged = 402;
-constexpr int16_t kNotifyPlotChanged = 403;
-
 // Messages.
 enum : int16_t {
     kSetExtensionID = 0,
@@ -277,7 +269,7 @@ void Recorder::Impl::DeliverBatch(size_t frames)
     std::span<const float* const> channels(const_cast<const float* const*>(batchBuffers.data()), batchBuffers.size());
     owner.recording_.Append(channels, frames);
     batch->count = int16_t(frames);
-    Notify(kNotifyNewData, LowAddress(batch), 0, true);
+    Notify(NotifyNewData, LowAddress(batch), 0, true);
 }
 
 // ---- Recorder ----
@@ -418,7 +410,7 @@ WindowRef Recorder::OpenWindow(ExtensionBundle& bundle)
     if (!IsWindowVisible(window)) ShowWindow(window);
     BringToFront(window);
     Invalidate(window);
-    if (sampling_) impl_->NotifyWindow(impl_->windows.back(), kNotifySamplingStarted, 0, 0);
+    if (sampling_) impl_->NotifyWindow(impl_->windows.back(), NotifySamplingStarted, 0, 0);
     return window;
 }
 
@@ -598,28 +590,28 @@ void Recorder::EraseCommand(WindowRef window)
 
 // ---- Recording ----
 
-int16_t Recorder::AddChannel(const ChannelSpec& spec)
+int16_t Recorder::AddChannel(const ChannelSettings& settings)
 {
     ActionScope scope(*impl_);
     int16_t channel;
     try {
-        channel = recording_.AddChannel(spec);
+        channel = recording_.AddChannel(settings);
     } catch (const std::length_error& error) {
-        throw RecorderError(std::string("add channel \"") + spec.title + "\": " + error.what());
+        throw RecorderError(std::string("add channel \"") + settings.title + "\": " + error.what());
     }
-    impl_->Notify(kNotifyChannelChanged, uint32_t(channel), 0, false);
+    impl_->Notify(NotifyChannelChanged, uint32_t(channel), 0, false);
     return channel;
 }
 
-void Recorder::SetChannel(int16_t channel, const ChannelSpec& spec)
+void Recorder::SetChannel(int16_t channel, const ChannelSettings& settings)
 {
     ActionScope scope(*impl_);
     try {
-        recording_.SetChannel(channel, spec);
+        recording_.SetChannel(channel, settings);
     } catch (const std::out_of_range& error) {
         throw RecorderError(std::string("set channel: ") + error.what());
     }
-    impl_->Notify(kNotifyChannelChanged, uint32_t(channel), 0, false);
+    impl_->Notify(NotifyChannelChanged, uint32_t(channel), 0, false);
 }
 
 void Recorder::SelectRange(int32_t first, int32_t last)
@@ -630,20 +622,20 @@ void Recorder::SelectRange(int32_t first, int32_t last)
     } catch (const std::out_of_range& error) {
         throw RecorderError(std::string("select range: ") + error.what());
     }
-    impl_->Notify(kNotifyRangeChanged, 0, 0, false);
+    impl_->Notify(NotifyRangeChanged, 0, 0, false);
 }
 
 void Recorder::ClearSelection()
 {
     ActionScope scope(*impl_);
     recording_.ClearSelection();
-    impl_->Notify(kNotifyRangeChanged, 0, 0, false);
+    impl_->Notify(NotifyRangeChanged, 0, 0, false);
 }
 
 void Recorder::NotifyPlotChanged()
 {
     ActionScope scope(*impl_);
-    impl_->Notify(kNotifyPlotChanged, 0, 0, false);
+    impl_->Notify(::NotifyPlotChanged, 0, 0, false);
 }
 
 // ---- Sampling ----
@@ -654,7 +646,7 @@ void Recorder::StartSampling(SampleSource& source, size_t batchFrames)
     if (sampling_) throw RecorderError("start sampling: sampling is already under way");
     if (batchFrames < 1 || batchFrames > size_t(Recording::kMaxBlockLength))
         throw RecorderError("start sampling: batch size " + std::to_string(batchFrames) + " is not within 1..32767");
-    const std::vector<ChannelSpec>& channels = source.Channels();
+    const std::vector<ChannelSettings>& channels = source.Channels();
     if (channels.empty() || channels.size() > size_t(SampleSource::kMaxChannels))
         throw RecorderError("start sampling: the source has " + std::to_string(channels.size()) +
                             " channels; 1 to 32 are possible");
@@ -666,7 +658,7 @@ void Recorder::StartSampling(SampleSource& source, size_t batchFrames)
     std::vector<int16_t> added;
     for (size_t m = size_t(recording_.ChannelCount()); m < channels.size(); ++m)
         added.push_back(recording_.AddChannel(channels[m]));
-    for (int16_t channel : added) impl_->Notify(kNotifyChannelChanged, uint32_t(channel), 0, false);
+    for (int16_t channel : added) impl_->Notify(NotifyChannelChanged, uint32_t(channel), 0, false);
 
     impl_->ReleaseBatch();
     impl_->batch = LowNew<::SampleBatch>();
@@ -681,7 +673,7 @@ void Recorder::StartSampling(SampleSource& source, size_t batchFrames)
     recording_.BeginBlock();
     sampleInterval_ = interval;
     sampling_ = &source;
-    impl_->Notify(kNotifySamplingStarted, 0, 0, false);
+    impl_->Notify(NotifySamplingStarted, 0, 0, false);
 }
 
 size_t Recorder::SampleBatch()
@@ -740,7 +732,7 @@ void Recorder::StopSampling()
     ActionScope scope(*impl_);
     if (!sampling_) throw RecorderError("stop sampling: sampling is not under way");
     sampling_ = nullptr;
-    impl_->Notify(kNotifySamplingStopped, 0, 0, false);
+    impl_->Notify(NotifySamplingStopped, 0, 0, false);
     impl_->ReleaseBatch();
 }
 

@@ -37,29 +37,29 @@ void Recording::DisposeBlocks()
 
 // ---- Channels ----
 
-int16_t Recording::AddChannel(const ChannelSpec& spec)
+int16_t Recording::AddChannel(const ChannelSettings& settings)
 {
     if (channels_.size() >= size_t(kMaxChannels))
         throw std::length_error("a recording has at most " + std::to_string(kMaxChannels) + " channels");
-    channels_.push_back({spec, 0});
+    channels_.push_back({settings, 0});
     // Within a block every channel has data for all of its samples or none.
     if (!blocks_.empty() && blocks_.back().length > 0) lastBlockOpen_ = false;
     return int16_t(channels_.size());
 }
 
-const ChannelSpec& Recording::Channel(int16_t channel) const
+const ChannelSettings& Recording::Channel(int16_t channel) const
 {
     if (channel < 1 || channel > ChannelCount())
         throw std::out_of_range("no channel " + std::to_string(channel) + " (the recording has " +
                                 std::to_string(ChannelCount()) + ")");
-    return channels_[size_t(channel - 1)].spec;
+    return channels_[size_t(channel - 1)].settings;
 }
 
-void Recording::SetChannel(int16_t channel, const ChannelSpec& spec)
+void Recording::SetChannel(int16_t channel, const ChannelSettings& settings)
 {
     Channel(channel);  // range check
     ChannelState& state = channels_[size_t(channel - 1)];
-    state.spec = spec;
+    state.settings = settings;
     ++state.generation;
     if (blocks_.empty()) return;
     Block& last = blocks_.back();
@@ -78,10 +78,10 @@ ChannelInfoRecord Recording::InfoFor(int16_t channel) const
     if (channel >= 1 && channel <= ChannelCount()) {
         const ChannelState& state = channels_[size_t(channel - 1)];
         display.describesChannel = true;
-        display.units = state.spec.units;
-        display.displayLow = state.spec.displayLow;
-        display.displayHigh = state.spec.displayHigh;
-        display.decimals = state.spec.decimals;
+        display.units = state.settings.units;
+        display.displayLow = state.settings.displayLow;
+        display.displayHigh = state.settings.displayHigh;
+        display.decimals = state.settings.decimals;
         display.generation = state.generation;
     }
     EncodeChannelDisplay(display, record);

@@ -150,7 +150,7 @@ void WriteSignals(const fs::path& path, const SignalSet& set)
     WriteWav(path, set);
 }
 
-ChannelSpec FitDisplayRange(ChannelSpec info, float low, float high)
+ChannelSettings FitDisplayRange(ChannelSettings info, float low, float high)
 {
     double lo = low, hi = high;
     if (!(hi > lo)) {

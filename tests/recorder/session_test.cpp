@@ -180,7 +180,7 @@ public:
         for (int m = 0; m < channels; ++m) specs_[size_t(m)].title = "S" + std::to_string(m + 1);
         total_ = frames;
     }
-    const std::vector<ChannelSpec>& Channels() const override { return specs_; }
+    const std::vector<ChannelSettings>& Channels() const override { return specs_; }
     double SampleInterval() const override { return 0.002; }
     size_t Read(size_t frames, std::span<float* const> channels) override
     {
@@ -192,7 +192,7 @@ public:
     }
 
 private:
-    std::vector<ChannelSpec> specs_;
+    std::vector<ChannelSettings> specs_;
     size_t total_;
     size_t next_ = 0;
 };
@@ -492,7 +492,7 @@ TEST_F(SessionTest, SelectionSettingsAndPlotNotifications)
     recorder.StopSampling();
     size_t mark = gProbe.received.size();
     recorder.SelectRange(5, 9);
-    recorder.SetChannel(2, ChannelSpec{"S2", "mV", -3, 3, 1});
+    recorder.SetChannel(2, ChannelSettings{"S2", "mV", -3, 3, 1});
     recorder.NotifyPlotChanged();
     recorder.ClearSelection();
     std::vector<int16_t> kinds;
@@ -506,7 +506,7 @@ TEST_F(SessionTest, SelectionSettingsAndPlotNotifications)
         }
     }
     EXPECT_THROW(recorder.SelectRange(10, 50), RecorderError);
-    EXPECT_THROW(recorder.SetChannel(3, ChannelSpec{}), RecorderError);
+    EXPECT_THROW(recorder.SetChannel(3, ChannelSettings{}), RecorderError);
     (void)window;
 }
 
@@ -575,7 +575,7 @@ TEST_F(SessionTest, MessagesHelpAndBusyCounters)
     EXPECT_EQ(recorder.Counters().busyStep, 1);
 
     // Titles: the recording's, a stand-in within 1..32, nothing beyond.
-    recorder.AddChannel(ChannelSpec{"Pressure", "kPa", 0, 200, 0});
+    recorder.AddChannel(ChannelSettings{"Pressure", "kPa", 0, 200, 0});
     Str255 title;
     host.HostChannelTitle(1, title);
     EXPECT_EQ(PascalToString(title), "Pressure");

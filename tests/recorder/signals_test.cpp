@@ -286,7 +286,7 @@ TEST(DemoSignals, AreReproducibleFromTheSeedAndFitTheirDisplayRanges)
     EXPECT_EQ(a.SampleCount(), 3000u);
     for (int ch = 0; ch < kDemoChannelCount; ++ch) {
         EXPECT_EQ(a.channels[ch].samples, b.channels[ch].samples) << ch;
-        const ChannelSpec& info = a.channels[ch].info;
+        const ChannelSettings& info = a.channels[ch].info;
         for (float v : a.channels[ch].samples) {
             ASSERT_GT(v, info.displayLow) << info.title;
             ASSERT_LT(v, info.displayHigh) << info.title;
@@ -342,13 +342,13 @@ TEST(DisplayRange, HoldsTheDataOnAOneTwoFiveStepWithoutCrossingZeroNeedlessly)
     for (const Case& c : {Case{3.6f, 125.0f, 0, 140, 0}, Case{49.9f, 125.1f, 40, 130, 0},
                           Case{-0.8f, 0.8f, -1, 1, 1}, Case{-0.004f, -0.001f, -0.0045, -0.0005, 4},
                           Case{1e5f, 3e5f, 50000, 350000, 0}}) {
-        ChannelSpec info = FitDisplayRange(ChannelSpec{}, c.low, c.high);
+        ChannelSettings info = FitDisplayRange(ChannelSettings{}, c.low, c.high);
         EXPECT_NEAR(info.displayLow, c.wantLow, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
         EXPECT_NEAR(info.displayHigh, c.wantHigh, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
         EXPECT_EQ(info.decimals, c.decimals) << c.low << ".." << c.high;
     }
     // A constant channel still gets a range around its value.
-    ChannelSpec flat = FitDisplayRange(ChannelSpec{}, 5, 5);
+    ChannelSettings flat = FitDisplayRange(ChannelSettings{}, 5, 5);
     EXPECT_LT(flat.displayLow, 5);
     EXPECT_GT(flat.displayHigh, 5);
 }

@@ -10,14 +10,14 @@
 
 namespace {
 
-ChannelSpec Spec(const std::string& title, double low = -1.0, double high = 1.0)
+ChannelSettings Spec(const std::string& title, double low = -1.0, double high = 1.0)
 {
-    ChannelSpec spec;
-    spec.title = title;
-    spec.units = "V";
-    spec.displayLow = low;
-    spec.displayHigh = high;
-    return spec;
+    ChannelSettings settings;
+    settings.title = title;
+    settings.units = "V";
+    settings.displayLow = low;
+    settings.displayHigh = high;
+    return settings;
 }
 
 // Appends n samples to every channel given, counting up from the recording's current count.

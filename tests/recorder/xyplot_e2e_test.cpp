@@ -31,7 +31,7 @@ public:
     {
         specs_ = {{"Ramp", "V", -1, 1, 2}, {"Zero", "V", -1, 1, 2}, {"Half", "V", -1, 1, 2}};
     }
-    const std::vector<ChannelSpec>& Channels() const override { return specs_; }
+    const std::vector<ChannelSettings>& Channels() const override { return specs_; }
     double SampleInterval() const override { return interval_; }
     size_t Read(size_t frames, std::span<float* const> channels) override
     {
@@ -46,7 +46,7 @@ public:
     }
 
 private:
-    std::vector<ChannelSpec> specs_;
+    std::vector<ChannelSettings> specs_;
     size_t total_;
     double interval_;
     size_t next_ = 0;

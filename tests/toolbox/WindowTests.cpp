@@ -86,8 +86,8 @@ TEST_F(WindowTest, SizeWindowKeepsPixelsAndTellsHandlersTheSizeChanged)
 {
     WindowRef w = GetNewCWindow(1000, nullptr, nullptr);
     std::vector<SeenEvent> seen;
-    const EventTypeSpec spec{kEventClassWindow, kEventWindowBoundsChanged};
-    ASSERT_EQ(InstallEventHandler(GetWindowEventTarget(w), NewEventHandlerUPP(RecordBoundsChange), 1, &spec, &seen, nullptr), noErr);
+    const EventTypeSpec boundsChanged{kEventClassWindow, kEventWindowBoundsChanged};
+    ASSERT_EQ(InstallEventHandler(GetWindowEventTarget(w), NewEventHandlerUPP(RecordBoundsChange), 1, &boundsChanged, &seen, nullptr), noErr);
     SetPort(GetWindowPort(w));
     MoveTo(5, 5);
     LineTo(5, 5);
@@ -131,11 +131,11 @@ TEST_F(WindowTest, HandlersRunNewestFirstUntilOneTakesTheEvent)
 {
     WindowRef w = GetNewCWindow(1000, nullptr, nullptr);
     std::vector<int> order;
-    const EventTypeSpec spec{kEventClassWindow, kEventWindowBoundsChanged};
+    const EventTypeSpec boundsChanged{kEventClassWindow, kEventWindowBoundsChanged};
     const EventTypeSpec other{kEventClassWindow, kEventWindowBoundsChanging};
     EventHandlerRef claim = nullptr;
-    InstallEventHandler(GetWindowEventTarget(w), PassOn, 1, &spec, &order, nullptr);
-    InstallEventHandler(GetWindowEventTarget(w), Claim, 1, &spec, &order, &claim);
+    InstallEventHandler(GetWindowEventTarget(w), PassOn, 1, &boundsChanged, &order, nullptr);
+    InstallEventHandler(GetWindowEventTarget(w), Claim, 1, &boundsChanged, &order, &claim);
     InstallEventHandler(GetWindowEventTarget(w), PassOn, 1, &other, &order, nullptr);
 
     EventRef event;
@@ -168,10 +168,10 @@ TEST_F(WindowTest, AHandlerMayDisposeOfItsWindowWhileTheEventRuns)
 {
     WindowRef w = GetNewCWindow(1000, nullptr, nullptr);
     std::vector<int> order;
-    const EventTypeSpec spec{kEventClassWindow, kEventWindowBoundsChanged};
+    const EventTypeSpec boundsChanged{kEventClassWindow, kEventWindowBoundsChanged};
     EventHandlerRef older = nullptr;
-    InstallEventHandler(GetWindowEventTarget(w), PassOn, 1, &spec, &order, &older);
-    InstallEventHandler(GetWindowEventTarget(w), DisposeTheWindow, 1, &spec, nullptr, nullptr);
+    InstallEventHandler(GetWindowEventTarget(w), PassOn, 1, &boundsChanged, &order, &older);
+    InstallEventHandler(GetWindowEventTarget(w), DisposeTheWindow, 1, &boundsChanged, nullptr, nullptr);
     SizeWindow(w, 100, 100, false);
     EXPECT_TRUE(order.empty());  // the older handler went with the window
     EXPECT_EQ(RemoveEventHandler(older), paramErr);
@@ -308,8 +308,8 @@ TEST_F(WindowTest, DisposeTakesControlsAndHandlersAndLeavesNoCurrentPort)
     const Rect r{1, 1, 17, 17};
     NewControl(w, &r, Pstr("Erase Now"), true, 0, 0, 0, kControlSmallIconButtonProc, 1000);
     NewControl(w, &r, Pstr("Settings"), true, 0, 0, 0, kControlSmallIconButtonProc, 1001);
-    const EventTypeSpec spec{kEventClassWindow, kEventWindowBoundsChanged};
-    InstallEventHandler(GetWindowEventTarget(w), PassOn, 1, &spec, nullptr, nullptr);
+    const EventTypeSpec boundsChanged{kEventClassWindow, kEventWindowBoundsChanged};
+    InstallEventHandler(GetWindowEventTarget(w), PassOn, 1, &boundsChanged, nullptr, nullptr);
     const ToolboxObjectCounts live = GetToolboxObjectCounts();
     EXPECT_EQ(live.windows, before_.windows + 1);
     EXPECT_EQ(live.ports, before_.ports + 1);

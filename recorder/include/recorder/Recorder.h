@@ -161,10 +161,10 @@ public:
     Recording& GetRecording() { return recording_; }
     const Recording& GetRecording() const { return recording_; }
     // Adds a channel and tells every window (kind 402), so that axis menus list it.
-    int16_t AddChannel(const ChannelSpec& spec);
+    int16_t AddChannel(const ChannelSettings& settings);
     // Changes a channel's settings and tells every window (kind 402). During
     // sampling the next samples go to a new block.
-    void SetChannel(int16_t channel, const ChannelSpec& spec);
+    void SetChannel(int16_t channel, const ChannelSettings& settings);
     // Selects samples first..last (inclusive) as range A and tells every
     // window (kind 0). Throws RecorderError outside the recording.
     void SelectRange(int32_t first, int32_t last);

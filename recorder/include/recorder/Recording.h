@@ -39,11 +39,11 @@ public:
     // ---- Channels (numbered from 1) ----
     int16_t ChannelCount() const { return int16_t(channels_.size()); }
     // Adds a channel; blocks recorded before have no data for it. Returns its number.
-    int16_t AddChannel(const ChannelSpec& spec);
-    const ChannelSpec& Channel(int16_t channel) const;  // throws std::out_of_range
+    int16_t AddChannel(const ChannelSettings& settings);
+    const ChannelSettings& Channel(int16_t channel) const;  // throws std::out_of_range
     // Changes a channel's settings; when the last block already holds samples,
     // the next samples go to a new block that carries the new settings.
-    void SetChannel(int16_t channel, const ChannelSpec& spec);
+    void SetChannel(int16_t channel, const ChannelSettings& settings);
     // Settings as shown now; a record that describes no channel for a channel
     // the recording lacks.
     ChannelInfoRecord LiveChannelInfo(int16_t channel) const;
@@ -98,7 +98,7 @@ public:
 
 private:
     struct ChannelState {
-        ChannelSpec spec;
+        ChannelSettings settings;
         uint32_t generation = 0;
     };
     struct Block {

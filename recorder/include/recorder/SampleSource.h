@@ -9,7 +9,7 @@
 #include <vector>
 
 // How one channel is named and shown when the recorder takes it over.
-struct ChannelSpec {
+struct ChannelSettings {
     std::string title;        // shown as the axis title; up to 255 bytes
     std::string units;        // up to 15 bytes
     double displayLow = -1.0;  // the range the channel is shown with
@@ -25,7 +25,7 @@ public:
 
     // The channels, channel 1 first; 1 to kMaxChannels of them, fixed for the
     // source's lifetime.
-    virtual const std::vector<ChannelSpec>& Channels() const = 0;
+    virtual const std::vector<ChannelSettings>& Channels() const = 0;
 
     // Seconds between two samples; positive.
     virtual double SampleInterval() const = 0;

@@ -11,7 +11,7 @@ public:
     // channels of different lengths.
     explicit SignalSetSource(SignalSet signals);
 
-    const std::vector<ChannelSpec>& Channels() const override { return channelInfo_; }
+    const std::vector<ChannelSettings>& Channels() const override { return channelInfo_; }
     double SampleInterval() const override { return signals_.sampleInterval; }
     size_t Read(size_t frames, std::span<float* const> channels) override;
 
@@ -22,6 +22,6 @@ public:
 
 private:
     SignalSet signals_;
-    std::vector<ChannelSpec> channelInfo_;
+    std::vector<ChannelSettings> channelInfo_;
     size_t position_ = 0;
 };

@@ -21,7 +21,7 @@ public:
 };
 
 struct SignalChannel {
-    ChannelSpec info;            // title, units, the range it is shown with
+    ChannelSettings info;            // title, units, the range it is shown with
     std::vector<float> samples;  // values in info.units
 };
 
@@ -89,6 +89,6 @@ void WriteSignals(const std::filesystem::path& path, const SignalSet& set);
 
 // A display range that holds [low, high] with a little room, its ends on a
 // 1-2-5 step, and the decimals its labels need.
-ChannelSpec FitDisplayRange(ChannelSpec info, float low, float high);
+ChannelSettings FitDisplayRange(ChannelSettings info, float low, float high);
 // The same from a channel's samples; (-1, 1) for no samples.
 void FitDisplayRange(SignalChannel& channel);
