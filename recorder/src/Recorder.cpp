@@ -20,21 +20,6 @@ namespace {
 
 Recorder* gCurrent = nullptr;
 
-// Messages.
-enum : int16_t {
-    kSetExtensionID = 0,
-    kNewInstance = 6,
-    kDisposeInstance = 7,
-    kDoCommand = 8,
-    kNotify = 9,
-    kOwnsWindow = 10,
-    kUpdateWindow = 11,
-    kDoGrow = 12,
-    kDoZoom = 13,
-    kDoContentClick = 14,
-    kDoMouseOver = 15,
-    kDoActivate = 16,
-};
 
 // Rounds of commands and updates after one action; more means two windows
 // keep making work for each other.

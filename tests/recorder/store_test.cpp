@@ -10,7 +10,7 @@
 
 namespace {
 
-ChannelSettings Spec(const std::string& title, double low = -1.0, double high = 1.0)
+ChannelSettings Settings(const std::string& title, double low = -1.0, double high = 1.0)
 {
     ChannelSettings settings;
     settings.title = title;
@@ -38,7 +38,7 @@ void AppendRamp(Recording& recording, size_t n, int channelsWithData)
 TEST(RecordingStore, SplitsBlocksAt32767AndLocatesEverySample)
 {
     Recording recording;
-    recording.AddChannel(Spec("A"));
+    recording.AddChannel(Settings("A"));
     recording.BeginBlock();
     for (int batch = 0; batch < 70; ++batch) AppendRamp(recording, 1000, 1);
     ASSERT_EQ(recording.SampleCount(), 70000);
@@ -72,7 +72,7 @@ TEST(RecordingStore, EmptyRecordingLocatesAtOrigin)
     Recording recording;
     EXPECT_EQ(recording.Locate(0).block, 0);
     EXPECT_EQ(recording.Locate(5).index, 0);
-    recording.AddChannel(Spec("A"));
+    recording.AddChannel(Settings("A"));
     recording.BeginBlock();
     recording.BeginBlock();  // an empty block is reused, not stacked
     EXPECT_EQ(recording.BlockCount(), 1);
@@ -82,7 +82,7 @@ TEST(RecordingStore, EmptyRecordingLocatesAtOrigin)
 TEST(RecordingStore, EachRunStartsABlockAndEmptyBlocksAreNeverLocated)
 {
     Recording recording;
-    recording.AddChannel(Spec("A"));
+    recording.AddChannel(Settings("A"));
     recording.BeginBlock();
     AppendRamp(recording, 10, 1);
     recording.BeginBlock();
@@ -99,8 +99,8 @@ TEST(RecordingStore, EachRunStartsABlockAndEmptyBlocksAreNeverLocated)
 TEST(RecordingStore, LockedDataIsTheBlocksFloatsAndLocksBalance)
 {
     Recording recording;
-    recording.AddChannel(Spec("A"));
-    recording.AddChannel(Spec("B"));
+    recording.AddChannel(Settings("A"));
+    recording.AddChannel(Settings("B"));
     recording.BeginBlock();
     AppendRamp(recording, 100, 2);
 
@@ -136,7 +136,7 @@ TEST(RecordingStore, LockedDataIsTheBlocksFloatsAndLocksBalance)
 TEST(RecordingStore, AppendingWhileABlockIsLockedStartsANewBlock)
 {
     Recording recording;
-    recording.AddChannel(Spec("A"));
+    recording.AddChannel(Settings("A"));
     recording.BeginBlock();
     AppendRamp(recording, 10, 1);
     Handle h = recording.LockBlockData(1, 0);
@@ -151,10 +151,10 @@ TEST(RecordingStore, AppendingWhileABlockIsLockedStartsANewBlock)
 TEST(RecordingStore, ChannelAddedLaterHasNoDataInEarlierBlocks)
 {
     Recording recording;
-    recording.AddChannel(Spec("A"));
+    recording.AddChannel(Settings("A"));
     recording.BeginBlock();
     AppendRamp(recording, 20, 1);
-    recording.AddChannel(Spec("B"));
+    recording.AddChannel(Settings("B"));
     AppendRamp(recording, 20, 2);
     ASSERT_EQ(recording.BlockCount(), 2);  // a block never mixes channels with and without data
     EXPECT_EQ(recording.LockBlockData(2, 0), nullptr);
@@ -177,10 +177,10 @@ TEST(RecordingStore, ChannelAddedLaterHasNoDataInEarlierBlocks)
 TEST(RecordingStore, BlocksKeepTheSettingsTheyWereRecordedWith)
 {
     Recording recording;
-    recording.AddChannel(Spec("A", -1.0, 1.0));
+    recording.AddChannel(Settings("A", -1.0, 1.0));
     recording.BeginBlock();
     AppendRamp(recording, 10, 1);
-    recording.SetChannel(1, Spec("A", -5.0, 5.0));
+    recording.SetChannel(1, Settings("A", -5.0, 5.0));
     AppendRamp(recording, 10, 1);
     ASSERT_EQ(recording.BlockCount(), 2);
 
@@ -198,17 +198,17 @@ TEST(RecordingStore, BlocksKeepTheSettingsTheyWereRecordedWith)
 
     // A change before any sample of the block is taken into the block itself.
     recording.BeginBlock();
-    recording.SetChannel(1, Spec("A", -2.0, 2.0));
+    recording.SetChannel(1, Settings("A", -2.0, 2.0));
     EXPECT_EQ(recording.BlockCount(), 3);
     EXPECT_EQ(DecodeChannelDisplay(recording.BlockChannelInfo(1, 2)).displayHigh, 2.0);
-    EXPECT_THROW(recording.SetChannel(4, Spec("D")), std::out_of_range);
+    EXPECT_THROW(recording.SetChannel(4, Settings("D")), std::out_of_range);
 }
 
 TEST(RecordingStore, RangesAndTheirChecks)
 {
     Recording recording;
     EXPECT_FALSE(recording.RangeCheckA(recording.RangeA()));  // nothing recorded: no usable range
-    recording.AddChannel(Spec("A"));
+    recording.AddChannel(Settings("A"));
     recording.BeginBlock();
     AppendRamp(recording, 100, 1);
 
@@ -253,7 +253,7 @@ TEST(RecordingStore, ReleasesItsMemory)
     LowZoneStats before = GetLowZoneStats();
     {
         Recording recording;
-        for (int m = 0; m < 4; ++m) recording.AddChannel(Spec("C"));
+        for (int m = 0; m < 4; ++m) recording.AddChannel(Settings("C"));
         recording.BeginBlock();
         for (int i = 0; i < 50; ++i) AppendRamp(recording, 2000, 4);
         EXPECT_GT(GetLowZoneStats().liveBlocks, before.liveBlocks);

@@ -55,6 +55,22 @@ T BlockReference(const uint8_t* block, int offset)
     return ReferenceFrom32<T>(BlockField<uint32_t>(block, offset));
 }
 
+// Messages a host sends to Main1 (those this host uses).
+enum : int16_t {
+    kSetExtensionID = 0,
+    kNewInstance = 6,
+    kDisposeInstance = 7,
+    kDoCommand = 8,
+    kNotify = 9,
+    kOwnsWindow = 10,
+    kUpdateWindow = 11,
+    kDoGrow = 12,
+    kDoZoom = 13,
+    kDoContentClick = 14,
+    kDoMouseOver = 15,
+    kDoActivate = 16,
+};
+
 // Notification kinds of message 9.
 enum : int16_t {
     NotifyRangeChanged = 0,
