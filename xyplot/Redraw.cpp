@@ -111,7 +111,7 @@ bool XYPlotExtension::RedrawTrace(int32_t startSample, int32_t endSample, LocalD
                     const float* xs = reinterpret_cast<const float*>(*xData);
                     const float* ys = reinterpret_cast<const float*>(*yData);
                     for (int32_t i = first; i <= last; ++i) {
-                        int16_t h, v;
+                        int16_t h = 0, v = 0;
                         if (!mapping.Map(xs[i], ys[i], &h, &v)) continue;
                         if (firstPoint)
                             MoveTo(h, v);

@@ -35,7 +35,7 @@ TEST_F(PlotTest, LayoutOfA300By400PortWithDefaultRanges)
     EXPECT_EQ(bounds[1].Int(2), 1);
 
     PixelMapping map = PixelMapping::Of(r);
-    int16_t h, v;
+    int16_t h = 0, v = 0;
     map.Map(0.0f, 0.0f, &h, &v);
     EXPECT_EQ(h, 218);
     EXPECT_EQ(v, 146);
@@ -60,7 +60,7 @@ TEST_F(PlotTest, LayoutFollowsSizeAndEndValues)
     r.yBottomValue = 1.0;
     LayoutPlot(instance);
     EXPECT_GT(r.yPixelsPerUnit, 0);
-    int16_t h, v1, v2;
+    int16_t h = 0, v1 = 0, v2 = 0;
     PixelMapping::Of(r).Map(0, 0.5f, &h, &v1);
     PixelMapping::Of(r).Map(0, -0.5f, &h, &v2);
     EXPECT_GT(v1, v2);
@@ -92,7 +92,7 @@ TEST_F(PlotTest, MappingMatches16BitArithmeticInRangeAndSaturatesBeyond)
     LayoutPlot(instance);
     PixelMapping map = PixelMapping::Of(r);
     for (float value : {1000.0f, 1000.25f, 1000.5f, 1001.0f}) {
-        int16_t h, v;
+        int16_t h = 0, v = 0;
         map.Map(value + 4000.0f, value, &h, &v);
         auto expectedV = int16_t(r.yPixelOffset + int16_t(roundtol(double(value) * r.yPixelsPerUnit)));
         auto expectedH = int16_t(r.xPixelOffset + int16_t(roundtol(double(value + 4000.0f) * r.xPixelsPerUnit)));
@@ -105,7 +105,7 @@ TEST_F(PlotTest, MappingMatches16BitArithmeticInRangeAndSaturatesBeyond)
     r.yTopValue = 1000.0;
     r.yBottomValue = 999.9999;
     LayoutPlot(instance);
-    int16_t h, v;
+    int16_t h = 0, v = 0;
     PixelMapping::Of(r).Map(0.0f, 1000.0f, &h, &v);
     EXPECT_EQ(v, 23);
 

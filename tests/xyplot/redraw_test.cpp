@@ -98,7 +98,7 @@ TEST_F(RedrawTest, SeveralBlocksMakeOnePolylineWithOneLockPerChannelPerBlock)
     EXPECT_EQ(host.Count("HostShowMessage"), 0u);
     // The join from block 0's last point (0.3, -0.3) to block 2's first (0.9, 0.9) is drawn.
     PixelMapping map = PixelMapping::Of(**instance);
-    int16_t h1, v1, h2, v2;
+    int16_t h1 = 0, v1 = 0, h2 = 0, v2 = 0;
     map.Map(0.3f, -0.3f, &h1, &v1);
     map.Map(0.9f, 0.9f, &h2, &v2);
     ASSERT_LT(h1 + 1, h2);

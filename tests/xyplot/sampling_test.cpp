@@ -128,7 +128,7 @@ TEST_F(SamplingTest, BatchesContinueOnePolylineAndGapsJoinTheLastPoint)
     Send(first);
     EXPECT_EQ(DrawnCount(), 1u);
     PixelMapping map = PixelMapping::Of(**instance);
-    int16_t h1, v1;
+    int16_t h1 = 0, v1 = 0;
     map.Map(0.5f, 0.5f, &h1, &v1);
     EXPECT_NE(Pixel(instance, h1, v1), background);
     EXPECT_EQ((*instance)->penX, h1);
@@ -143,7 +143,7 @@ TEST_F(SamplingTest, BatchesContinueOnePolylineAndGapsJoinTheLastPoint)
     // The next batch joins its first point to the dot: a horizontal line on row v1.
     Batch next({{1, {-0.5f}}, {2, {0.5f}}});
     Send(next);
-    int16_t h2, v2;
+    int16_t h2 = 0, v2 = 0;
     map.Map(-0.5f, 0.5f, &h2, &v2);
     EXPECT_EQ(DrawnCount(), size_t(h1 - h2 + 1));
     for (int h = h2; h <= h1; ++h) EXPECT_NE(Pixel(instance, h, v1), background) << h;
@@ -160,7 +160,7 @@ TEST_F(SamplingTest, EraseKeepsThePenSoTheNextLineStartsFromTheLastPoint)
     Batch next({{1, {0.5f}}, {2, {0.5f}}});
     Send(next);
     PixelMapping map = PixelMapping::Of(**instance);
-    int16_t h, vFrom, vTo;
+    int16_t h = 0, vFrom = 0, vTo = 0;
     map.Map(0.5f, 0.0f, &h, &vFrom);
     map.Map(0.5f, 0.5f, &h, &vTo);
     EXPECT_EQ(DrawnCount(), size_t(vFrom - vTo + 1));
@@ -222,7 +222,7 @@ TEST_F(SamplingTest, NonFiniteSamplesNeitherBreakTheTraceNorLeaveThePlot)
                  {2, {0.0f, 0.0f, 0.3f, 0.0f, 0.0f, 1e38f, nan}}});
     Send(batch);
     PixelMapping map = PixelMapping::Of(**instance);
-    int16_t h1, h2, v;
+    int16_t h1 = 0, h2 = 0, v = 0;
     map.Map(-0.5f, 0.0f, &h1, &v);
     map.Map(0.5f, 0.0f, &h2, &v);
     for (int h = h1; h <= h2; ++h) EXPECT_NE(Pixel(instance, h, v), Background()) << h;  // bridged across the NaN
