@@ -11,15 +11,6 @@
 #include "toolbox/Memory.h"
 #include "toolbox/Resources.h"
 
-ParamBlock::ParamBlock() : bytes_(reinterpret_cast<uint8_t*>(NewPtrClear(kParamBlockBytes)))
-{
-    if (!bytes_) throw std::bad_alloc();
-}
-
-ParamBlock::~ParamBlock() { DisposePtr(reinterpret_cast<Ptr>(bytes_)); }
-
-void ParamBlock::Clear() { std::memset(bytes_, 0, kParamBlockBytes); }
-
 namespace {
 
 // dlopen searches the library path for a name without a slash, and would load

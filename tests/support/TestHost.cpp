@@ -257,13 +257,4 @@ void TestHost::InstallDefaults()
     On<&T::HostGetModalFilter>([](int16_t) { return reinterpret_cast<ModalFilterUPP>(&gDataSourceToken); });
 }
 
-ParamBlock::ParamBlock() : bytes(reinterpret_cast<uint8_t*>(NewPtrClear(64))) {}
-ParamBlock::~ParamBlock() { DisposePtr(reinterpret_cast<Ptr>(bytes)); }
-
-ParamBlock& ParamBlock::SetRef(int offset, const void* reference)
-{
-    SetBlockField<uint32_t>(bytes, offset, LowAddress(reference));
-    return *this;
-}
-
-int32_t Send(int16_t message, ParamBlock& block, const TestHost& host) { return Main1(message, block.data(), host.Table()); }
+int32_t Send(int16_t message, ParamBlock& block, const TestHost& host) { return Main1(message, block.Bytes(), host.Table()); }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "host/HostServices.h"
+#include "host/ParamBlock.h"
 
 using HostArg = std::variant<int64_t, double, const void*, std::string, Rect, Point>;
 
@@ -155,31 +156,7 @@ R TestHost::Answer(int slot, A... args)
     return std::any_cast<std::function<R(A...)>&>(found->second)(args...);
 }
 
-// Sends a message through Main1 with a parameter block.
-class ParamBlock {
-public:
-    ParamBlock();
-    ~ParamBlock();
-    ParamBlock(const ParamBlock&) = delete;
-    ParamBlock& operator=(const ParamBlock&) = delete;
-    uint8_t* data() { return bytes; }
-    template <class T>
-    ParamBlock& Set(int offset, T value)
-    {
-        SetBlockField(bytes, offset, value);
-        return *this;
-    }
-    ParamBlock& SetRef(int offset, const void* reference);  // a 32-bit reference
-    template <class T>
-    T Get(int offset) const
-    {
-        return BlockField<T>(bytes, offset);
-    }
-
-private:
-    uint8_t* bytes;
-};
-
 extern "C" int32_t Main1(int16_t message, uint8_t* params, const HostServiceTable* host);
 
+// Sends a message through Main1 with this host's table.
 int32_t Send(int16_t message, ParamBlock& block, const TestHost& host);

@@ -86,30 +86,30 @@ TEST(Dispatcher, UnpacksEachBlockAsTheMessageTableSays)
     ProbeExtension probe;
     ParamBlock block;
     block.Set<uint32_t>(0, 0x1234).Set<int16_t>(4, 310).Set<uint32_t>(6, 0xABCDEF).Set<int16_t>(10, -7);
-    probe.HandleMessage(9, block.data(), host.Table());
+    probe.HandleMessage(9, block.Bytes(), host.Table());
     ASSERT_EQ(probe.log.back(), "Notify 310 -7 11259375 4660");
 
     ParamBlock click;
     click.Set<uint32_t>(4, 0x5000).Set<int16_t>(8, 3).Set<uint32_t>(10, 0x6000).Set<Point>(14, Point{40, 50});
-    probe.HandleMessage(14, click.data(), host.Table());
+    probe.HandleMessage(14, click.Bytes(), host.Table());
     EXPECT_EQ(probe.log.back(), "Click 20480 3 24576 40,50");
-    EXPECT_EQ(reinterpret_cast<uint8_t*>(probe.clickRecord), click.data() + 18);
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(probe.clickRecord), click.Bytes() + 18);
 
     ParamBlock over;
-    probe.HandleMessage(15, over.data(), host.Table());
+    probe.HandleMessage(15, over.Bytes(), host.Table());
     EXPECT_EQ(over.Get<int16_t>(12), 77);
 
     ParamBlock grow;
     grow.Set<Point>(8, Point{-3, 9});
-    probe.HandleMessage(12, grow.data(), host.Table());
+    probe.HandleMessage(12, grow.Bytes(), host.Table());
     EXPECT_EQ(probe.log.back(), "Grow -3,9");
 
     ParamBlock m20;
     m20.Set<uint32_t>(4, 99).Set<int8_t>(8, -2).Set<uint8_t>(10, 200);
     probe.answer20 = true;
-    EXPECT_EQ(probe.HandleMessage(20, m20.data(), host.Table()), 1);
+    EXPECT_EQ(probe.HandleMessage(20, m20.Bytes(), host.Table()), 1);
     EXPECT_EQ(probe.log.back(), "M20 99 -2 200");
-    EXPECT_EQ(probe.tail20, m20.data() + 12);
+    EXPECT_EQ(probe.tail20, m20.Bytes() + 12);
 }
 
 TEST(Dispatcher, MembersPassTheLatestExtensionID)
@@ -117,12 +117,12 @@ TEST(Dispatcher, MembersPassTheLatestExtensionID)
     TestHost host;
     ProbeExtension probe;
     ParamBlock block;
-    probe.HandleMessage(22, block.data(), host.Table());  // sets gHost only
+    probe.HandleMessage(22, block.Bytes(), host.Table());  // sets gHost only
     probe.CommandNumber(2);
     block.Set<int16_t>(0, 7);
-    probe.HandleMessage(0, block.data(), host.Table());
+    probe.HandleMessage(0, block.Bytes(), host.Table());
     block.Set<int16_t>(0, 9);
-    probe.HandleMessage(0, block.data(), host.Table());
+    probe.HandleMessage(0, block.Bytes(), host.Table());
     probe.CommandNumber(1);
     probe.RequestNotification(310, true);
     auto numbers = host.CallsTo("HostCommandNumber");

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/HostServices.h"
+#include "host/ParamBlock.h"
 
 // A bundle that can't be used; what() names the path and the reason.
 struct BundleError : std::runtime_error {
@@ -15,25 +16,6 @@ struct BundleError : std::runtime_error {
 };
 
 using Main1Function = int32_t (*)(int16_t message, uint8_t* params, const HostServiceTable* host);
-
-// Parameter blocks: one size serves every message (the largest, message 14,
-// reaches byte 34). They are Memory Manager blocks in the low zone, since
-// they carry 32-bit addresses.
-constexpr int kParamBlockBytes = 64;
-
-// A cleared parameter block of kParamBlockBytes in the low zone.
-class ParamBlock {
-public:
-    ParamBlock();
-    ~ParamBlock();
-    ParamBlock(const ParamBlock&) = delete;
-    ParamBlock& operator=(const ParamBlock&) = delete;
-    uint8_t* Bytes() const { return bytes_; }
-    void Clear();
-
-private:
-    uint8_t* bytes_;
-};
 
 class ExtensionBundle {
 public:
