@@ -6,6 +6,23 @@
 #include "TestHost.h"
 #include "XYPlotExtension.h"
 
+// What the user does while the toolbox tracks: grows to growTo, releases
+// buttons inside (or not), chooses nothing from popups.
+struct TestInput : InputSource {
+    SInt32 growTo = 0;
+    bool releaseInside = true;
+    int tracked = 0;
+    SInt32 GrowWindow(WindowRef, Point, const Rect&) override { return growTo; }
+    bool TrackControl(ControlRef, Point) override
+    {
+        ++tracked;
+        return releaseInside;
+    }
+    SInt16 ModalDialogHit(DialogRef) override { return 2; }
+    SInt16 PopUpMenuSelect(MenuRef, Point) override { return 0; }
+    Point TrackDrag(WindowRef, Point start) override { return start; }
+};
+
 class PlotTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -13,11 +30,13 @@ protected:
         static SInt16 resources = OpenResourceFile(XY_RESOURCE_PATH);
         UseResFile(resources);
         gHost = host.Table();  // routines called directly use the latest table
+        SetInputSource(&input);
     }
 
     void TearDown() override
     {
         for (LocalDataHandle instance : open) Dispose(instance);
+        SetInputSource(nullptr);
     }
 
     LocalDataHandle NewWindow()
@@ -83,5 +102,6 @@ protected:
     }
 
     TestHost host;
+    TestInput input;
     std::vector<LocalDataHandle> open;
 };

@@ -3,27 +3,13 @@
 
 namespace {
 
-struct SettingsInput : InputSource {
-    SInt32 GrowWindow(WindowRef, Point, const Rect&) override { return 0; }
-    bool TrackControl(ControlRef, Point) override { return true; }
-    SInt16 ModalDialogHit(DialogRef) override { return 2; }
-    SInt16 PopUpMenuSelect(MenuRef, Point) override { return 0; }
-    Point TrackDrag(WindowRef, Point start) override { return start; }
-};
-
 class DialogTest : public PlotTest {
 protected:
     void SetUp() override
     {
         PlotTest::SetUp();
-        SetInputSource(&input);
         instance = NewWindow();
         host.ClearCalls();
-    }
-    void TearDown() override
-    {
-        SetInputSource(nullptr);
-        PlotTest::TearDown();
     }
 
     // Clicks Settings… and answers the dialog with these item hits.
@@ -55,7 +41,6 @@ protected:
         return labels;
     }
 
-    SettingsInput input;
     LocalDataHandle instance = nullptr;
 };
 

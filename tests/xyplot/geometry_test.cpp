@@ -5,15 +5,6 @@
 
 namespace {
 
-struct ScriptedInput : InputSource {
-    SInt32 growTo = 0;
-    SInt32 GrowWindow(WindowRef, Point, const Rect&) override { return growTo; }
-    bool TrackControl(ControlRef, Point) override { return true; }
-    SInt16 ModalDialogHit(DialogRef) override { return 2; }
-    SInt16 PopUpMenuSelect(MenuRef, Point) override { return 0; }
-    Point TrackDrag(WindowRef, Point start) override { return start; }
-};
-
 bool Same(const Rect& a, const Rect& b) { return EqualRect(&a, &b); }
 
 }  // namespace
@@ -120,8 +111,6 @@ TEST_F(PlotTest, MappingMatches16BitArithmeticInRangeAndSaturatesBeyond)
 
 TEST_F(PlotTest, GrowSizesTheWindowAndLaysOutWhileANullGrowKeepsTheSize)
 {
-    ScriptedInput input;
-    SetInputSource(&input);
     LocalDataHandle instance = NewWindow();
     WindowRef window = (*instance)->window;
     ParamBlock block;
@@ -143,7 +132,6 @@ TEST_F(PlotTest, GrowSizesTheWindowAndLaysOutWhileANullGrowKeepsTheSize)
     EXPECT_TRUE(Same(WindowPortRect(window), Rect{0, 0, 500, 700}));
     ASSERT_TRUE(GetWindowUpdateRect(window, &update));
     EXPECT_TRUE(Same(update, port));
-    SetInputSource(nullptr);
 }
 
 TEST_F(PlotTest, SizeChangesByOthersRelayOutEveryWindowButMovesDoNot)

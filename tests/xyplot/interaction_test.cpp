@@ -5,33 +5,13 @@
 
 namespace {
 
-struct ClickInput : InputSource {
-    bool releaseInside = true;
-    int tracked = 0;
-    SInt32 GrowWindow(WindowRef, Point, const Rect&) override { return 0; }
-    bool TrackControl(ControlRef, Point) override
-    {
-        ++tracked;
-        return releaseInside;
-    }
-    SInt16 ModalDialogHit(DialogRef) override { return 2; }
-    SInt16 PopUpMenuSelect(MenuRef, Point) override { return 0; }
-    Point TrackDrag(WindowRef, Point start) override { return start; }
-};
-
 class InteractionTest : public PlotTest {
 protected:
     void SetUp() override
     {
         PlotTest::SetUp();
-        SetInputSource(&input);
         instance = NewWindow();
         host.ClearCalls();
-    }
-    void TearDown() override
-    {
-        SetInputSource(nullptr);
-        PlotTest::TearDown();
     }
 
     void Click(ControlRef control, Point where)
@@ -70,7 +50,6 @@ protected:
         return checked;
     }
 
-    ClickInput input;
     LocalDataHandle instance = nullptr;
 };
 
