@@ -18,12 +18,12 @@ constexpr int16_t kGrowBoxSide = 12;
 // Pixels per data unit for a span; 1.0 when the span is zero or not a number.
 double ScaleFor(int16_t pixels, double span) { return std::fabs(span) > 0 ? double(pixels) / span : 1.0; }
 
+}  // namespace
+
 Rect GrowBoxRect(const Rect& port)
 {
     return Rect{int16_t(port.bottom - kGrowBoxSide), int16_t(port.right - kGrowBoxSide), port.bottom, port.right};
 }
-
-}  // namespace
 
 void LayoutPlot(LocalDataHandle instance)
 {

@@ -24,12 +24,6 @@ const unsigned char kEraseTitle[] = "\011Erase Now";
 const unsigned char kSettingsTitle[] = "\011Settings\xC9";  // ends with an ellipsis
 const unsigned char kDivider[] = "\002(-";
 
-void CheckChannelItems(MenuRef menu, int16_t firstChannelItem, int16_t channel)
-{
-    for (int16_t item = firstChannelItem; item < firstChannelItem + kChannelItemCount; ++item)
-        CheckMenuItem(menu, item, channel == item - firstChannelItem + 1);
-}
-
 // Builds one axis's popup: a fresh copy of MENU 1000, a divider, the channel items.
 MenuRef BuildChannelMenu(AxisObject axis, LocalDataType& record, int16_t channel, bool countItems)
 {
@@ -47,6 +41,12 @@ MenuRef BuildChannelMenu(AxisObject axis, LocalDataType& record, int16_t channel
 }
 
 }  // namespace
+
+void CheckChannelItems(MenuRef menu, int16_t firstChannelItem, int16_t channel)
+{
+    for (int16_t item = firstChannelItem; item < firstChannelItem + kChannelItemCount; ++item)
+        CheckMenuItem(menu, item, channel == item - firstChannelItem + 1);
+}
 
 void CopyString(unsigned char* destination, const unsigned char* source)
 {

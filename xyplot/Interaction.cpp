@@ -85,9 +85,7 @@ void XYPlotExtension::DoCommand(const CommandRecord* command, LocalDataHandle in
         (isX ? record.xChannel : record.yChannel) = channel;
         if (record.isSampling)
             gHost->HostLiveChannelInfo(channel, isX ? &record.xChannelInfo : &record.yChannelInfo);
-        MenuRef menu = isX ? record.xMenu : record.yMenu;
-        for (int16_t item = record.firstChannelItem; item < record.firstChannelItem + kChannelItemCount; ++item)
-            CheckMenuItem(menu, item, channel == item - record.firstChannelItem + 1);
+        CheckChannelItems(isX ? record.xMenu : record.yMenu, record.firstChannelItem, channel);
         UpdateWindow(record.window, instance);
         break;
     }

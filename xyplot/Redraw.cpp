@@ -5,7 +5,6 @@ namespace {
 
 constexpr int16_t kBusyStepPerBlock = 15;
 constexpr int32_t kAxisOptionInfoVaries = 2;
-constexpr int16_t kGrowBoxSide = 12;
 const unsigned char kShortDataMessage[] = "\043Demand is outstripping supply in XY";
 
 // Sets the axis's channel info, or marks it as having none that fits.
@@ -50,8 +49,7 @@ void XYPlotExtension::UpdateWindow(WindowRef window, LocalDataHandle instance)
     DrawControls(window);
     TextFace(normal);
 
-    r.top = int16_t(r.bottom - kGrowBoxSide);
-    r.left = int16_t(r.right - kGrowBoxSide);
+    r = GrowBoxRect(r);
     ClipRect(&r);
     DrawGrowIcon(window);
 

@@ -7,8 +7,7 @@ namespace {
 void RecheckChannelMenu(MenuRef menu, int16_t firstChannelItem, int16_t channel)
 {
     gHost->HostAddChannelItems(menu, firstChannelItem, 0, 0);
-    for (int16_t item = firstChannelItem; item < firstChannelItem + kChannelItemCount; ++item)
-        CheckMenuItem(menu, item, channel == item - firstChannelItem + 1);
+    CheckChannelItems(menu, firstChannelItem, channel);
 }
 
 void InvalidateAxis(AxisObject axis) { InvalInCurrentWindow(gHost->HostAxisGetBounds(axis)); }

@@ -101,6 +101,13 @@ void UpdateErasePoint(LocalDataType& record);
 
 void CopyString(unsigned char* destination, const unsigned char* source);
 
+// Puts the check mark on the item of channel (and only there) among the 32
+// channel items from firstChannelItem on.
+void CheckChannelItems(MenuRef menu, int16_t firstChannelItem, int16_t channel);
+
+// The 12 x 12 grow-box square in the bottom-right corner of a port rectangle.
+Rect GrowBoxRect(const Rect& port);
+
 // Recorded data through the host.
 extern DataSourceRef gDataSource;
 void LocateSample(int32_t position, SampleLocation* location);
