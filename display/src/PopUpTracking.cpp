@@ -125,6 +125,8 @@ SInt16 PersonInput::PopUpMenuSelect(MenuRef menu, Point where)
     }
     screen_.Close(&popup);
     DisposeOffscreenPort(port);
+    // The desktop may have given the menu the keyboard; it goes back.
+    if (PortWindow* pressed = screen_.Find(pressedWindow_)) SDL_SetWindowInputFocus(pressed->Sdl());
     hooks_.Trace("popup closed " + std::to_string(chosen));
     return chosen;
 }

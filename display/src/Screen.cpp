@@ -3,6 +3,7 @@
 #include "Screen.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "display/LiveDisplay.h"
 #include "toolbox/QuickDraw.h"
@@ -186,7 +187,18 @@ Screen::Screen(int zoom) : zoom_(std::clamp(zoom, 1, kMaxZoom))
     SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) throw DisplayError(SdlError("cannot open the desktop"));
+    // Only a desktop the environment names, never a screen-less stand-in that
+    // would leave the windows unseen; a user's SDL_VIDEODRIVER still wins.
+    std::string drivers;
+    if (const char* x11 = std::getenv("DISPLAY"); x11 && *x11) drivers = "x11";
+    if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland)
+        drivers += drivers.empty() ? "wayland" : ",wayland";
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_DEFAULT);
+    if (drivers.empty() && !std::getenv("SDL_VIDEODRIVER")) throw DisplayError("no desktop: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        const char* x11 = std::getenv("DISPLAY");
+        throw DisplayError(SdlError(std::string("cannot open the desktop") + (x11 && *x11 ? std::string(" ") + x11 : "")));
+    }
     SDL_DisplayMode mode;
     int rate = SDL_GetCurrentDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : kDefaultRefreshRate;
     frameInterval_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate));

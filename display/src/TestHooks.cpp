@@ -100,9 +100,7 @@ void TestHooks::WriteHeld(Screen& screen, const Recorder& host)
         } catch (const std::exception& error) {
             Trace(std::string("error ") + error.what());
         }
-        const SDL_Point at = window->Position();
-        shown += " " + name + "@" + std::to_string(at.x) + "," + std::to_string(at.y) + ":" + std::to_string(width) +
-                 "x" + std::to_string(height);
+        shown += " " + name + ":" + window->DesktopId();
     }
     const Recording& recording = host.GetRecording();
     char line[160];

@@ -32,8 +32,9 @@ public:
     enum class Request { none, hold, resume };
     Request Poll();
 
-    // Writes the held state: a PNG of every shown port, then the trace line
-    // "held N samples=S checksum=C sampling=0|1 windows=..." (N counts holds).
+    // Writes the held state: held-NAME.png for every port shown, then the
+    // trace line "held N samples=S checksum=C sampling=0|1 NAME:ID ..." (N
+    // counts holds, ID is the desktop's window id).
     void WriteHeld(Screen& screen, const Recorder& host);
 
 private:
