@@ -163,6 +163,10 @@ std::optional<SInt16> PersonInput::DialogKey(DialogRef dialog, PortWindow& shown
     }
     default: break;
     }
+    if (control && (key == SDLK_q || key == SDLK_w)) {
+        pump_.SetAside(event);  // quit or close: the dialog ends as cancelled
+        return std::nullopt;
+    }
     if (!focus) return std::nullopt;
     switch (key) {
     case SDLK_BACKSPACE: return typed('\b');

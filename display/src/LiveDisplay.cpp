@@ -79,15 +79,6 @@ struct LiveDisplay::Impl final : EventPump {
     Impl(Recorder& host, DisplayOptions options)
         : host(host), options(std::move(options)), screen(this->options.zoom), person(screen, *this, hooks)
     {
-        wakeEvent = SDL_RegisterEvents(1);
-        if (SampleFeed* feed = this->options.feed) {
-            const Uint32 type = wakeEvent;
-            feed->SetArrivalSignal([type] {
-                SDL_Event event{};
-                event.type = type;
-                SDL_PushEvent(&event);
-            });
-        }
         if (const char* path = std::getenv("XYRECORDER_LATENCY_LOG"); path && *path && this->options.feed) {
             latencyLog = std::fopen(path, "w");
             this->options.feed->KeepArrivalTimes(latencyLog != nullptr);
@@ -96,10 +87,7 @@ struct LiveDisplay::Impl final : EventPump {
 
     ~Impl() override
     {
-        if (options.feed) {
-            options.feed->SetArrivalSignal(nullptr);
-            options.feed->KeepArrivalTimes(false);
-        }
+        if (options.feed) options.feed->KeepArrivalTimes(false);
         HideTooltip();
         CloseKeys();
         for (auto& [id, cursor] : cursors) SDL_FreeCursor(cursor);
@@ -115,16 +103,17 @@ struct LiveDisplay::Impl final : EventPump {
         screen.PresentAll();
         hooks.Trace("ready");
         while (!quit) {
-            Deliver();
             Sync();
+            // While sampling, the loop looks for samples once a frame and
+            // delivers them just before the frame is presented.
             Clock::time_point until = Clock::time_point::max();
             if (Delivering()) until = Clock::now();
+            else if (options.feed && host.IsSampling() && !held) until = NextFrame();
             if (!helpText.empty() && !tooltip) until = std::min(until, helpSince + kTooltipDelay);
             SDL_Event event;
             if (WaitForEvent(event, until, true)) {
                 Handle(event);
-                for (int more = 0; more < kEventsPerTurn && !quit && SDL_PollEvent(&event); ++more)
-                    if (event.type != wakeEvent) Handle(event);
+                for (int more = 0; more < kEventsPerTurn && !quit && SDL_PollEvent(&event); ++more) Handle(event);
             }
             DoPending();
             ShowTooltipWhenDue();
@@ -133,18 +122,32 @@ struct LiveDisplay::Impl final : EventPump {
         hooks.Trace("quit");
     }
 
+    // The next tick of a fixed grid of frames, so that waking late once does
+    // not push every later frame back.
+    Clock::time_point NextFrame()
+    {
+        const Clock::time_point now = Clock::now();
+        const Clock::duration frame = screen.FrameInterval();
+        if (now - frameGrid > 4 * frame || now < frameGrid) frameGrid = now;
+        while (frameGrid <= now) frameGrid += frame;
+        return frameGrid;
+    }
+
     bool Delivering() const
     {
         return options.feed && host.IsSampling() && !held && options.feed->Available() > 0;
     }
 
     // Waits for an event until the time given, presenting what is due and
-    // answering the test hooks meanwhile. A sample arriving ends the wait
-    // (without an event) when wakeOnSamples.
-    bool WaitForEvent(SDL_Event& event, Clock::time_point until, bool wakeOnSamples)
+    // answering the test hooks meanwhile. Samples that arrived are delivered
+    // first when deliver (never inside a modal loop). The reader's thread does
+    // not wake this loop itself: SDL's wake-up from another thread can reach a
+    // desktop window that this thread has just closed.
+    bool WaitForEvent(SDL_Event& event, Clock::time_point until, bool deliver)
     {
         for (;;) {
             AnswerHooks();
+            if (deliver) Deliver();
             Clock::time_point now = Clock::now();
             int presented = 0;
             Clock::time_point deadline = std::min(until, screen.PresentDue(now, &presented));
@@ -155,11 +158,7 @@ struct LiveDisplay::Impl final : EventPump {
                 auto wait = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
                 timeout = int(std::clamp<decltype(wait)>(wait, 0, 1000000));
             }
-            if (SDL_WaitEventTimeout(&event, timeout)) {
-                if (event.type != wakeEvent) return true;
-                if (wakeOnSamples) return false;
-                continue;
-            }
+            if (SDL_WaitEventTimeout(&event, timeout)) return true;
             if (Clock::now() >= until) return false;
         }
     }
@@ -552,7 +551,14 @@ struct LiveDisplay::Impl final : EventPump {
         switch (event.type) {
         case SDL_QUIT: quit = true; break;
         case SDL_KEYDOWN:
+            // Q quits and Ctrl+W closes the window the person pressed in,
+            // once the modal loop has ended as a cancel.
             if (event.key.keysym.sym == SDLK_q) quit = true;
+            if (event.key.keysym.sym == SDLK_w && (event.key.keysym.mod & (KMOD_CTRL | KMOD_GUI)))
+                if (WindowRef pressed = FrontPlotWindow()) {
+                    closeRequests.push_back(pressed);
+                    leaveModal = true;
+                }
             break;
         case SDL_WINDOWEVENT: {
             PortWindow* shown = screen.FindId(event.window.windowID);
@@ -596,7 +602,6 @@ struct LiveDisplay::Impl final : EventPump {
     TestHooks hooks;  // before the screen: it blocks its signals before SDL starts threads
     Screen screen;
     PersonInput person;
-    Uint32 wakeEvent = 0;
     int nextNumber = 1;
     bool quit = false;
     bool held = false;
@@ -614,6 +619,7 @@ struct LiveDisplay::Impl final : EventPump {
     std::map<SDL_SystemCursor, SDL_Cursor*> cursors;
     std::FILE* latencyLog = nullptr;
     std::vector<Clock::time_point> awaitingScreen;
+    Clock::time_point frameGrid{};
 };
 
 LiveDisplay::LiveDisplay(Recorder& host, DisplayOptions options)

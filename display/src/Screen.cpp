@@ -185,6 +185,9 @@ Screen::Screen(int zoom) : zoom_(std::clamp(zoom, 1, kMaxZoom))
     // may still choose another with SDL_RENDER_DRIVER.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
+    // ... and puts its pixels straight into the window (shared memory on X11),
+    // not through a 3-D driver's texture.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     // Only a desktop the environment names, never a screen-less stand-in that

@@ -3,6 +3,7 @@
 // the pixels of the program's ports, those must be what a session script that
 // takes the same steps renders, and the recording must hold every sample.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <cinttypes>
@@ -423,6 +424,19 @@ TEST_F(LiveWindow, SurvivesAPersonTryingToBreakIt)
     program.WaitFor("dialog hit 2");
     program.WaitFor("done click");
 
+    // Help text over a button, then sampling paused and resumed with Space.
+    auto [eraseX, eraseY] = At(program, "window-1", 9, 9);
+    x_.MoveTo(eraseX, eraseY);
+    program.WaitFor("tooltip \"Erase Now\"");
+    x_.Key("space");
+    program.WaitFor("done start-stop");
+    EXPECT_FALSE(program.Hold().sampling);
+    program.Resume();
+    x_.Key("space");
+    program.WaitFor("done start-stop");
+    EXPECT_TRUE(program.Hold().sampling);
+    program.Resume();
+
     x_.Resize(program.WindowId("window-1"), 90, 60);
     program.WaitFor("done resize window-1 90 60");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -441,6 +455,31 @@ TEST_F(LiveWindow, SurvivesAPersonTryingToBreakIt)
     program.WaitFor("action close window-1");
     program.WaitFor("quit");
     EXPECT_EQ(program.WaitExit(20), 0) << program.Errors();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WithoutADesktop, WindowGivesOneClearLineAndTheRestWorksAsBefore)
+{
+    const fs::path dir = fs::temp_directory_path() / ("xyrecorder_headless_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string program = "env -u DISPLAY -u WAYLAND_DISPLAY '" + ProgramPath() + "' ";
+    const std::string errors = (dir / "stderr.txt").string();
+    for (const std::string command : {"demo --window", "view missing.csv --window", "play missing.wav --window --speed 2"}) {
+        const int status = std::system((program + command + " 2>'" + errors + "'").c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 1) << command;
+        std::ifstream in(errors);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        ASSERT_EQ(lines.size(), 1u) << command;
+        EXPECT_EQ(lines[0], "xyrecorder: --window needs a desktop, but neither DISPLAY nor WAYLAND_DISPLAY is set");
+    }
+    const fs::path out = dir / "demo.png";
+    EXPECT_EQ(std::system((program + "demo --duration 0.5 --out '" + out.string() + "' 2>/dev/null").c_str()), 0);
+    EXPECT_FALSE(ReadPng(out).Empty());
+    fs::remove_all(dir);
 }
 
 }  // namespace
