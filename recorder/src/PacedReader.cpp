@@ -62,6 +62,7 @@ bool PacedReader::Forward(size_t frames)
         buffers_.assign(channels, std::vector<float>(std::max(frames, kBulkFrames)));
         pointers_.clear();
         for (std::vector<float>& buffer : buffers_) pointers_.push_back(buffer.data());
+        readOnly_.assign(pointers_.begin(), pointers_.end());
     }
     size_t got = 0;
     try {
@@ -71,8 +72,7 @@ bool PacedReader::Forward(size_t frames)
         return false;
     }
     got = std::min(got, frames);
-    std::vector<const float*> from(pointers_.begin(), pointers_.end());
-    if (got > 0 && !feed_.Push(from, got)) return false;
+    if (got > 0 && !feed_.Push(readOnly_, got)) return false;
     if (got < frames) {
         feed_.Finish();
         return false;
