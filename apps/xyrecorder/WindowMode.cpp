@@ -91,6 +91,23 @@ private:
     size_t batch_;
 };
 
+// Runs a session on the desktop; what the extension told the user is shown
+// whatever happens, and a desktop that fails is reported as bad input.
+template <class Body>
+void ShowingMessages(Session& session, Body body)
+{
+    try {
+        body();
+    } catch (const display::DisplayError& error) {
+        session.ShowMessages(true);
+        throw InputError(std::string("--window: ") + error.what());
+    } catch (...) {
+        session.ShowMessages(true);
+        throw;
+    }
+    session.ShowMessages(true);
+}
+
 }  // namespace
 
 WindowOptions ReadWindowOptions(const Options& options, bool live)
@@ -124,7 +141,7 @@ void WatchLive(const PlotOptions& plot, const LiveOptions& live, const WindowOpt
     RequireDesktop();
     CheckRecordingFits(double(source.Remaining()), source.Channels().size(), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, false);
-    try {
+    ShowingMessages(session, [&] {
         Recorder& host = session.Host();
         WindowRef plotWindow = OpenPlot(session, plot, source.Channels());
         if (live.eraseMinutes) session.AnswerEraseDialog(plotWindow, live.eraseMinutes, true, false);
@@ -146,14 +163,7 @@ void WatchLive(const PlotOptions& plot, const LiveOptions& live, const WindowOpt
         std::fprintf(stderr, "xyrecorder: sampling in the window; press ? there for the keys, Q to quit\n");
         desktop.Run();
         playback.Stop();
-    } catch (const display::DisplayError& error) {
-        session.ShowMessages(true);
-        throw InputError(std::string("--window: ") + error.what());
-    } catch (...) {
-        session.ShowMessages(true);
-        throw;
-    }
-    session.ShowMessages(true);
+    });
 }
 
 void WatchRecorded(const PlotOptions& plot, const WindowOptions& window, const SignalSet& signals, int32_t first,
@@ -162,7 +172,7 @@ void WatchRecorded(const PlotOptions& plot, const WindowOptions& window, const S
     RequireDesktop();
     CheckRecordingFits(double(signals.SampleCount()), signals.channels.size(), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, false);
-    try {
+    ShowingMessages(session, [&] {
         std::vector<ChannelSettings> channels;
         for (const SignalChannel& channel : signals.channels) channels.push_back(channel.info);
         session.LoadRecorded(signals);
@@ -172,12 +182,5 @@ void WatchRecorded(const PlotOptions& plot, const WindowOptions& window, const S
         display::LiveDisplay desktop(session.Host(), DisplayOptionsFor(session, plot, window));
         std::fprintf(stderr, "xyrecorder: press ? in the window for the keys, Q to quit\n");
         desktop.Run();
-    } catch (const display::DisplayError& error) {
-        session.ShowMessages(true);
-        throw InputError(std::string("--window: ") + error.what());
-    } catch (...) {
-        session.ShowMessages(true);
-        throw;
-    }
-    session.ShowMessages(true);
+    });
 }

@@ -202,21 +202,26 @@ Screen::Screen(int zoom) : zoom_(std::clamp(zoom, 1, kMaxZoom))
         const char* x11 = std::getenv("DISPLAY");
         throw DisplayError(SdlError(std::string("cannot open the desktop") + (x11 && *x11 ? std::string(" ") + x11 : "")));
     }
+    PrepareDesktop();
     SDL_DisplayMode mode;
     int rate = SDL_GetCurrentDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : kDefaultRefreshRate;
     frameInterval_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate));
     SDL_StartTextInput();
 }
 
-Screen::~Screen()
-{
-    windows_.clear();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
+// SDL's video stays open until the process ends: closing it would put back
+// Xlib's first error handler and then read the errors still waiting on SDL's
+// wake-up connection (see X11Desktop.cpp), which that handler answers by
+// ending the process with a failure.
+Screen::~Screen() { windows_.clear(); }
 
 PortWindow& Screen::Show(CGrafPtr port, WindowRef window, PortKind kind, SDL_Point at, const std::string& title)
 {
+    SDL_Window* focused = SDL_GetKeyboardFocus();
     windows_.push_back(std::make_unique<PortWindow>(port, window, kind, zoom_, at, title));
+    // Without a window manager SDL gives every window it shows the keyboard;
+    // a menu or the help text must not keep it (it would take the keys with it when it goes).
+    if ((kind == PortKind::popup || kind == PortKind::tooltip) && focused) SDL_SetWindowInputFocus(focused);
     return *windows_.back();
 }
 

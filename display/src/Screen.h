@@ -95,6 +95,9 @@ private:
     Clock::time_point lastPresent_{};
 };
 
+// Desktop-specific preparations once SDL's video is open (X11: see X11Desktop.cpp).
+void PrepareDesktop();
+
 class Screen {
 public:
     // Opens SDL's video; throws DisplayError.

@@ -242,15 +242,17 @@ TEST_F(LiveWindow, EveryStepShowsThePortsAndMatchesTheSameScript)
     program.WaitFor("popup open");
     int menuWidth = 0, menuHeight = 0;
     const int sineA = PopupItemMiddle(7, &menuWidth, &menuHeight);
-    {
-        const Held held = program.Hold();  // while the menu is open
-        ASSERT_EQ(held.ports.back(), "popup");
-        const Picture popup = ReadPng(program.HeldPng("popup"));
-        ASSERT_EQ(popup.width, menuWidth) << "the test's model of the menu";
-        ASSERT_EQ(popup.height, menuHeight);
-        ExpectScreenShows(program, held, "popup");
+    // While a menu or a dialog is open: the screen, and what lies on top.
+    auto checkOpen = [&](const std::string& name, const std::string& top) {
+        const Held held = program.Hold();
+        EXPECT_EQ(held.ports.back(), top) << name;
+        ExpectScreenShows(program, held, name);
         program.Resume();
-    }
+    };
+    checkOpen("popup", "popup");
+    const Picture popup = ReadPng(program.HeldPng("popup"));
+    ASSERT_EQ(popup.width, menuWidth) << "the test's model of the menu";
+    ASSERT_EQ(popup.height, menuHeight);
     const Geometry menu = Where(program, "popup");
     x_.MoveTo(menu.x + menuWidth / 2, menu.y + sineA - 5);
     x_.MoveTo(menu.x + menuWidth / 2, menu.y + sineA);
@@ -288,19 +290,10 @@ TEST_F(LiveWindow, EveryStepShowsThePortsAndMatchesTheSameScript)
     x_.Click(settingsX, settingsY);
     script.SampleTo(SamplesOf(program.WaitFor("action click window-1")));
     program.WaitFor("dialog open");
-    {
-        const Held held = program.Hold();
-        ASSERT_EQ(held.ports.back(), "dialog");
-        ExpectScreenShows(program, held, "dialog");
-        program.Resume();
-    }
+    checkOpen("dialog", "dialog");
     x_.Type("0.5");
     for (int typed = 0; typed < 3; ++typed) program.WaitFor("dialog hit 4");
-    {
-        const Held held = program.Hold();
-        ExpectScreenShows(program, held, "typed");
-        program.Resume();
-    }
+    checkOpen("typed", "dialog");
     x_.Key("Return");
     program.WaitFor("dialog hit 1");
     program.WaitFor("hide dialog");
