@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 const std::vector<std::string> kWindowValueOptions = {"zoom", "speed"};
 
 const char* const kWindowOptionsHelp = R"HELP(  --window          watch it live in a desktop window and use the mouse and keys
-                    (press ? in the window for the keys)
+                    (press ? in the window for the keys; Ctrl+S saves to --out)
   --zoom N          with --window: every pixel shown N × N, 1..4 (default 1)
 )HELP";
 
