@@ -39,61 +39,38 @@ size_t SampleFeed::Read(size_t frames, std::span<float* const> channels)
 
 bool SampleFeed::Push(std::span<const float* const> channels, size_t frames)
 {
-    std::function<void()> signal;
+    std::unique_lock lock(mutex_);
     size_t done = 0;
-    {
-        std::unique_lock lock(mutex_);
-        while (done < frames) {
-            room_.wait(lock, [&] { return closed_ || count_ < capacity_; });
-            if (closed_) return false;
-            const size_t n = std::min(frames - done, capacity_ - count_);
-            const size_t tail = (head_ + count_) % capacity_;
-            const size_t first = std::min(n, capacity_ - tail);
-            for (size_t m = 0; m < ring_.size(); ++m) {
-                std::vector<float>& ring = ring_[m];
-                const float* from = m < channels.size() ? channels[m] + done : nullptr;
-                if (from) {
-                    std::copy_n(from, first, ring.begin() + ptrdiff_t(tail));
-                    std::copy_n(from + first, n - first, ring.begin());
-                } else {
-                    std::fill_n(ring.begin() + ptrdiff_t(tail), first, 0.0f);
-                    std::fill_n(ring.begin(), n - first, 0.0f);
-                }
-            }
-            if (count_ == 0 && !signal) signal = arrivalSignal_;
-            count_ += n;
-            pushed_ += n;
-            done += n;
-            if (done < frames && signal) {
-                // The consumer must drain while the rest waits for room.
-                lock.unlock();
-                signal();
-                signal = nullptr;
-                lock.lock();
+    while (done < frames) {
+        room_.wait(lock, [&] { return closed_ || count_ < capacity_; });
+        if (closed_) return false;
+        const size_t n = std::min(frames - done, capacity_ - count_);
+        const size_t tail = (head_ + count_) % capacity_;
+        const size_t first = std::min(n, capacity_ - tail);
+        for (size_t m = 0; m < ring_.size(); ++m) {
+            std::vector<float>& ring = ring_[m];
+            const float* from = m < channels.size() ? channels[m] + done : nullptr;
+            if (from) {
+                std::copy_n(from, first, ring.begin() + ptrdiff_t(tail));
+                std::copy_n(from + first, n - first, ring.begin());
+            } else {
+                std::fill_n(ring.begin() + ptrdiff_t(tail), first, 0.0f);
+                std::fill_n(ring.begin(), n - first, 0.0f);
             }
         }
-        if (keepArrivals_ && frames > 0) pending_.push_back({pushed_, Clock::now()});
+        count_ += n;
+        pushed_ += n;
+        done += n;
     }
-    if (signal) signal();
+    if (keepArrivals_ && frames > 0) pending_.push_back({pushed_, Clock::now()});
     return true;
 }
 
 void SampleFeed::Finish(const std::string& error)
 {
-    std::function<void()> signal;
-    {
-        std::lock_guard lock(mutex_);
-        finished_ = true;
-        error_ = error;
-        signal = arrivalSignal_;
-    }
-    if (signal) signal();
-}
-
-void SampleFeed::SetArrivalSignal(std::function<void()> signal)
-{
     std::lock_guard lock(mutex_);
-    arrivalSignal_ = std::move(signal);
+    finished_ = true;
+    error_ = error;
 }
 
 size_t SampleFeed::Available() const

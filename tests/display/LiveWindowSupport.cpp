@@ -275,6 +275,7 @@ LiveProgram::LiveProgram(const XServer& server, const fs::path& folder, const st
         setenv("DISPLAY", server.Name().c_str(), 1);
         unsetenv("WAYLAND_DISPLAY");
         setenv("XYRECORDER_WINDOW_TRACE", trace.c_str(), 1);
+        setenv("LSAN_OPTIONS", "suppressions=" LSAN_SUPPRESSIONS, 1);
         const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), null = open("/dev/null", O_RDWR);
         dup2(null, STDIN_FILENO);
         dup2(null, STDOUT_FILENO);

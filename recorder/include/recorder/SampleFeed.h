@@ -9,7 +9,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <span>
 #include <string>
@@ -39,9 +38,6 @@ public:
     bool Push(std::span<const float* const> channels, size_t frames);
     // The source has ended; error says why when it failed.
     void Finish(const std::string& error = {});
-    // Called on the reader's thread when samples arrive in an empty feed, so
-    // that a consumer asleep in its event loop wakes up.
-    void SetArrivalSignal(std::function<void()> signal);
 
     // ---- The recorder's side ----
     size_t Available() const;
@@ -77,7 +73,6 @@ private:
     uint64_t pushed_ = 0, read_ = 0;
     bool finished_ = false, closed_ = false;
     std::string error_;
-    std::function<void()> arrivalSignal_;
     bool keepArrivals_ = false;
     std::deque<Arrival> pending_;
     std::vector<Clock::time_point> delivered_;
