@@ -56,6 +56,13 @@ void StepRangeForCoordinate(int start, int sign, int lo, int hi, int64_t limit, 
     last = std::min<int64_t>(last, limit);
 }
 
+void PlotPixel(CGrafPtr port, int h, int v)
+{
+    const Rect& c = port->drawClip;
+    if (h >= c.left && h < c.right && v >= c.top && v < c.bottom)
+        port->pixels[size_t(v) * size_t(port->width) + size_t(h)] = port->forePixel;
+}
+
 void DrawLine(CGrafPtr port, int h0, int v0, int h1, int v1)
 {
     const Rect& c = port->drawClip;
@@ -67,7 +74,7 @@ void DrawLine(CGrafPtr port, int h0, int v0, int h1, int v1)
     const UInt32 pixel = port->forePixel;
     const ptrdiff_t rowStride = port->width;
     if (dh == 0 && dv == 0) {
-        if (h0 >= c.left && h0 < c.right && v0 >= c.top && v0 < c.bottom) port->pixels[size_t(v0) * rowStride + h0] = pixel;
+        PlotPixel(port, h0, v0);
         return;
     }
     const bool horizontalMajor = dh >= dv;
@@ -253,8 +260,16 @@ void LineTo(SInt16 h, SInt16 v)
 {
     CGrafPtr port = gCurrentPort;
     if (!port) return;
-    DrawLine(port, port->pen.h, port->pen.v, h, v);
+    const Point from = port->pen;
     port->pen = Point{v, h};
+    // A polyline of dense samples steps mostly to the pen's own pixel or a
+    // neighbour: such a line is just its two end pixels.
+    if (unsigned(h - from.h + 1) <= 2 && unsigned(v - from.v + 1) <= 2) {
+        PlotPixel(port, from.h, from.v);
+        PlotPixel(port, h, v);
+        return;
+    }
+    DrawLine(port, from.h, from.v, h, v);
 }
 
 // Relative moves wrap around like the platform's 16-bit arithmetic.
