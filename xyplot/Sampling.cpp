@@ -28,9 +28,7 @@ void DrawBatch(LocalDataType& record, const float* xs, const float* ys, int32_t 
         if (i < count) record.restartTrace = 0;
     }
     MoveTo(h, v);
-    for (; i < count; ++i)
-        if (mapping.Map(xs[i], ys[i], &h, &v)) LineTo(h, v);
-    if (!record.restartTrace) {
+    if (LineToSamples(mapping, xs, ys, i, count, &h, &v)) {
         record.penX = h;
         record.penY = v;
     }
