@@ -109,21 +109,28 @@ private:
                unsigned(v - clip_.top) < unsigned(clip_.bottom - clip_.top);
     }
 
+    void Plot(int h, int v)
+    {
+        if (Inside(h, v)) pixels_[size_t(v) * kWidth + size_t(h)] = ink_;
+    }
+
     // Pixel i along the major axis has the minor offset i * dMinor / dMajor,
-    // halves stepping. A step to a neighbour draws its end pixel alone; a line
-    // with both ends inside the clip walks unchecked.
+    // halves stepping. A line of at most two steps each way is the pixel one
+    // step along each moving axis (the end, for one step) and the end; a longer
+    // line with both ends inside the clip walks unchecked.
     void Line(int h, int v)
     {
-        if (penDrawn_ && unsigned(h - penH_ + 1) <= 2 && unsigned(v - penV_ + 1) <= 2) {
-            if (Inside(h, v)) pixels_[size_t(v) * kWidth + size_t(h)] = ink_;
+        const int dh = h - penH_, dv = v - penV_;
+        if (penDrawn_ && unsigned(dh + 2) <= 4 && unsigned(dv + 2) <= 4) {
+            Plot(penH_ + (dh > 0) - (dh < 0), penV_ + (dv > 0) - (dv < 0));
+            Plot(h, v);
             penH_ = h;
             penV_ = v;
             return;
         }
-        const int dh = std::abs(h - penH_), dv = std::abs(v - penV_);
-        const int sh = h >= penH_ ? 1 : -1, sv = v >= penV_ ? 1 : -1;
-        const bool horizontal = dh >= dv;
-        const int major = horizontal ? dh : dv, minor = horizontal ? dv : dh;
+        const int sh = dh >= 0 ? 1 : -1, sv = dv >= 0 ? 1 : -1;
+        const bool horizontal = std::abs(dh) >= std::abs(dv);
+        const int major = std::abs(horizontal ? dh : dv), minor = std::abs(horizontal ? dv : dh);
         if (Inside(penH_, penV_) && Inside(h, v)) {
             const ptrdiff_t hStep = sh, vStep = sv * kWidth;
             const ptrdiff_t majorStep = horizontal ? hStep : vStep, minorStep = horizontal ? vStep : hStep;
@@ -140,14 +147,14 @@ private:
             }
         } else {
             int x = penH_, y = penV_;
-            if (!penDrawn_ && Inside(x, y)) pixels_[size_t(y) * kWidth + size_t(x)] = ink_;
+            if (!penDrawn_) Plot(x, y);
             for (int i = 0, error = major; i < major; ++i) {
                 error += 2 * minor;
                 const bool stepMinor = error >= 2 * major;
                 if (stepMinor) error -= 2 * major;
                 x += horizontal ? sh : (stepMinor ? sh : 0);
                 y += horizontal ? (stepMinor ? sv : 0) : sv;
-                if (Inside(x, y)) pixels_[size_t(y) * kWidth + size_t(x)] = ink_;
+                Plot(x, y);
             }
         }
         penH_ = h;
