@@ -111,7 +111,8 @@ bool XYPlotExtension::RedrawTrace(int32_t startSample, int32_t endSample, LocalD
                     int32_t i = first;
                     int16_t h = 0, v = 0;
                     if (firstPoint) {
-                        while (i <= last && !mapping.Map(xs[i], ys[i], &h, &v)) ++i;
+                        // The polyline starts at the first sample that has a place.
+                        i = FirstPlacedSample(mapping, xs, ys, first, last + 1, &h, &v);
                         if (i <= last) {
                             MoveTo(h, v);
                             firstPoint = false;

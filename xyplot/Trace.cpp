@@ -2,6 +2,13 @@
 // pixels, and a line to each through the toolbox.
 #include "XYPlotExtension.h"
 
+int32_t FirstPlacedSample(const PixelMapping& mapping, const float* xs, const float* ys, int32_t first, int32_t end,
+                          int16_t* h, int16_t* v)
+{
+    while (first < end && !mapping.Map(xs[first], ys[first], h, v)) ++first;
+    return first;
+}
+
 bool LineToSamples(const PixelMapping& mapping, const float* xs, const float* ys, int32_t first, int32_t end,
                    int16_t* h, int16_t* v)
 {

@@ -125,6 +125,11 @@ struct PixelMapping {
     }
 };
 
+// The first sample from first up to (not including) end that has a pixel, and
+// that pixel; end when none has.
+int32_t FirstPlacedSample(const PixelMapping& mapping, const float* xs, const float* ys, int32_t first, int32_t end,
+                          int16_t* h, int16_t* v);
+
 // Draws a line to the pixel of each sample from first up to (not including)
 // end that has one, continuing from the current pen. Gives the last sample's
 // pixel and true, or false when no sample had a pixel.
