@@ -131,8 +131,9 @@ int32_t FirstPlacedSample(const PixelMapping& mapping, const float* xs, const fl
                           int16_t* h, int16_t* v);
 
 // Draws a line to the pixel of each sample from first up to (not including)
-// end that has one, continuing from the current pen. Gives the last sample's
-// pixel and true, or false when no sample had a pixel.
+// end that has one, continuing from the current pen; a sample on the pixel
+// where the call's previous line ended adds nothing and costs no line. Gives
+// the last sample's pixel and true, or false when no sample had a pixel.
 bool LineToSamples(const PixelMapping& mapping, const float* xs, const float* ys, int32_t first, int32_t end,
                    int16_t* h, int16_t* v);
 

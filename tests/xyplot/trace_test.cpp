@@ -213,8 +213,10 @@ TEST_F(TraceTest, RedrawDrawsWhatThePlainModelDraws)
             FakeBlock block;
             block.length = int16_t(random.Chance(0.2) ? 0 : random.Pick(400) + 1);
             RandomSamples(random, size_t(block.length), xs, ys);
-            block.channels[1] = xs;
-            block.channels[2] = ys;
+            if (block.length > 0) {  // an empty block has no data handles
+                block.channels[1] = xs;
+                block.channels[2] = ys;
+            }
             allX.insert(allX.end(), xs.begin(), xs.end());
             allY.insert(allY.end(), ys.begin(), ys.end());
             host.blocks.push_back(block);
