@@ -43,11 +43,18 @@ void Lissajous(Shape shape, size_t n, size_t offset, std::vector<float>& xs, std
 
 const char* ShapeName(Shape shape) { return shape == kSteps ? "steps" : "dense"; }
 
-double ThreadSeconds()
+// The CPU time this thread spends in run().
+template <class F>
+double CpuSecondsOf(F&& run)
 {
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+    auto now = [] {
+        timespec t;
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+    };
+    const double start = now();
+    run();
+    return now() - start;
 }
 
 // Pixels of a port, copied so that the reference can draw beside the extension.
@@ -239,14 +246,16 @@ void TimeInTurns(benchmark::State& state, size_t samplesPerIteration, Extension&
     double extensionSeconds = 0, referenceSeconds = 0;
     bool extensionFirst = true;
     for (auto _ : state) {
-        double t0 = ThreadSeconds();
-        if (extensionFirst) extension(); else reference();
-        double t1 = ThreadSeconds();
-        if (extensionFirst) reference(); else extension();
-        double t2 = ThreadSeconds();
-        const double extensionTime = extensionFirst ? t1 - t0 : t2 - t1;
+        double extensionTime, referenceTime;
+        if (extensionFirst) {
+            extensionTime = CpuSecondsOf(extension);
+            referenceTime = CpuSecondsOf(reference);
+        } else {
+            referenceTime = CpuSecondsOf(reference);
+            extensionTime = CpuSecondsOf(extension);
+        }
         extensionSeconds += extensionTime;
-        referenceSeconds += extensionFirst ? t2 - t1 : t1 - t0;
+        referenceSeconds += referenceTime;
         state.SetIterationTime(extensionTime);
         extensionFirst = !extensionFirst;
     }
