@@ -133,18 +133,25 @@ protected:
         LayoutPlot(instance);
     }
 
+    // Values of every kind, one after another or, half the time, mixed into a
+    // walk of up to two pixels a sample, as dense data gives; some start with NaN.
     void RandomSamples(RandomPlot& random, size_t n, std::vector<float>& xs, std::vector<float>& ys)
     {
         const LocalDataType& r = **instance;
         const ModelMapping m(r);
+        const bool walk = random.Chance(0.5), nanRun = random.Chance(0.2);
         xs.clear();
         ys.clear();
-        const bool nanRun = random.Chance(0.2);  // a run of NaN at the start
         for (size_t i = 0; i < n; ++i) {
-            const bool blank = nanRun && i < n / 3;
-            xs.push_back(blank ? std::nanf("") : random.Value(r.xLeftValue, r.xRightValue, m.xScale, m.xOrigin));
-            ys.push_back(random.Value(r.yBottomValue, r.yTopValue, m.yScale, m.yOrigin));
+            if (walk && i > 0 && !random.Chance(0.05)) {
+                xs.push_back(float(xs.back() + random.Uniform(-2, 2) / m.xScale));
+                ys.push_back(float(ys.back() + random.Uniform(-2, 2) / m.yScale));
+            } else {
+                xs.push_back(random.Value(r.xLeftValue, r.xRightValue, m.xScale, m.xOrigin));
+                ys.push_back(random.Value(r.yBottomValue, r.yTopValue, m.yScale, m.yOrigin));
+            }
         }
+        if (nanRun) std::fill(xs.begin(), xs.begin() + ptrdiff_t(n / 3), std::nanf(""));
     }
 
     // Both ports blank inside the plot area, the model clipped as the trace is.
