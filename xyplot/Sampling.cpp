@@ -24,13 +24,11 @@ void DrawBatch(LocalDataType& record, const float* xs, const float* ys, int32_t 
     int16_t h = record.penX, v = record.penY;
     if (record.restartTrace) {
         // The polyline starts at the batch's first sample that has a place.
-        while (i < count && !mapping.Map(xs[i], ys[i], &h, &v)) ++i;
+        i = FirstPlacedSample(mapping, xs, ys, 0, count, &h, &v);
         if (i < count) record.restartTrace = 0;
     }
     MoveTo(h, v);
-    for (; i < count; ++i)
-        if (mapping.Map(xs[i], ys[i], &h, &v)) LineTo(h, v);
-    if (!record.restartTrace) {
+    if (LineToSamples(mapping, xs, ys, i, count, &h, &v)) {
         record.penX = h;
         record.penY = v;
     }

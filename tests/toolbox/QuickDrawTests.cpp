@@ -152,6 +152,30 @@ TEST_F(QuickDrawTest, RandomClippedLinesMatchTheUnclippedLine)
     }
 }
 
+// A polyline of dense samples draws mostly to the pen's own pixel and its neighbours.
+TEST_F(QuickDrawTest, ShortLinesAtTheClipEdgesMatchTheUnclippedLine)
+{
+    UsePort(6, 5);
+    const Rect port{0, 0, 5, 6};
+    for (const Rect& clip : {Rect{1, 1, 4, 5}, Rect{0, 0, 5, 6}, Rect{2, 2, 2, 4}}) {
+        Rect keep;
+        SectRect(&clip, &port, &keep);
+        for (int v0 = -1; v0 <= 5; ++v0)
+            for (int h0 = -1; h0 <= 6; ++h0)
+                for (int dv = -2; dv <= 2; ++dv)
+                    for (int dh = -2; dh <= 2; ++dh) {
+                        ClipRect(&kWideOpen);
+                        EraseRect(&port);
+                        ClipRect(&clip);
+                        MoveTo(SInt16(h0), SInt16(v0));
+                        LineTo(SInt16(h0 + dh), SInt16(v0 + dv));
+                        ASSERT_EQ(Inked(), ReferenceLine(h0, v0, h0 + dh, v0 + dv, keep))
+                            << "(" << h0 << "," << v0 << ")-(" << h0 + dh << "," << v0 + dv << ") clip "
+                            << clip.left << "," << clip.top << "," << clip.right << "," << clip.bottom;
+                    }
+    }
+}
+
 TEST_F(QuickDrawTest, RectanglesFollowTheHalfOpenConvention)
 {
     UsePort(6, 6);

@@ -5,33 +5,6 @@
 
 namespace {
 
-// A batch in the low zone: slot m holds channel m's floats.
-class Batch {
-public:
-    Batch(std::map<int, std::vector<float>> channels, int16_t count = -1)
-    {
-        batch = LowNew<SampleBatch>();
-        *batch = SampleBatch{};
-        batch->count = count >= 0 ? count : int16_t(channels.begin()->second.size());
-        for (auto& [channel, samples] : channels) {
-            auto* floats = reinterpret_cast<float*>(NewPtr(Size(samples.size() * sizeof(float))));
-            std::copy(samples.begin(), samples.end(), floats);
-            arrays.push_back(floats);
-            batch->channelData[channel - 1] = LowAddress(floats);
-        }
-    }
-    ~Batch()
-    {
-        for (float* floats : arrays) DisposePtr(reinterpret_cast<Ptr>(floats));
-        LowDelete(batch);
-    }
-    uint32_t Word() const { return LowAddress(batch); }
-
-private:
-    SampleBatch* batch;
-    std::vector<float*> arrays;
-};
-
 class SamplingTest : public PlotTest {
 protected:
     void SetUp() override
