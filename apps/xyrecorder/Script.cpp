@@ -15,8 +15,8 @@
 #include "Options.h"
 #include "Session.h"
 #include "recorder/Axis.h"
-#include "recorder/DemoSignals.h"
-#include "recorder/SignalSource.h"
+#include "signals/DemoSignals.h"
+#include "signals/SignalSetSource.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Windows.h"
 

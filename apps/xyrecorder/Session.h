@@ -11,7 +11,7 @@
 #include "Options.h"
 #include "recorder/Recorder.h"
 #include "recorder/ScriptedInput.h"
-#include "recorder/Signals.h"
+#include "signals/Signals.h"
 
 // The bundle: $XYRECORDER_BUNDLE, else xyplot.so beside the program.
 std::string DefaultBundlePath();

@@ -11,7 +11,7 @@
 #include "Live.h"
 #include "Options.h"
 #include "Script.h"
-#include "recorder/DemoSignals.h"
+#include "signals/DemoSignals.h"
 
 namespace {
 

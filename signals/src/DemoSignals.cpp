@@ -1,4 +1,4 @@
-#include "recorder/DemoSignals.h"
+#include "signals/DemoSignals.h"
 
 #include <algorithm>
 #include <cmath>

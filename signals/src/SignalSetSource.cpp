@@ -1,4 +1,4 @@
-#include "recorder/SignalSource.h"
+#include "signals/SignalSetSource.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -12,8 +12,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "recorder/DemoSignals.h"
-#include "recorder/Signals.h"
+#include "signals/DemoSignals.h"
+#include "signals/Signals.h"
 
 namespace fs = std::filesystem;
 

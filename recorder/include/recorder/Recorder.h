@@ -24,7 +24,7 @@
 #include "host/HostServices.h"
 #include "recorder/BundleLoader.h"
 #include "recorder/Recording.h"
-#include "recorder/SampleSource.h"
+#include "signals/SampleSource.h"
 #include "toolbox/MacTypes.h"
 
 // The pen the extension selects for its trace (HostSetPen(133)): a strong blue

@@ -23,7 +23,7 @@
 
 #include "host/HostServices.h"
 #include "recorder/ChannelInfo.h"
-#include "recorder/SampleSource.h"
+#include "signals/SampleSource.h"
 
 class Recording {
 public:
