@@ -106,7 +106,7 @@ void BM_LiveBatches(benchmark::State& state)
 {
     const auto batchSize = size_t(state.range(0));
     Window window;
-    window.Notify(NotifySamplingStarted, 0);
+    window.Notify(kNotifySamplingStarted, 0);
     // Enough batches that the figure keeps moving; each batch's arrays in the low zone.
     const size_t batches = std::max<size_t>(1, (size_t(1) << 16) / batchSize);
     std::vector<float> xs, ys;
@@ -126,7 +126,7 @@ void BM_LiveBatches(benchmark::State& state)
     }
     size_t next = 0;
     for (auto _ : state) {
-        window.Notify(NotifyNewData, LowAddress(records[next]));
+        window.Notify(kNotifyNewData, LowAddress(records[next]));
         next = (next + 1) % batches;
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(batchSize));

@@ -47,10 +47,10 @@ protected:
         (*instance)->eraseMinutes = minutes;
         host.sampleCount = recorded;
         host.sampleInterval = interval;
-        Notify(instance, NotifySamplingStarted);
+        Notify(instance, 300);
     }
 
-    void Send(const Batch& batch) { Notify(instance, NotifyNewData, batch.Word()); }
+    void Send(const Batch& batch) { Notify(instance, 310, batch.Word()); }
 
     UInt32 Background() { return Pixel(instance, 60, 260); }
 
@@ -170,7 +170,7 @@ TEST_F(SamplingTest, HiddenWindowsAndEmptyWordsDropTheBatch)
 {
     Start(0, 0.001, false);
     Batch batch({{1, {0.1f, 0.2f}}, {2, {0.1f, 0.2f}}});
-    Notify(instance, NotifyNewData, 0);
+    Notify(instance, 310, 0);
     EXPECT_EQ((*instance)->traceEndSample, 0);
     HideWindow((*instance)->window);
     Send(batch);
@@ -237,7 +237,7 @@ TEST_F(SamplingTest, StopDisablesEraseAndEndsAtTheLastRecordedSample)
     Start(0, 0.001, false);
     host.sampleCount = 700;
     host.ClearCalls();
-    Notify(instance, NotifySamplingStopped);
+    Notify(instance, 301);
     EXPECT_EQ((*instance)->traceEndSample, 699);
     EXPECT_EQ((*instance)->isSampling, 0);
     EXPECT_EQ(host.CallsTo("HostEnableControl")[0].Int(1), 0);
@@ -249,7 +249,7 @@ TEST_F(SamplingTest, RangeChangesAreIgnoredWhileSampling)
 {
     Start(0, 0.001, false);
     host.ClearCalls();
-    Notify(instance, NotifyRangeChanged);
+    Notify(instance, 0);
     EXPECT_TRUE(host.Calls().empty());
 }
 
@@ -261,7 +261,7 @@ TEST_F(SamplingTest, NoUsableRangeClearsTheTraceAndInvalidatesBothAxesEvenWhenHi
     BeginUpdate((*instance)->window);
     EndUpdate((*instance)->window);
     host.checkA = false;
-    Notify(instance, NotifyRangeChanged);
+    Notify(instance, 0);
     const LocalDataType& r = **instance;
     EXPECT_EQ(r.traceStartSample, 0);
     EXPECT_EQ(r.traceEndSample, 0);
@@ -282,12 +282,12 @@ TEST_F(SamplingTest, ARangeThatMatchesTheStoredInfoIsDrawnWithoutInvalidatingAxe
     host.blocks = {block};
     host.rangeA.startSample = 0;
     host.rangeA.endSample = 2;
-    Notify(instance, NotifyRangeChanged);  // first time: the stored records change, axes invalidated
+    Notify(instance, 0);  // first time: the stored records change, axes invalidated
     Rect update;
     EXPECT_TRUE(GetWindowUpdateRect((*instance)->window, &update));
     BeginUpdate((*instance)->window);
     EndUpdate((*instance)->window);
-    Notify(instance, NotifyRangeChanged);
+    Notify(instance, 0);
     EXPECT_FALSE(GetWindowUpdateRect((*instance)->window, &update));
     EXPECT_EQ((*instance)->traceEndSample, 2);
     EXPECT_GT(DrawnCount(), 0u);
@@ -298,7 +298,7 @@ TEST_F(SamplingTest, ChannelChangesInvalidateTheirAxesAndRefillBothMenus)
     WindowRef window = (*instance)->window;
     BeginUpdate(window);
     EndUpdate(window);
-    Notify(instance, NotifyChannelChanged, 7);
+    Notify(instance, 402, 7);
     Rect update;
     EXPECT_FALSE(GetWindowUpdateRect(window, &update));
     auto refills = host.CallsTo("HostAddChannelItems");
@@ -310,14 +310,14 @@ TEST_F(SamplingTest, ChannelChangesInvalidateTheirAxesAndRefillBothMenus)
     EXPECT_EQ(mark, checkMark);
 
     (*instance)->yChannel = 1;
-    Notify(instance, NotifyChannelChanged, 1);
+    Notify(instance, 402, 1);
     ASSERT_TRUE(GetWindowUpdateRect(window, &update));
     EXPECT_LE(update.top, 23);
     EXPECT_GE(update.bottom, 299);
 
     BeginUpdate(window);
     EndUpdate(window);
-    Notify(instance, NotifyPlotChanged);
+    Notify(instance, 403);
     ASSERT_TRUE(GetWindowUpdateRect(window, &update));
     EXPECT_TRUE(EqualRect(&update, &(*instance)->plotRect));
 }

@@ -27,7 +27,6 @@
 
 class Recording {
 public:
-    static constexpr int kMaxChannels = 32;
     static constexpr int32_t kMaxBlockLength = 32767;
     static constexpr int32_t kMaxBlocks = 32767;
 
