@@ -1,3 +1,6 @@
+// Session scripts: parsing each line, running its action, and the checks of
+// `expect`, which look at what a host can know: pixels, titles, axis ranges
+// and mappings, the recording, messages, the window's size and controls.
 #include "Script.h"
 
 #include <algorithm>
@@ -11,7 +14,6 @@
 #include <optional>
 #include <unistd.h>
 
-#include "InstanceRecord.h"
 #include "Options.h"
 #include "Session.h"
 #include "recorder/Axis.h"
@@ -63,15 +65,17 @@ Axes and buttons (AXIS is x or y)
   settings cancel            click "Settings…", then Cancel
 Output and checks
   png PATH                   write the window as a PNG
-  expect FIELD VALUE         a field of the window's record: xChannel yChannel
-                             isSampling samplesPerMinute eraseAtSample
-                             traceStartSample traceEndSample eraseMinutes autoErase
-                             yTopValue yBottomValue xLeftValue xRightValue
-                             xPixelOffset yPixelOffset xPixelsPerUnit yPixelsPerUnit
-                             firstChannelItem plotRect (4 numbers); or of the host:
-                             windows, samples, channels, width, height,
-                             xTitle, yTitle (as drawn), help (the help text),
-                             cursor (the code the last hover gave)
+  expect FIELD VALUE         what the host shows or knows of the current window:
+                             xChannel yChannel (checked in the axis popup),
+                             firstChannelItem (of the X axis popup),
+                             xLeftValue xRightValue yTopValue yBottomValue (the
+                             axes' ends), xPixelOffset yPixelOffset (the pixel of
+                             value 0), xPixelsPerUnit yPixelsPerUnit,
+                             plotArea (4 numbers: top left bottom right between
+                             the axes), xTitle, yTitle (as drawn), help (the
+                             help text), cursor (the code the last hover gave),
+                             width, height; and of the session: windows,
+                             samples, channels, isSampling
   expect pixel H V COLOUR    COLOUR: trace, white, black or #RRGGBB
   expect trace inside|outside [none|some|N]
                              trace-coloured pixels inside / outside the plot area
@@ -641,16 +645,16 @@ private:
                         throw ExpectationFailed("the extension reported: " + message.text);
             return;
         }
-        if (field == "plotRect") {
-            Need(w, 6, 6, "expect plotRect TOP LEFT BOTTOM RIGHT");
+        if (field == "plotArea") {
+            Need(w, 6, 6, "expect plotArea TOP LEFT BOTTOM RIGHT");
             int want[4];
             for (int i = 0; i < 4; ++i)
-                want[i] = int(Int(w[2 + size_t(i)], "plotRect", -32768, 32767));
+                want[i] = int(Int(w[2 + size_t(i)], "plotArea", -32768, 32767));
             if (act) {
-                const Rect& r = Host().Record(Current()).plotRect;
+                const Rect r = Host().PlotArea(Current());
                 int got[4] = {r.top, r.left, r.bottom, r.right};
                 if (!std::equal(got, got + 4, want))
-                    throw ExpectationFailed("plotRect is " + std::to_string(got[0]) + " " + std::to_string(got[1]) +
+                    throw ExpectationFailed("plotArea is " + std::to_string(got[0]) + " " + std::to_string(got[1]) +
                                             " " + std::to_string(got[2]) + " " + std::to_string(got[3]));
             }
             return;
@@ -673,42 +677,33 @@ private:
         }
     }
 
-    std::string AxisTitle(bool x)
-    {
-        const InstanceRecord& record = Host().Record(Current());
-        recorder::Axis* axis = recorder::AxisFromObject(x ? record.xAxis : record.yAxis);
-        if (!axis)
-            throw InputError("the window has no live axis");
-        return axis->TitleText();
-    }
+    std::string AxisTitle(bool x) { return Host().Axis(Current(), x ? AxisSide::x : AxisSide::y).TitleText(); }
 
     std::function<double()> NumericField(const std::string& field)
     {
-        using R = InstanceRecord;
-        static const std::map<std::string, std::function<double(const R&)>> kRecordFields = {
-            {"xChannel", [](const R& r) { return r.xChannel; }},
-            {"yChannel", [](const R& r) { return r.yChannel; }},
-            {"isSampling", [](const R& r) { return r.isSampling; }},
-            {"samplesPerMinute", [](const R& r) { return r.samplesPerMinute; }},
-            {"eraseAtSample", [](const R& r) { return r.eraseAtSample; }},
-            {"traceStartSample", [](const R& r) { return r.traceStartSample; }},
-            {"traceEndSample", [](const R& r) { return r.traceEndSample; }},
-            {"eraseMinutes", [](const R& r) { return r.eraseMinutes; }},
-            {"autoErase", [](const R& r) { return r.autoErase; }},
-            {"yTopValue", [](const R& r) { return r.yTopValue; }},
-            {"yBottomValue", [](const R& r) { return r.yBottomValue; }},
-            {"xLeftValue", [](const R& r) { return r.xLeftValue; }},
-            {"xRightValue", [](const R& r) { return r.xRightValue; }},
-            {"xPixelOffset", [](const R& r) { return r.xPixelOffset; }},
-            {"yPixelOffset", [](const R& r) { return r.yPixelOffset; }},
-            {"xPixelsPerUnit", [](const R& r) { return r.xPixelsPerUnit; }},
-            {"yPixelsPerUnit", [](const R& r) { return r.yPixelsPerUnit; }},
-            {"firstChannelItem", [](const R& r) { return r.firstChannelItem; }},
+        using A = recorder::Axis;
+        // What the window's axes show: their ends, mapping and popup menus.
+        static const std::map<std::string, std::pair<AxisSide, std::function<double(const A&)>>> kAxisFields = {
+            {"xLeftValue", {AxisSide::x, [](const A& a) { return a.LowEnd(); }}},
+            {"xRightValue", {AxisSide::x, [](const A& a) { return a.HighEnd(); }}},
+            {"yTopValue", {AxisSide::y, [](const A& a) { return a.HighEnd(); }}},
+            {"yBottomValue", {AxisSide::y, [](const A& a) { return a.LowEnd(); }}},
+            {"xPixelOffset", {AxisSide::x, [](const A& a) { return a.PixelOffset(); }}},
+            {"yPixelOffset", {AxisSide::y, [](const A& a) { return a.PixelOffset(); }}},
+            {"xPixelsPerUnit", {AxisSide::x, [](const A& a) { return a.PixelsPerUnit(); }}},
+            {"yPixelsPerUnit", {AxisSide::y, [](const A& a) { return a.PixelsPerUnit(); }}},
+            {"firstChannelItem", {AxisSide::x, [](const A& a) { return recorder::FirstChannelItemOf(a.Menu()); }}},
         };
-        if (auto it = kRecordFields.find(field); it != kRecordFields.end()) {
-            auto read = it->second;
-            return [this, read] { return read(Host().Record(Current())); };
+        if (auto it = kAxisFields.find(field); it != kAxisFields.end()) {
+            auto [side, read] = it->second;
+            return [this, side, read] { return read(Host().Axis(Current(), side)); };
         }
+        if (field == "xChannel" || field == "yChannel") {
+            AxisSide side = field == "xChannel" ? AxisSide::x : AxisSide::y;
+            return [this, side] { return double(Host().AxisChannel(Current(), side)); };
+        }
+        if (field == "isSampling")
+            return [this] { return Host().Host().IsSampling() ? 1.0 : 0.0; };
         if (field == "cursor")
             return [this] { return double(lastCursor_); };
         if (field == "windows")
@@ -729,7 +724,7 @@ private:
     long CountTracePixels(bool inside)
     {
         WindowRef window = Current();
-        const Rect plot = Host().Record(window).plotRect;
+        const Rect plot = Host().PlotArea(window);
         SInt32 width = 0, height = 0;
         const UInt32* pixels = GetPortPixels(GetWindowPort(window), &width, &height);
         long count = 0;

@@ -135,6 +135,25 @@ TEST_F(ControlTest, TrackingAsksTheInputSourceOnlyForActiveControls)
     EXPECT_EQ(FindControl(Point{25, 5}, window_, &found), kControlNoPart);
 }
 
+TEST_F(ControlTest, AWindowListsItsControlsInTheOrderTheyWereMade)
+{
+    const Rect r{1, 1, 17, 17};
+    EXPECT_EQ(CountWindowControls(window_), 0);
+    ControlRef first = NewControl(window_, &r, Pstr("First"), true, 0, 0, 0, pushButProc, 0);
+    ControlRef second = NewControl(window_, &r, Pstr("Second"), false, 0, 0, 0, pushButProc, 0);
+    ControlRef third = NewControl(window_, &r, Pstr("Third"), true, 0, 0, 0, pushButProc, 0);
+    ASSERT_EQ(CountWindowControls(window_), 3);
+    EXPECT_EQ(GetIndexedWindowControl(window_, 1), first);
+    EXPECT_EQ(GetIndexedWindowControl(window_, 2), second);  // hidden ones too
+    EXPECT_EQ(GetIndexedWindowControl(window_, 3), third);
+    EXPECT_EQ(GetIndexedWindowControl(window_, 0), nullptr);
+    EXPECT_EQ(GetIndexedWindowControl(window_, 4), nullptr);
+    DisposeControl(second);
+    ASSERT_EQ(CountWindowControls(window_), 2);
+    EXPECT_EQ(GetIndexedWindowControl(window_, 2), third);
+    EXPECT_EQ(CountWindowControls(nullptr), 0);
+}
+
 TEST(Menus, AppendMenuReadsMetacharacters)
 {
     MenuRef menu = NewMenu(300, Pstr("Axis"));
