@@ -191,10 +191,10 @@ TEST_F(SamplingTest, LiveBatchesSelectThePenOnceAndInvalidateNothing)
         ys[i] = float(std::cos(0.013 * double(i)));
     }
     Batch batch({{1, xs}, {2, ys}});
-    auto zone = GetLowZoneStats();
+    LeakCheck leaks;
     Send(batch);
     EXPECT_EQ(host.Names(), (std::vector<std::string>{"HostSetPen", "HostRestorePen"}));
-    EXPECT_EQ(GetLowZoneStats().liveBlocks, zone.liveBlocks);
+    leaks.ExpectNoLowZoneBlocksLeft();
     Rect update;
     EXPECT_FALSE(GetWindowUpdateRect(window, &update));
 }
@@ -319,5 +319,5 @@ TEST_F(SamplingTest, ChannelChangesInvalidateTheirAxesAndRefillBothMenus)
     EndUpdate(window);
     Notify(instance, 403);
     ASSERT_TRUE(GetWindowUpdateRect(window, &update));
-    EXPECT_TRUE(EqualRect(&update, &(*instance)->plotRect));
+    EXPECT_EQ(update, (*instance)->plotRect);
 }
