@@ -6,6 +6,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 // Nearest 32-bit integer, halves away from zero. Values beyond the 32-bit
 // range saturate at its ends; NaN gives 0.
 inline SInt32 roundtol(double x)
@@ -19,3 +21,5 @@ inline SInt32 roundtol(double x)
     if (x != x) return 0;
     return x > 0 ? INT32_MAX : INT32_MIN;
 }
+
+#pragma GCC visibility pop
