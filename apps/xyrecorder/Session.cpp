@@ -46,7 +46,11 @@ std::string DefaultBundlePath()
         return path;
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string("xyplot.so") : (self.parent_path() / "xyplot.so").string();
+    if (ec)
+        return "xyplot.so";
+    fs::path beside = self.parent_path() / "xyplot.so";
+    fs::path installed = self.parent_path() / XY_INSTALLED_BUNDLE_DIR / "xyplot.so";
+    return (fs::exists(beside, ec) || !fs::exists(installed, ec) ? beside : installed.lexically_normal()).string();
 }
 
 Session::Session(const std::string& bundlePath, bool showProgress)

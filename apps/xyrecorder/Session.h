@@ -12,7 +12,8 @@
 #include "recorder/ScriptedInput.h"
 #include "signals/Signals.h"
 
-// The bundle: $XYRECORDER_BUNDLE, else xyplot.so beside the program.
+// The bundle: $XYRECORDER_BUNDLE, else xyplot.so beside the program (as in the
+// build folder), else where an install puts it.
 std::string DefaultBundlePath();
 
 namespace recorder {
