@@ -1,3 +1,5 @@
+// The root base class: the messages every extension answers the same way and
+// the members that pass the extension's ID to the host.
 #include "ExtensionFrame.h"
 
 #include "toolbox/Dialogs.h"

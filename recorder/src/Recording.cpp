@@ -1,3 +1,4 @@
+// The recording: channels, blocks of samples in low-zone handles, ranges.
 #include "recorder/Recording.h"
 
 #include <algorithm>

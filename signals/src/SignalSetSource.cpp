@@ -1,3 +1,4 @@
+// A SignalSet read out batch by batch as a SampleSource.
 #include "signals/SignalSetSource.h"
 
 #include <algorithm>
