@@ -302,7 +302,7 @@ void BM_Live(benchmark::State& state)
     const auto batchSize = size_t(state.range(1));
     state.SetLabel(ShapeName(shape));
     Window window;
-    window.Notify(NotifySamplingStarted, 0);
+    window.Notify(kNotifySamplingStarted, 0);
     const size_t batches = (size_t(1) << 20) / batchSize;
     std::vector<float> xs, ys;
     Lissajous(shape, batches * batchSize, 0, xs, ys);
@@ -320,7 +320,7 @@ void BM_Live(benchmark::State& state)
         records.push_back(batch);
     }
     auto extension = [&] {
-        for (SampleBatch* batch : records) window.Notify(NotifyNewData, LowAddress(batch));
+        for (SampleBatch* batch : records) window.Notify(kNotifyNewData, LowAddress(batch));
     };
     ReferencePlot reference = window.BlankReference();
     auto referenceLoop = [&] {

@@ -4,7 +4,6 @@
 namespace {
 
 constexpr int16_t kBusyStepPerBlock = 15;
-constexpr int32_t kAxisOptionInfoVaries = 2;
 const unsigned char kShortDataMessage[] = "\043Demand is outstripping supply in XY";
 
 // Sets the axis's channel info, or marks it as having none that fits.
@@ -80,7 +79,7 @@ bool XYPlotExtension::RedrawTrace(int32_t startSample, int32_t endSample, LocalD
     LocalDataType& record = **instance;
     gHost->HostBusyBegin();
     ClipRect(&record.plotRect);
-    gHost->HostSetPen(tracePen);
+    gHost->HostSetPen(kTracePen);
 
     SampleLocation start, end;
     LocateSample(startSample, &start);

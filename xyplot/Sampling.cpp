@@ -17,7 +17,7 @@ void DrawBatch(LocalDataType& record, const float* xs, const float* ys, int32_t 
 {
     SetPortToWindow(record.window);
     ClipRect(&record.plotRect);
-    gHost->HostSetPen(tracePen);
+    gHost->HostSetPen(kTracePen);
 
     const PixelMapping mapping = PixelMapping::Of(record);
     int32_t i = 0;
@@ -44,7 +44,7 @@ void XYPlotExtension::Notify(int16_t kind, int16_t, uint32_t data, LocalDataHand
 {
     LocalDataType& record = **instance;
     switch (kind) {
-    case NotifySamplingStarted: {
+    case kNotifySamplingStarted: {
         record.xInfoVaries = 0;
         record.yInfoVaries = 0;
         record.isSampling = 1;
@@ -62,12 +62,12 @@ void XYPlotExtension::Notify(int16_t kind, int16_t, uint32_t data, LocalDataHand
         record.restartTrace = 1;
         break;
     }
-    case NotifySamplingStopped:
+    case kNotifySamplingStopped:
         gHost->HostEnableControl(record.eraseButton, 0);
         record.isSampling = 0;
         record.traceEndSample = SampleCount() - 1;
         break;
-    case NotifyNewData: {
+    case kNotifyNewData: {
         if (!IsWindowVisible(record.window) || data == 0) return;
         const auto* batch = ReferenceFrom32<const void*>(data);
         int32_t n = SampleBatchCount(batch);
@@ -78,7 +78,7 @@ void XYPlotExtension::Notify(int16_t kind, int16_t, uint32_t data, LocalDataHand
         if (record.traceEndSample > record.eraseAtSample) EraseTrace(instance);
         break;
     }
-    case NotifyRangeChanged:
+    case kNotifyRangeChanged:
         if (record.isSampling) return;
         SetPortToWindow(record.window);
         if (HasCurrentRange()) {
@@ -98,7 +98,7 @@ void XYPlotExtension::Notify(int16_t kind, int16_t, uint32_t data, LocalDataHand
         InvalidateAxis(record.xAxis);
         InvalidateAxis(record.yAxis);
         break;
-    case NotifyChannelChanged: {
+    case kNotifyChannelChanged: {
         auto channel = int32_t(data);
         SetPortToWindow(record.window);
         if (channel == record.xChannel) InvalidateAxis(record.xAxis);
@@ -107,7 +107,7 @@ void XYPlotExtension::Notify(int16_t kind, int16_t, uint32_t data, LocalDataHand
         RecheckChannelMenu(record.xMenu, record.firstChannelItem, record.xChannel);
         break;
     }
-    case NotifyPlotChanged:
+    case kNotifyPlotChanged:
         SetPortToWindow(record.window);
         InvalInCurrentWindow(record.plotRect);
         break;

@@ -13,9 +13,11 @@
 enum : int16_t { EraseCommand = 0, SetEraseTimeCommand = 1, SetChannelCommand = 2 };
 
 constexpr int16_t kPlotWindowID = 1000;   // WIND, MENU and DLOG resources
-constexpr int16_t tracePen = 133;
-constexpr int16_t kChannelItemCount = 32;
 constexpr int32_t kNeverErase = 2147483647;
+
+// Data values at the ends of a new plot's axes (32000/32768 of full scale).
+constexpr double kFullScale = 0.9765625;
+constexpr double kNegativeFullScale = -0.9765625;
 
 class XYPlotExtension : public GeneralExtensionBase<LocalDataHandle> {
 public:
@@ -142,8 +144,8 @@ void UpdateErasePoint(LocalDataType& record);
 
 void CopyString(unsigned char* destination, const unsigned char* source);
 
-// Puts the check mark on the item of channel (and only there) among the 32
-// channel items from firstChannelItem on.
+// Puts the check mark on the item of channel (and only there) among the
+// kHostChannelCount channel items from firstChannelItem on.
 void CheckChannelItems(MenuRef menu, int16_t firstChannelItem, int16_t channel);
 
 // The 12 x 12 grow-box square in the bottom-right corner of a port rectangle.

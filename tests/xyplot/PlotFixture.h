@@ -3,25 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "FakeInput.h"
+#include "LeakCheck.h"
+#include "RectMatchers.h"
 #include "TestHost.h"
 #include "XYPlotExtension.h"
-
-// What the user does while the toolbox tracks: grows to growTo, releases
-// buttons inside (or not), chooses nothing from popups.
-struct TestInput : InputSource {
-    SInt32 growTo = 0;
-    bool releaseInside = true;
-    int tracked = 0;
-    SInt32 GrowWindow(WindowRef, Point, const Rect&) override { return growTo; }
-    bool TrackControl(ControlRef, Point) override
-    {
-        ++tracked;
-        return releaseInside;
-    }
-    SInt16 ModalDialogHit(DialogRef) override { return 2; }
-    SInt16 PopUpMenuSelect(MenuRef, Point) override { return 0; }
-    Point TrackDrag(WindowRef, Point start) override { return start; }
-};
 
 // A batch in the low zone: slot m holds channel m's floats.
 class Batch {
@@ -129,6 +115,6 @@ protected:
     }
 
     TestHost host;
-    TestInput input;
+    FakeInput input;  // grows to nothing, releases buttons inside, chooses nothing from popups
     std::vector<LocalDataHandle> open;
 };

@@ -265,7 +265,7 @@ TEST_F(TraceTest, LiveBatchesDrawWhatThePlainModelDraws)
     for (unsigned n = 0; n < 150; ++n) {
         RandomPlot random(kSeed + n);
         RandomAxes(random);
-        Notify(instance, NotifySamplingStarted);
+        Notify(instance, kNotifySamplingStarted);
         BlankPlots();
         const ModelMapping m(**instance);
         std::optional<Point> modelPen;  // none until a batch has drawn: the trace restarts
@@ -275,7 +275,7 @@ TEST_F(TraceTest, LiveBatchesDrawWhatThePlainModelDraws)
             std::map<int, std::vector<float>> channels{{1, xs}};
             if (hasY) channels[2] = ys;
             const Batch batch(channels, int16_t(xs.size()));
-            Notify(instance, NotifyNewData, batch.Word());
+            Notify(instance, kNotifyNewData, batch.Word());
             if (hasY) {
                 // The batch continues from the last point drawn, or starts at its first point that has a pixel.
                 SetPort(model);

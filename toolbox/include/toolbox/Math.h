@@ -6,6 +6,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 // roundtol without its range tests, for a caller that has made them: x must
 // lie strictly inside the 32-bit range (-2147483648.5 < x < 2147483647.5).
 inline SInt32 RoundtolInRange(double x)
@@ -24,3 +26,5 @@ inline SInt32 roundtol(double x)
     if (x != x) return 0;
     return x > 0 ? INT32_MAX : INT32_MIN;
 }
+
+#pragma GCC visibility pop

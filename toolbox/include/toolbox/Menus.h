@@ -8,6 +8,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 constexpr unsigned char checkMark = 0x12;
 constexpr unsigned char noMark = 0;
 
@@ -42,3 +44,5 @@ Boolean IsMenuItemDivider(MenuRef menu, SInt16 item);
 // Asks the host's input source for a choice; returns the menu ID in the high
 // 16 bits and the item in the low 16 bits, 0 when nothing is chosen.
 SInt32 PopUpMenuSelect(MenuRef menu, SInt16 top, SInt16 left, SInt16 popUpItem);
+
+#pragma GCC visibility pop

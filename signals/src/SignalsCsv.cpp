@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "SignalsInternal.h"
-#include "recorder/Signals.h"
+#include "signals/Signals.h"
 
 namespace fs = std::filesystem;
 using namespace signals_detail;

@@ -1,4 +1,5 @@
-#include "recorder/SignalSource.h"
+// A SignalSet read out batch by batch as a SampleSource.
+#include "signals/SignalSetSource.h"
 
 #include <algorithm>
 #include <stdexcept>

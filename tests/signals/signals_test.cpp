@@ -6,8 +6,8 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "recorder/DemoSignals.h"
-#include "recorder/Signals.h"
+#include "signals/DemoSignals.h"
+#include "signals/Signals.h"
 
 namespace fs = std::filesystem;
 

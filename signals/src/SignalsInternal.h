@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "recorder/Signals.h"
+#include "signals/Signals.h"
 
 namespace signals_detail {
 

@@ -1,4 +1,6 @@
-#include "recorder/DemoSignals.h"
+// The built-in recording: a heart's pressure-volume loop, a Lissajous pair
+// and a correlated random walk, all from one seed.
+#include "signals/DemoSignals.h"
 
 #include <algorithm>
 #include <cmath>

@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "recorder/Signals.h"
+#include "signals/Signals.h"
 
 struct DemoOptions {
     double sampleRate = 1000.0;  // Hz

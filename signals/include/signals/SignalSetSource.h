@@ -2,8 +2,8 @@
 // demo, read from its first sample on, batch after batch, until it ends.
 #pragma once
 
-#include "recorder/SampleSource.h"
-#include "recorder/Signals.h"
+#include "signals/SampleSource.h"
+#include "signals/Signals.h"
 
 class SignalSetSource : public SampleSource {
 public:

@@ -1,4 +1,4 @@
-#include "recorder/Signals.h"
+#include "signals/Signals.h"
 
 #include <algorithm>
 #include <cctype>

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "SignalsInternal.h"
-#include "recorder/Signals.h"
+#include "signals/Signals.h"
 
 namespace fs = std::filesystem;
 using namespace signals_detail;

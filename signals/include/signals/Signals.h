@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "recorder/SampleSource.h"
+#include "signals/SampleSource.h"
 
 // A file that can't be read or written. The message is one line that names the
 // file (and the line and column for text files) and what is wrong.
