@@ -1,3 +1,5 @@
+// The root base class: the messages every extension answers the same way and
+// the members that pass the extension's ID to the host.
 #include "ExtensionFrame.h"
 
 #include "toolbox/Dialogs.h"
@@ -5,8 +7,6 @@
 const HostServiceTable* gHost = nullptr;
 
 namespace {
-constexpr int32_t kWindowResourceType = FourCharCode("WIND");
-constexpr int32_t kDialogResourceType = FourCharCode("DLOG");
 constexpr int32_t kDialogPlacementFlags = 8;
 }  // namespace
 
@@ -16,17 +16,17 @@ int32_t VeltaExtensionBase::HandleBaseMessage(int16_t message, uint8_t* params, 
 {
     gHost = host;
     switch (uint16_t(message)) {
-    case 0:
-        SetExtensionID(BlockField<int16_t>(params, 0));
+    case kSetExtensionID:
+        SetExtensionID(BlockField<int16_t>(params, kExtensionIDField));
         return 0;
-    case 1:
+    case kMessage1:
         return OnMessage1(message, params, host);
-    case 2:
+    case kMessage2:
         return OnMessage2() ? 1 : 0;
-    case 3:
+    case kMessage3:
         OnMessage3();
         return 0;
-    case 4:
+    case kMessage4:
         OnMessage4();
         return 0;
     default:

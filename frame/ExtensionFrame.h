@@ -13,10 +13,6 @@
 // event handlers that run outside them.
 extern const HostServiceTable* gHost;
 
-// Data values at the ends of a new plot's axes (32000/32768 of full scale).
-constexpr double kFullScale = 0.9765625;
-constexpr double kNegativeFullScale = -0.9765625;
-
 // The string list and the string reported when an operation fails.
 constexpr int16_t kErrorStringsID = 2015;
 constexpr int16_t kOperationFailedString = 3;
@@ -96,7 +92,7 @@ int32_t GeneralExtensionBase<InstanceHandle>::HandleMessage(int16_t message, uin
     bool failed = false;
     try {
         result = HandleBaseMessage(message, params, host);
-        if (uint16_t(message - 5) <= 16) result = DispatchInstanceMessage(message, params);
+        if (uint16_t(message - kMessage5) <= kMessage21 - kMessage5) result = DispatchInstanceMessage(message, params);
     } catch (...) {
         failed = true;
     }
@@ -114,61 +110,64 @@ template <class InstanceHandle>
 int32_t GeneralExtensionBase<InstanceHandle>::DispatchInstanceMessage(int16_t message, uint8_t* params)
 {
     const uint8_t* block = params;
-    auto instance = [&] { return BlockReference<InstanceHandle>(block, 0); };
-    auto window = [&] { return BlockReference<WindowRef>(block, 4); };
+    auto instance = [&] { return BlockReference<InstanceHandle>(block, kInstanceField); };
+    auto window = [&] { return BlockReference<WindowRef>(block, kWindowField); };
     auto point = [&](int offset) { return BlockField<Point>(block, offset); };
     switch (message) {
-    case 5:
+    case kMessage5:
         return OnMessage5();
-    case 6:
+    case kNewInstance:
         return int32_t(LowAddress(NewInstance()));
-    case 7:
+    case kDisposeInstance:
         DisposeInstance(instance());
         return 0;
-    case 8:
-        DoCommand(BlockReference<const CommandRecord*>(block, 4), instance());
+    case kDoCommand:
+        DoCommand(BlockReference<const CommandRecord*>(block, kCommandField), instance());
         return 0;
-    case 9:
-        Notify(BlockField<int16_t>(block, 4), BlockField<int16_t>(block, 10), BlockField<uint32_t>(block, 6),
-               instance());
+    case kNotify:
+        Notify(BlockField<int16_t>(block, kNotifyKindField), BlockField<int16_t>(block, kNotifyExtraField),
+               BlockField<uint32_t>(block, kNotifyDataField), instance());
         return 0;
-    case 10:
+    case kOwnsWindow:
         return OwnsWindow(window(), instance()) ? 1 : 0;
-    case 11:
+    case kUpdateWindow:
         UpdateWindow(window(), instance());
         return 0;
-    case 12:
-        DoGrow(window(), point(8), instance());
+    case kDoGrow:
+        DoGrow(window(), point(kGrowStartField), instance());
         return 0;
-    case 13:
-        DoZoom(window(), BlockField<uint8_t>(block, 8), instance());
+    case kDoZoom:
+        DoZoom(window(), BlockField<uint8_t>(block, kZoomInField), instance());
         return 0;
-    case 14:
-        DoContentClick(window(), BlockField<int16_t>(block, 8), BlockReference<ControlRef>(block, 10), point(14),
-                       reinterpret_cast<EventRecord*>(params + 18), instance());
+    case kDoContentClick:
+        DoContentClick(window(), BlockField<int16_t>(block, kClickPartField),
+                       BlockReference<ControlRef>(block, kClickControlField), point(kClickWhereField),
+                       reinterpret_cast<EventRecord*>(params + kClickEventField), instance());
         return 0;
-    case 15:
-        DoMouseOver(window(), point(8), reinterpret_cast<int16_t*>(params + 12), instance());
+    case kDoMouseOver:
+        DoMouseOver(window(), point(kMouseWhereField), reinterpret_cast<int16_t*>(params + kCursorField), instance());
         return 0;
-    case 16:
-        DoActivate(window(), BlockField<uint8_t>(block, 8), instance());
+    case kDoActivate:
+        DoActivate(window(), BlockField<uint8_t>(block, kActiveField), instance());
         return 0;
-    case 17:
+    // Messages 17 to 21: their fields mean what the host makes of them, and
+    // are passed on as they lie in the block.
+    case kMessage17:
         OnMessage17(BlockField<uint32_t>(block, 4), BlockField<int16_t>(block, 8), instance());
         return 0;
-    case 18:
+    case kMessage18:
         OnMessage18(BlockField<uint8_t>(block, 4), instance());
         return 0;
-    case 19:
+    case kMessage19:
         OnMessage19(BlockField<uint32_t>(block, 4), BlockField<int16_t>(block, 8), BlockField<uint32_t>(block, 10),
                     instance());
         return 0;
-    case 20:
+    case kMessage20:
         return OnMessage20(BlockField<uint32_t>(block, 4), BlockField<int8_t>(block, 8),
                            BlockField<uint8_t>(block, 10), params + 12, instance())
                    ? 1
                    : 0;
-    case 21:
+    case kMessage21:
         OnMessage21(BlockField<uint32_t>(block, 4), BlockField<int16_t>(block, 8), instance());
         return 0;
     }

@@ -1,3 +1,4 @@
+// The entry point the host calls.
 #include "ExtensionFrame.h"
 
 // The bundle's one exported symbol.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project builds with, when any is missing.
 set -euo pipefail
-packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev clang-format-14
           libfreetype-dev fonts-dejavu-core libpng-dev libsndfile1-dev libedf-dev)
 # The live window (SDL2) and its tests: an X server of their own with real input events.
 packages+=(libsdl2-dev xvfb libxtst-dev)

@@ -1,3 +1,4 @@
+// The one extension object and its dispatch, and which window an instance owns.
 #include "XYPlotExtension.h"
 
 XYPlotExtension gExtension;

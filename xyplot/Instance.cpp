@@ -14,11 +14,6 @@ constexpr int32_t kSettingsButtonRefCon = 1001;
 constexpr int16_t kAxisInset = 9;
 constexpr int16_t kAxisTitleInset = 21;
 
-// Axis options switched on or off at creation, in this order.
-constexpr int32_t kAxisOptionShowPopup = 32;
-constexpr int32_t kAxisOptionShowTitle = 4;
-constexpr int32_t kAxisOptionAutoscale = 8;
-
 const unsigned char kMenuPath[] = "\025Windows:Real-Time X-Y";
 const unsigned char kEraseTitle[] = "\011Erase Now";
 const unsigned char kSettingsTitle[] = "\011Settings\xC9";  // ends with an ellipsis
@@ -34,9 +29,9 @@ MenuRef BuildChannelMenu(AxisObject axis, LocalDataType& record, int16_t channel
     if (countItems) record.firstChannelItem = int16_t(CountMenuItems(menu) + 1);
     gHost->HostAddChannelItems(menu, record.firstChannelItem, 0, 0);
     CheckChannelItems(menu, record.firstChannelItem, channel);
-    gHost->HostAxisSetOption(axis, kAxisOptionShowPopup, 1);
-    gHost->HostAxisSetOption(axis, kAxisOptionShowTitle, 1);
-    gHost->HostAxisSetOption(axis, kAxisOptionAutoscale, 0);
+    gHost->HostAxisSetOption(axis, kAxisOptionTitlePopup, 1);
+    gHost->HostAxisSetOption(axis, kAxisOptionMinorTicks, 1);
+    gHost->HostAxisSetOption(axis, kAxisOptionFixedRange, 0);
     return menu;
 }
 
@@ -44,7 +39,7 @@ MenuRef BuildChannelMenu(AxisObject axis, LocalDataType& record, int16_t channel
 
 void CheckChannelItems(MenuRef menu, int16_t firstChannelItem, int16_t channel)
 {
-    for (int16_t item = firstChannelItem; item < firstChannelItem + kChannelItemCount; ++item)
+    for (int16_t item = firstChannelItem; item < firstChannelItem + kHostChannelCount; ++item)
         CheckMenuItem(menu, item, channel == item - firstChannelItem + 1);
 }
 
@@ -127,7 +122,7 @@ LocalDataHandle XYPlotExtension::NewInstance()
 
     LayoutPlot(instance);
     HUnlock(reinterpret_cast<Handle>(instance));
-    RequestNotification(NotifyNewData, true);
+    RequestNotification(kNotifyNewData, true);
     return instance;
 }
 

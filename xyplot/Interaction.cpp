@@ -17,14 +17,14 @@ AxisClick OfferToAxis(AxisObject axis, EventRecord* click, double* highEnd, doub
                       LocalDataHandle instance)
 {
     int16_t result = gHost->HostAxisClick(axis, click);
-    if (result == 0) return AxisClick::notTaken;
+    if (result == kAxisClickNotTaken) return AxisClick::notTaken;
     if (result < 0) {
         gHost->HostAxisGetRange(axis, highEnd, lowEnd);
         LayoutPlot(instance);
         InvalInCurrentWindow((*instance)->plotRect);
-    } else if (uint16_t(result - 2) <= 31) {
+    } else if (uint16_t(result - kAxisClickFirstChannel) < kHostChannelCount) {
         gHost->HostPostCommand(uint16_t(gExtension.CommandNumber(SetChannelCommand)), int32_t(selector),
-                               int16_t(result - 1));
+                               int16_t(result - kAxisClickFirstChannel + 1));
     }
     return AxisClick::taken;
 }

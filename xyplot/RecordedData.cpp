@@ -8,7 +8,7 @@ namespace {
 // The host's data source, asked for once and kept while it is non-zero.
 DataSourceRef DataSource()
 {
-    if (!gDataSource) gDataSource = gHost->HostGetDataSource(1);
+    if (!gDataSource) gDataSource = gHost->HostGetDataSource(kRecordedDataSource);
     return gDataSource;
 }
 

@@ -4,7 +4,6 @@
 namespace {
 
 constexpr int16_t kBusyStepPerBlock = 15;
-constexpr int32_t kAxisOptionInfoVaries = 2;
 const unsigned char kShortDataMessage[] = "\043Demand is outstripping supply in XY";
 
 // Sets the axis's channel info, or marks it as having none that fits.
@@ -80,7 +79,7 @@ bool XYPlotExtension::RedrawTrace(int32_t startSample, int32_t endSample, LocalD
     LocalDataType& record = **instance;
     gHost->HostBusyBegin();
     ClipRect(&record.plotRect);
-    gHost->HostSetPen(tracePen);
+    gHost->HostSetPen(kTracePen);
 
     SampleLocation start, end;
     LocateSample(startSample, &start);
@@ -108,15 +107,18 @@ bool XYPlotExtension::RedrawTrace(int32_t startSample, int32_t endSample, LocalD
                 } else {
                     const float* xs = reinterpret_cast<const float*>(*xData);
                     const float* ys = reinterpret_cast<const float*>(*yData);
-                    for (int32_t i = first; i <= last; ++i) {
-                        int16_t h = 0, v = 0;
-                        if (!mapping.Map(xs[i], ys[i], &h, &v)) continue;
-                        if (firstPoint)
+                    int32_t i = first;
+                    int16_t h = 0, v = 0;
+                    if (firstPoint) {
+                        // The polyline starts at the first sample that has a place.
+                        i = FirstPlacedSample(mapping, xs, ys, first, last + 1, &h, &v);
+                        if (i <= last) {
                             MoveTo(h, v);
-                        else
-                            LineTo(h, v);
-                        firstPoint = false;
+                            firstPoint = false;
+                            ++i;
+                        }
                     }
+                    LineToSamples(mapping, xs, ys, i, last + 1, &h, &v);
                 }
             }
             UnlockBlockData(record.xChannel, b);

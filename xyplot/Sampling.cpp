@@ -17,20 +17,18 @@ void DrawBatch(LocalDataType& record, const float* xs, const float* ys, int32_t 
 {
     SetPortToWindow(record.window);
     ClipRect(&record.plotRect);
-    gHost->HostSetPen(tracePen);
+    gHost->HostSetPen(kTracePen);
 
     const PixelMapping mapping = PixelMapping::Of(record);
     int32_t i = 0;
     int16_t h = record.penX, v = record.penY;
     if (record.restartTrace) {
         // The polyline starts at the batch's first sample that has a place.
-        while (i < count && !mapping.Map(xs[i], ys[i], &h, &v)) ++i;
+        i = FirstPlacedSample(mapping, xs, ys, 0, count, &h, &v);
         if (i < count) record.restartTrace = 0;
     }
     MoveTo(h, v);
-    for (; i < count; ++i)
-        if (mapping.Map(xs[i], ys[i], &h, &v)) LineTo(h, v);
-    if (!record.restartTrace) {
+    if (LineToSamples(mapping, xs, ys, i, count, &h, &v)) {
         record.penX = h;
         record.penY = v;
     }
@@ -46,7 +44,7 @@ void XYPlotExtension::Notify(int16_t kind, int16_t, uint32_t data, LocalDataHand
 {
     LocalDataType& record = **instance;
     switch (kind) {
-    case NotifySamplingStarted: {
+    case kNotifySamplingStarted: {
         record.xInfoVaries = 0;
         record.yInfoVaries = 0;
         record.isSampling = 1;
@@ -64,12 +62,12 @@ void XYPlotExtension::Notify(int16_t kind, int16_t, uint32_t data, LocalDataHand
         record.restartTrace = 1;
         break;
     }
-    case NotifySamplingStopped:
+    case kNotifySamplingStopped:
         gHost->HostEnableControl(record.eraseButton, 0);
         record.isSampling = 0;
         record.traceEndSample = SampleCount() - 1;
         break;
-    case NotifyNewData: {
+    case kNotifyNewData: {
         if (!IsWindowVisible(record.window) || data == 0) return;
         const auto* batch = ReferenceFrom32<const void*>(data);
         int32_t n = SampleBatchCount(batch);
@@ -80,7 +78,7 @@ void XYPlotExtension::Notify(int16_t kind, int16_t, uint32_t data, LocalDataHand
         if (record.traceEndSample > record.eraseAtSample) EraseTrace(instance);
         break;
     }
-    case NotifyRangeChanged:
+    case kNotifyRangeChanged:
         if (record.isSampling) return;
         SetPortToWindow(record.window);
         if (HasCurrentRange()) {
@@ -100,7 +98,7 @@ void XYPlotExtension::Notify(int16_t kind, int16_t, uint32_t data, LocalDataHand
         InvalidateAxis(record.xAxis);
         InvalidateAxis(record.yAxis);
         break;
-    case NotifyChannelChanged: {
+    case kNotifyChannelChanged: {
         auto channel = int32_t(data);
         SetPortToWindow(record.window);
         if (channel == record.xChannel) InvalidateAxis(record.xAxis);
@@ -109,7 +107,7 @@ void XYPlotExtension::Notify(int16_t kind, int16_t, uint32_t data, LocalDataHand
         RecheckChannelMenu(record.xMenu, record.firstChannelItem, record.xChannel);
         break;
     }
-    case NotifyPlotChanged:
+    case kNotifyPlotChanged:
         SetPortToWindow(record.window);
         InvalInCurrentWindow(record.plotRect);
         break;

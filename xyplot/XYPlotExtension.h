@@ -3,6 +3,8 @@
 // repainted or the host's current range changes.
 #pragma once
 
+#include <algorithm>
+
 #include "ExtensionFrame.h"
 #include "LocalData.h"
 #include "toolbox/Toolbox.h"
@@ -11,9 +13,11 @@
 enum : int16_t { EraseCommand = 0, SetEraseTimeCommand = 1, SetChannelCommand = 2 };
 
 constexpr int16_t kPlotWindowID = 1000;   // WIND, MENU and DLOG resources
-constexpr int16_t tracePen = 133;
-constexpr int16_t kChannelItemCount = 32;
 constexpr int32_t kNeverErase = 2147483647;
+
+// Data values at the ends of a new plot's axes (32000/32768 of full scale).
+constexpr double kFullScale = 0.9765625;
+constexpr double kNegativeFullScale = -0.9765625;
 
 class XYPlotExtension : public GeneralExtensionBase<LocalDataHandle> {
 public:
@@ -67,17 +71,37 @@ uint8_t IsRectVisible(const Rect* r, CGrafPtr port);
 // that a pixel inside the 16-bit range comes out exactly as 16-bit arithmetic
 // gives it, while one beyond it saturates at the range's end instead of
 // wrapping round to the other side of the window.
+//
+// Almost every sample's product lies in a window where neither roundtol nor
+// the 16-bit range can saturate; there the rounding needs no range tests, and
+// one comparison per end of the window (false for NaN) tells the two apart.
 struct PixelMapping {
     double xPixelsPerUnit;
     double yPixelsPerUnit;
     int64_t xOrigin;  // xPixelOffset before narrowing to 16 bits
     int64_t yOrigin;
+    double xLowProduct, xHighProduct;  // products whose pixels need no saturation
+    double yLowProduct, yHighProduct;
 
     static PixelMapping Of(const LocalDataType& record)
     {
-        return PixelMapping{record.xPixelsPerUnit, record.yPixelsPerUnit,
-                            int64_t(record.plotRect.left) - roundtol(record.xPixelsPerUnit * record.xLeftValue),
-                            int64_t(record.plotRect.top) - roundtol(record.yPixelsPerUnit * record.yTopValue)};
+        PixelMapping m{};
+        m.xPixelsPerUnit = record.xPixelsPerUnit;
+        m.yPixelsPerUnit = record.yPixelsPerUnit;
+        m.xOrigin = int64_t(record.plotRect.left) - roundtol(record.xPixelsPerUnit * record.xLeftValue);
+        m.yOrigin = int64_t(record.plotRect.top) - roundtol(record.yPixelsPerUnit * record.yTopValue);
+        PlainProducts(m.xOrigin, &m.xLowProduct, &m.xHighProduct);
+        PlainProducts(m.yOrigin, &m.yLowProduct, &m.yHighProduct);
+        return m;
+    }
+
+    // A product p in [low, high] rounds to an integer in the same range, which
+    // keeps roundtol inside 32 bits and origin + round(p) inside 16 bits. The
+    // window is empty (low > high) when the origin lies too far out.
+    static void PlainProducts(int64_t origin, double* low, double* high)
+    {
+        *low = double(std::max<int64_t>(INT16_MIN - origin, -INT32_MAX));
+        *high = double(std::min<int64_t>(INT16_MAX - origin, INT32_MAX));
     }
 
     static int16_t Pixel(double value, double pixelsPerUnit, int64_t origin)
@@ -89,6 +113,13 @@ struct PixelMapping {
     // False for a sample that is not a number: it has no place in the plot.
     bool Map(float x, float y, int16_t* h, int16_t* v) const
     {
+        const double xProduct = double(x) * xPixelsPerUnit, yProduct = double(y) * yPixelsPerUnit;
+        if (xProduct >= xLowProduct && xProduct <= xHighProduct && yProduct >= yLowProduct &&
+            yProduct <= yHighProduct) {
+            *h = int16_t(xOrigin + RoundtolInRange(xProduct));
+            *v = int16_t(yOrigin + RoundtolInRange(yProduct));
+            return true;
+        }
         if (x != x || y != y) return false;
         *h = Pixel(double(x), xPixelsPerUnit, xOrigin);
         *v = Pixel(double(y), yPixelsPerUnit, yOrigin);
@@ -96,13 +127,25 @@ struct PixelMapping {
     }
 };
 
+// The first sample from first up to (not including) end that has a pixel, and
+// that pixel; end when none has.
+int32_t FirstPlacedSample(const PixelMapping& mapping, const float* xs, const float* ys, int32_t first, int32_t end,
+                          int16_t* h, int16_t* v);
+
+// Draws a line to the pixel of each sample from first up to (not including)
+// end that has one, continuing from the current pen; a sample on the pixel
+// where the call's previous line ended adds nothing and costs no line. Gives
+// the last sample's pixel and true, or false when no sample had a pixel.
+bool LineToSamples(const PixelMapping& mapping, const float* xs, const float* ys, int32_t first, int32_t end,
+                   int16_t* h, int16_t* v);
+
 // The erase point rule: the trace start plus the erase time, or never.
 void UpdateErasePoint(LocalDataType& record);
 
 void CopyString(unsigned char* destination, const unsigned char* source);
 
-// Puts the check mark on the item of channel (and only there) among the 32
-// channel items from firstChannelItem on.
+// Puts the check mark on the item of channel (and only there) among the
+// kHostChannelCount channel items from firstChannelItem on.
 void CheckChannelItems(MenuRef menu, int16_t firstChannelItem, int16_t channel);
 
 // The 12 x 12 grow-box square in the bottom-right corner of a port rectangle.

@@ -25,9 +25,9 @@ WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<
                            plot.sourceName);
     session.DefineChannels(channels);
     WindowRef window = session.Open(plot.width, plot.height);
-    if (session.Record(window).xChannel != x)
+    if (session.AxisChannel(window, AxisSide::x) != x)
         session.ChooseChannel(window, AxisSide::x, x);
-    if (session.Record(window).yChannel != y)
+    if (session.AxisChannel(window, AxisSide::y) != y)
         session.ChooseChannel(window, AxisSide::y, y);
     return window;
 }

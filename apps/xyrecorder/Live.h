@@ -6,7 +6,7 @@
 #include <string>
 
 #include "Session.h"
-#include "recorder/SignalSource.h"
+#include "signals/SignalSetSource.h"
 
 struct PlotOptions {
     std::string xChannel;  // title or number; empty: the command's default

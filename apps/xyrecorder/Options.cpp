@@ -1,3 +1,4 @@
+// Strict command-line parsing: every option known, every value checked.
 #include "Options.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// A progress line on stderr, drawn only when stderr is a terminal.
 #include "Progress.h"
 
 #include <cstdio>

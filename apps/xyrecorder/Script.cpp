@@ -1,3 +1,5 @@
+// Session scripts: the language's help, reading each line, and running its
+// action as a user takes it; `expect` lines go to ScriptChecks.
 #include "Script.h"
 
 #include <algorithm>
@@ -11,12 +13,12 @@
 #include <optional>
 #include <unistd.h>
 
-#include "InstanceRecord.h"
 #include "Options.h"
+#include "ScriptChecks.h"
 #include "Session.h"
 #include "recorder/Axis.h"
-#include "recorder/DemoSignals.h"
-#include "recorder/SignalSource.h"
+#include "signals/DemoSignals.h"
+#include "signals/SignalSetSource.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Windows.h"
 
@@ -63,15 +65,17 @@ Axes and buttons (AXIS is x or y)
   settings cancel            click "Settings…", then Cancel
 Output and checks
   png PATH                   write the window as a PNG
-  expect FIELD VALUE         a field of the window's record: xChannel yChannel
-                             isSampling samplesPerMinute eraseAtSample
-                             traceStartSample traceEndSample eraseMinutes autoErase
-                             yTopValue yBottomValue xLeftValue xRightValue
-                             xPixelOffset yPixelOffset xPixelsPerUnit yPixelsPerUnit
-                             firstChannelItem plotRect (4 numbers); or of the host:
-                             windows, samples, channels, width, height,
-                             xTitle, yTitle (as drawn), help (the help text),
-                             cursor (the code the last hover gave)
+  expect FIELD VALUE         what the host shows or knows of the current window:
+                             xChannel yChannel (checked in the axis popup),
+                             firstChannelItem (of the X axis popup),
+                             xLeftValue xRightValue yTopValue yBottomValue (the
+                             axes' ends), xPixelOffset yPixelOffset (the pixel of
+                             value 0), xPixelsPerUnit yPixelsPerUnit,
+                             plotArea (4 numbers: top left bottom right between
+                             the axes), xTitle, yTitle (as drawn), help (the
+                             help text), cursor (the code the last hover gave),
+                             width, height; and of the session: windows,
+                             samples, channels, isSampling
   expect pixel H V COLOUR    COLOUR: trace, white, black or #RRGGBB
   expect trace inside|outside [none|some|N]
                              trace-coloured pixels inside / outside the plot area
@@ -87,12 +91,6 @@ Example:
 )HELP";
 
 namespace {
-
-// An action's failure that is the script's fault at run time (exit code 1) or
-// an expectation (exit code 3); both get FILE:LINE: in front.
-struct ExpectationFailed : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 struct ScriptLine {
     size_t number;
@@ -123,37 +121,6 @@ std::vector<std::string> SplitWords(const std::string& text)
         words.push_back(word);
     }
     return words;
-}
-
-std::string Show(double value)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "%.10g", value);
-    return text;
-}
-
-uint32_t ParseColour(const std::string& text)
-{
-    if (text == "trace")
-        return kTracePixel;
-    if (text == "white")
-        return 0xFFFFFF;
-    if (text == "black")
-        return 0x000000;
-    if (text.size() == 7 && text[0] == '#') {
-        char* end = nullptr;
-        unsigned long value = std::strtoul(text.c_str() + 1, &end, 16);
-        if (end == text.c_str() + 7)
-            return uint32_t(value);
-    }
-    throw UsageError("colour \"" + text + "\" is not trace, white, black or #RRGGBB");
-}
-
-std::string ShowColour(uint32_t pixel)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "#%06X", pixel & 0xFFFFFF);
-    return text;
 }
 
 class ScriptRunner {
@@ -581,167 +548,7 @@ private:
             Host().WritePng(Current(), Resolve(w[1]).string());
     }
 
-    // ---- expect ----
-
-    void DoExpect(const Words& w, bool act)
-    {
-        if (w.size() < 2)
-            throw UsageError("expected: expect FIELD VALUE | expect pixel H V COLOUR | expect trace inside|outside ...");
-        const std::string& field = w[1];
-        if (field == "pixel") {
-            Need(w, 5, 5, "expect pixel H V COLOUR");
-            auto h = int16_t(Int(w[2], "h", -32768, 32767));
-            auto v = int16_t(Int(w[3], "v", -32768, 32767));
-            uint32_t want = ParseColour(w[4]);
-            if (act) {
-                SInt32 width = 0, height = 0;
-                GetPortPixels(GetWindowPort(Current()), &width, &height);
-                if (h < 0 || v < 0 || h >= width || v >= height)
-                    throw InputError("pixel " + w[2] + " " + w[3] + " lies outside the window (" +
-                                     std::to_string(width) + " × " + std::to_string(height) + ")");
-                uint32_t got = GetPortPixel(GetWindowPort(Current()), h, v) & 0xFFFFFF;
-                if (got != want)
-                    throw ExpectationFailed("pixel " + w[2] + " " + w[3] + " is " + ShowColour(got) + ", expected " +
-                                            w[4] + " (" + ShowColour(want) + ")");
-            }
-            return;
-        }
-        if (field == "trace") {
-            Need(w, 3, 4, "expect trace inside|outside [none|some|N]");
-            if (w[2] != "inside" && w[2] != "outside")
-                throw UsageError("expect trace takes inside or outside, not \"" + w[2] + "\"");
-            std::string amount = w.size() == 4 ? w[3] : (w[2] == "inside" ? "some" : "none");
-            long exact = -1;
-            if (amount != "none" && amount != "some")
-                exact = Int(amount, "pixel count", 0, 100000000);
-            if (act) {
-                long count = CountTracePixels(w[2] == "inside");
-                bool ok = amount == "none" ? count == 0 : amount == "some" ? count > 0 : count == exact;
-                if (!ok)
-                    throw ExpectationFailed(std::to_string(count) + " trace pixels " + w[2] +
-                                            " the plot area, expected " + amount);
-            }
-            return;
-        }
-        if (field == "message") {
-            Need(w, 3, 3, "expect message TEXT");
-            if (act) {
-                for (const HostMessage& message : Host().Host().Messages())
-                    if (message.text == w[2])
-                        return;
-                throw ExpectationFailed("the extension showed no message \"" + w[2] + "\"");
-            }
-            return;
-        }
-        if (field == "no-errors") {
-            Need(w, 2, 2, "expect no-errors");
-            if (act)
-                for (const HostMessage& message : Host().Host().Messages())
-                    if (message.kind == HostMessage::Kind::error)
-                        throw ExpectationFailed("the extension reported: " + message.text);
-            return;
-        }
-        if (field == "plotRect") {
-            Need(w, 6, 6, "expect plotRect TOP LEFT BOTTOM RIGHT");
-            int want[4];
-            for (int i = 0; i < 4; ++i)
-                want[i] = int(Int(w[2 + size_t(i)], "plotRect", -32768, 32767));
-            if (act) {
-                const Rect& r = Host().Record(Current()).plotRect;
-                int got[4] = {r.top, r.left, r.bottom, r.right};
-                if (!std::equal(got, got + 4, want))
-                    throw ExpectationFailed("plotRect is " + std::to_string(got[0]) + " " + std::to_string(got[1]) +
-                                            " " + std::to_string(got[2]) + " " + std::to_string(got[3]));
-            }
-            return;
-        }
-        Need(w, 3, 3, "expect FIELD VALUE");
-        if (field == "xTitle" || field == "yTitle" || field == "help") {
-            if (act) {
-                std::string got = field == "help" ? Host().Host().HelpText() : AxisTitle(field == "xTitle");
-                if (got != w[2])
-                    throw ExpectationFailed(field + " is \"" + got + "\", expected \"" + w[2] + "\"");
-            }
-            return;
-        }
-        auto reader = NumericField(field);
-        double want = Num(w[2], field);
-        if (act) {
-            double got = reader();
-            if (std::fabs(got - want) > 1e-9 * std::max(1.0, std::fabs(want)))
-                throw ExpectationFailed(field + " is " + Show(got) + ", expected " + w[2]);
-        }
-    }
-
-    std::string AxisTitle(bool x)
-    {
-        const InstanceRecord& record = Host().Record(Current());
-        recorder::Axis* axis = recorder::AxisFromObject(x ? record.xAxis : record.yAxis);
-        if (!axis)
-            throw InputError("the window has no live axis");
-        return axis->TitleText();
-    }
-
-    std::function<double()> NumericField(const std::string& field)
-    {
-        using R = InstanceRecord;
-        static const std::map<std::string, std::function<double(const R&)>> kRecordFields = {
-            {"xChannel", [](const R& r) { return r.xChannel; }},
-            {"yChannel", [](const R& r) { return r.yChannel; }},
-            {"isSampling", [](const R& r) { return r.isSampling; }},
-            {"samplesPerMinute", [](const R& r) { return r.samplesPerMinute; }},
-            {"eraseAtSample", [](const R& r) { return r.eraseAtSample; }},
-            {"traceStartSample", [](const R& r) { return r.traceStartSample; }},
-            {"traceEndSample", [](const R& r) { return r.traceEndSample; }},
-            {"eraseMinutes", [](const R& r) { return r.eraseMinutes; }},
-            {"autoErase", [](const R& r) { return r.autoErase; }},
-            {"yTopValue", [](const R& r) { return r.yTopValue; }},
-            {"yBottomValue", [](const R& r) { return r.yBottomValue; }},
-            {"xLeftValue", [](const R& r) { return r.xLeftValue; }},
-            {"xRightValue", [](const R& r) { return r.xRightValue; }},
-            {"xPixelOffset", [](const R& r) { return r.xPixelOffset; }},
-            {"yPixelOffset", [](const R& r) { return r.yPixelOffset; }},
-            {"xPixelsPerUnit", [](const R& r) { return r.xPixelsPerUnit; }},
-            {"yPixelsPerUnit", [](const R& r) { return r.yPixelsPerUnit; }},
-            {"firstChannelItem", [](const R& r) { return r.firstChannelItem; }},
-        };
-        if (auto it = kRecordFields.find(field); it != kRecordFields.end()) {
-            auto read = it->second;
-            return [this, read] { return read(Host().Record(Current())); };
-        }
-        if (field == "cursor")
-            return [this] { return double(lastCursor_); };
-        if (field == "windows")
-            return [this] { return double(Host().Host().Windows().size()); };
-        if (field == "samples")
-            return [this] { return double(Host().Host().GetRecording().SampleCount()); };
-        if (field == "channels")
-            return [this] { return double(Host().Host().GetRecording().ChannelCount()); };
-        if (field == "width" || field == "height")
-            return [this, field] {
-                Rect r;
-                GetWindowPortBounds(Current(), &r);
-                return double(field == "width" ? r.right - r.left : r.bottom - r.top);
-            };
-        throw UsageError("unknown field \"" + field + "\" (see xyrecorder script --help)");
-    }
-
-    long CountTracePixels(bool inside)
-    {
-        WindowRef window = Current();
-        const Rect plot = Host().Record(window).plotRect;
-        SInt32 width = 0, height = 0;
-        const UInt32* pixels = GetPortPixels(GetWindowPort(window), &width, &height);
-        long count = 0;
-        for (SInt32 v = 0; v < height; ++v)
-            for (SInt32 h = 0; h < width; ++h) {
-                if ((pixels[v * width + h] & 0xFFFFFF) != kTracePixel)
-                    continue;
-                bool in = v >= plot.top && v < plot.bottom && h >= plot.left && h < plot.right;
-                count += in == inside;
-            }
-        return count;
-    }
+    void DoExpect(const Words& w, bool act) { checks_.Expect(w, act); }
 
     fs::path path_;
     std::string bundle_;
@@ -750,6 +557,7 @@ private:
     WindowRef current_ = nullptr;
     int16_t lastCursor_ = 0;
     bool sourceApplied_ = false;
+    ScriptChecks checks_{[this]() -> Session& { return Host(); }, [this] { return Current(); }, lastCursor_};
 };
 
 }  // namespace

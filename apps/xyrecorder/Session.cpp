@@ -1,3 +1,6 @@
+// The program's session: the recorder with the bundle loaded, and the user's
+// actions on plot windows, found as a user finds them: axes by their
+// direction, buttons by their titles, dialog items by their kinds.
 #include "Session.h"
 
 #include <algorithm>
@@ -8,6 +11,8 @@
 #include <unistd.h>
 
 #include "recorder/Axis.h"
+#include "toolbox/Controls.h"
+#include "toolbox/Dialogs.h"
 #include "toolbox/Menus.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Windows.h"
@@ -16,20 +21,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The two buttons above the plot, from the window's fixed layout.
-constexpr Point kEraseButtonCentre{9, 8};
-constexpr Point kSettingsButtonCentre{9, 24};
-// Items of the erase-time dialog.
-constexpr SInt16 kDialogOK = 1, kDialogCancel = 2, kDialogAutoErase = 3, kDialogMinutes = 4;
+// The plot window's buttons, by the titles a user reads on them.
+const char* const kEraseButton = "Erase Now";
+const char* const kSettingsButton = "Settings\u2026";
 
 std::string PascalText(const unsigned char* text) { return std::string(reinterpret_cast<const char*>(text + 1), text[0]); }
 
-recorder::Axis* LiveAxis(AxisObject object, const char* side)
+const char* SideName(AxisSide side) { return side == AxisSide::x ? "X" : "Y"; }
+
+// The first item of that kind in the dialog; 0 when there is none.
+SInt16 FirstItemOfKind(DialogRef dialog, DialogItemKind kind)
 {
-    recorder::Axis* axis = recorder::AxisFromObject(object);
-    if (!axis)
-        throw InputError(std::string("the window has no live ") + side + " axis");
-    return axis;
+    for (SInt16 item = 1; item <= CountDITL(dialog); ++item)
+        if (GetDialogItemKind(dialog, item) == kind)
+            return item;
+    return 0;
 }
 
 }  // namespace
@@ -40,7 +46,11 @@ std::string DefaultBundlePath()
         return path;
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string("xyplot.so") : (self.parent_path() / "xyplot.so").string();
+    if (ec)
+        return "xyplot.so";
+    fs::path beside = self.parent_path() / "xyplot.so";
+    fs::path installed = self.parent_path() / XY_INSTALLED_BUNDLE_DIR / "xyplot.so";
+    return (fs::exists(beside, ec) || !fs::exists(installed, ec) ? beside : installed.lexically_normal()).string();
 }
 
 Session::Session(const std::string& bundlePath, bool showProgress)
@@ -65,29 +75,56 @@ WindowRef Session::Open(int width, int height)
     return window;
 }
 
-const InstanceRecord& Session::Record(WindowRef window) const
+const recorder::Axis& Session::Axis(WindowRef window, AxisSide side) const
 {
     if (!recorder_.IsExtensionWindow(window))
         throw InputError("no such window");
-    const InstanceRecord* record = RecordOfInstance(recorder_.InstanceOf(window));
-    if (!record)
-        throw InputError("the window has no instance record");
-    // The record names its window; anything else means the layout we read by
-    // is not the extension's.
-    if (record->window != window)
-        throw InputError("the window's record does not have the layout this program reads");
-    return *record;
+    for (const recorder::Axis* axis : recorder_.Axes(window))
+        if (axis->Vertical() == (side == AxisSide::y))
+            return *axis;
+    throw InputError(std::string("the window has no ") + SideName(side) + " axis");
 }
 
-recorder::Axis* Session::AxisOf(WindowRef window, AxisSide side) const
+int Session::AxisChannel(WindowRef window, AxisSide side) const
 {
-    const InstanceRecord& record = Record(window);
-    return side == AxisSide::x ? LiveAxis(record.xAxis, "X") : LiveAxis(record.yAxis, "Y");
+    MenuRef menu = Axis(window, side).Menu();
+    int16_t first = menu ? recorder::FirstChannelItemOf(menu) : 0;
+    if (first <= 0)
+        return 0;
+    for (SInt16 item = first; item <= CountMenuItems(menu); ++item) {
+        SInt16 mark = 0;
+        GetItemMark(menu, item, &mark);
+        if (mark == checkMark)
+            return item - first + 1;
+    }
+    return 0;
+}
+
+Rect Session::PlotArea(WindowRef window) const
+{
+    const Rect& across = Axis(window, AxisSide::x).Bounds();
+    const Rect& down = Axis(window, AxisSide::y).Bounds();
+    return Rect{down.top, across.left, down.bottom, across.right};
+}
+
+Point Session::ButtonCentre(WindowRef window, const std::string& title) const
+{
+    for (UInt16 i = 1; i <= CountWindowControls(window); ++i) {
+        ControlRef control = GetIndexedWindowControl(window, i);
+        Str255 text;
+        GetControlTitle(control, text);
+        if (MacRomanToUtf8(PascalText(text)) != title)
+            continue;
+        Rect r;
+        GetControlBounds(control, &r);
+        return Point{int16_t((r.top + r.bottom) / 2), int16_t((r.left + r.right) / 2)};
+    }
+    throw InputError("the window has no \"" + title + "\" button");
 }
 
 Point Session::AxisTitlePoint(WindowRef window, AxisSide side) const
 {
-    Rect title = AxisOf(window, side)->TitleArea();
+    Rect title = Axis(window, side).TitleArea();
     return Point{int16_t((title.top + title.bottom) / 2), int16_t((title.left + title.right) / 2)};
 }
 
@@ -97,15 +134,17 @@ void Session::ChooseChannel(WindowRef window, AxisSide side, int channel)
     if (channel < 1 || channel > channels)
         throw InputError("channel " + std::to_string(channel) + " does not exist; the recording has " +
                          std::to_string(channels));
-    const InstanceRecord& record = Record(window);
-    input_.QueuePopUpChoice(int16_t(record.firstChannelItem + channel - 1));
+    MenuRef menu = Axis(window, side).Menu();
+    int16_t first = menu ? recorder::FirstChannelItemOf(menu) : 0;
+    if (first <= 0)
+        throw InputError(std::string("the ") + SideName(side) + " axis has no channel menu");
+    input_.QueuePopUpChoice(int16_t(first + channel - 1));
     ClickAxisTitle(window, side);
 }
 
 void Session::ChooseAxisItem(WindowRef window, AxisSide side, const std::string& itemText)
 {
-    auto* axis = AxisOf(window, side);
-    MenuRef menu = axis->Menu();
+    MenuRef menu = Axis(window, side).Menu();
     SInt16 item = 0;
     for (SInt16 i = 1, count = menu ? CountMenuItems(menu) : 0; i <= count && item == 0; ++i) {
         Str255 text;
@@ -125,14 +164,14 @@ void Session::ClickAxisTitle(WindowRef window, AxisSide side)
     size_t unused = input_.Pending();
     input_.ClearQueues();
     if (unused != 0)
-        throw InputError(std::string("the ") + (side == AxisSide::x ? "X" : "Y") + " axis did not open its menu");
+        throw InputError(std::string("the ") + SideName(side) + " axis did not open its menu");
 }
 
 void Session::DragAxis(WindowRef window, AxisSide side, int pixels)
 {
-    auto* axis = AxisOf(window, side);
-    Rect band = axis->Bounds();
-    Rect title = axis->TitleArea();
+    const recorder::Axis& axis = Axis(window, side);
+    Rect band = axis.Bounds();
+    Rect title = axis.TitleArea();
     // Press on the scale next to the plot, away from the title strip.
     Point start = side == AxisSide::x ? Point{int16_t(band.top + 3), int16_t((band.left + band.right) / 2)}
                                       : Point{int16_t((band.top + band.bottom) / 2), int16_t(band.right - 3)};
@@ -150,32 +189,55 @@ void Session::DragAxis(WindowRef window, AxisSide side, int pixels)
 
 void Session::ClickEraseButton(WindowRef window)
 {
+    Point centre = ButtonCentre(window, kEraseButton);
     input_.QueueTrack(true);
-    recorder_.Click(window, kEraseButtonCentre);
+    recorder_.Click(window, centre);
     size_t unused = input_.Pending();
     input_.ClearQueues();
     if (unused != 0)
-        throw InputError("the Erase Now button did not take the click (is the window's button there?)");
+        throw InputError("the Erase Now button did not take the click");
 }
 
 void Session::AnswerEraseDialog(WindowRef window, std::optional<double> minutes, std::optional<bool> on, bool cancel)
 {
+    Point centre = ButtonCentre(window, kSettingsButton);
+    // The dialog's items as a user finds them: the number field, the switch
+    // (clicked only when it shows the other state), OK and Cancel.
+    std::string missing;
     input_.QueueTrack(true);
-    bool autoOn = Record(window).autoErase != 0;
     if (minutes) {
         char text[32];
         std::snprintf(text, sizeof text, "%g", *minutes);
-        input_.QueueDialogTyping(kDialogMinutes, text);
-        autoOn = true;  // the number field switches automatic erase on
+        input_.QueueDialogAnswer([text = std::string(text), &missing](DialogRef dialog) -> SInt16 {
+            SInt16 field = FirstItemOfKind(dialog, DialogItemKind::editText);
+            if (!field) {
+                missing = "number field";
+                return GetDialogCancelItem(dialog);
+            }
+            Str255 typed;
+            CopyCStringToPascal(text, typed);
+            TypeDialogText(dialog, field, typed);
+            return field;
+        });
     }
-    if (on && *on != autoOn)
-        input_.QueueDialogHit(kDialogAutoErase);
-    input_.QueueDialogHit(cancel ? kDialogCancel : kDialogOK);
-    recorder_.Click(window, kSettingsButtonCentre);
+    if (on)
+        input_.QueueDialogAnswer([want = *on, &missing](DialogRef dialog) -> SInt16 {
+            SInt16 box = FirstItemOfKind(dialog, DialogItemKind::checkBox);
+            if (!box) {
+                missing = "check box";
+                return GetDialogCancelItem(dialog);
+            }
+            return (GetDialogItemValue(dialog, box) != 0) != want ? box : 0;
+        });
+    input_.QueueDialogAnswer(
+        [cancel](DialogRef dialog) { return cancel ? GetDialogCancelItem(dialog) : GetDialogDefaultItem(dialog); });
+    recorder_.Click(window, centre);
     size_t unused = input_.Pending();
     input_.ClearQueues();
+    if (!missing.empty())
+        throw InputError("the erase-time dialog has no " + missing);
     if (unused != 0)
-        throw InputError("the erase-time dialog did not open (is the window's Settings button there?)");
+        throw InputError("the erase-time dialog did not open");
 }
 
 void Session::DefineChannels(const std::vector<ChannelSettings>& infos, bool replace)

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "InstanceRecord.h"
 #include "Options.h"
 #include "recorder/Recorder.h"
 #include "recorder/ScriptedInput.h"
-#include "recorder/Signals.h"
+#include "signals/Signals.h"
 
-// The bundle: $XYRECORDER_BUNDLE, else xyplot.so beside the program.
+// The bundle: $XYRECORDER_BUNDLE, else xyplot.so beside the program (as in the
+// build folder), else where an install puts it.
 std::string DefaultBundlePath();
 
 namespace recorder {
@@ -34,7 +34,15 @@ public:
     // A new X-Y window sized to width × height (content); InputError if the
     // extension made none.
     WindowRef Open(int width, int height);
-    const InstanceRecord& Record(WindowRef window) const;
+
+    // ---- What a user sees ----
+    // The window's X (horizontal) or Y (vertical) axis, among the axes its
+    // instance made; InputError when it has none.
+    const recorder::Axis& Axis(WindowRef window, AxisSide side) const;
+    // The channel checked in the axis's popup menu; 0 when none is.
+    int AxisChannel(WindowRef window, AxisSide side) const;
+    // The plot area: between the X axis's ends across and the Y axis's down.
+    Rect PlotArea(WindowRef window) const;
 
     // ---- What a user does ----
     // Clicks the axis title and picks the channel from its popup menu.
@@ -79,7 +87,9 @@ private:
     Point AxisTitlePoint(WindowRef window, AxisSide side) const;
     // Clicks the title with a popup choice queued; InputError when no menu opened.
     void ClickAxisTitle(WindowRef window, AxisSide side);
-    recorder::Axis* AxisOf(WindowRef window, AxisSide side) const;
+    // The centre of the window's button with that title (as the user reads
+    // it, UTF-8); InputError when there is none.
+    Point ButtonCentre(WindowRef window, const std::string& title) const;
     std::string OutOfMemory() const;
 
     Recorder recorder_;

@@ -12,7 +12,7 @@
 #include "Options.h"
 #include "Script.h"
 #include "WindowMode.h"
-#include "recorder/DemoSignals.h"
+#include "signals/DemoSignals.h"
 
 namespace {
 
@@ -41,8 +41,8 @@ constexpr const char* kPlotOptionsHelp = R"HELP(  --x CHANNEL       channel on t
   --width W         window content width in pixels, 200..2000 (default 480)
   --height H        window content height in pixels, 200..1000 (default 400)
   --out PATH        the PNG to write (default xy.png)
-  --bundle PATH     the extension bundle (default: xyplot.so beside the program,
-                    or $XYRECORDER_BUNDLE)
+  --bundle PATH     the extension bundle (default: $XYRECORDER_BUNDLE, else
+                    xyplot.so beside the program or where it is installed)
 )HELP";
 
 constexpr const char* kLiveOptionsHelp = R"HELP(  --batch N         samples per batch, 1..32767 (default 100)

@@ -15,7 +15,7 @@
 #include "Screen.h"
 #include "TestHooks.h"
 #include "TextPort.h"
-#include "recorder/Axis.h"
+#include "host/HostServices.h"
 #include "recorder/Recorder.h"
 #include "recorder/SampleFeed.h"
 #include "recorder/ScriptedInput.h"
@@ -58,8 +58,8 @@ std::vector<std::string> Lines(const char* text)
 SDL_SystemCursor CursorFor(int16_t code)
 {
     switch (code) {
-    case recorder::kAxisCursorScale: return SDL_SYSTEM_CURSOR_SIZEALL;
-    case recorder::kAxisCursorTitle: return SDL_SYSTEM_CURSOR_HAND;
+    case kAxisCursorScale: return SDL_SYSTEM_CURSOR_SIZEALL;
+    case kAxisCursorTitle: return SDL_SYSTEM_CURSOR_HAND;
     default: return SDL_SYSTEM_CURSOR_ARROW;
     }
 }

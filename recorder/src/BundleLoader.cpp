@@ -1,3 +1,5 @@
+// Loading a bundle with dlopen, opening its resource file, and calling Main1
+// with that file current.
 #include "recorder/BundleLoader.h"
 
 #include <dlfcn.h>
@@ -107,8 +109,8 @@ std::string ExtensionBundle::Stem() const
 void ExtensionBundle::SetExtensionID(int16_t id)
 {
     ParamBlock block;
-    SetBlockField<int16_t>(block.Bytes(), 0, id);
-    Send(0, block.Bytes());
+    SetBlockField<int16_t>(block.Bytes(), kExtensionIDField, id);
+    Send(kSetExtensionID, block.Bytes());
     extensionID_ = id;
 }
 

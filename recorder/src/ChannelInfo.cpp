@@ -1,3 +1,4 @@
+// The recorder's layout of a ChannelInfoRecord, encoded and decoded.
 #include "recorder/ChannelInfo.h"
 
 #include <algorithm>

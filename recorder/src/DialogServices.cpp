@@ -21,7 +21,8 @@
 #include <utility>
 #include <vector>
 
-#include "recorder/HostParts.h"
+#include "RecorderImpl.h"
+#include "Services.h"
 #include "toolbox/Toolbox.h"
 
 namespace {
@@ -52,7 +53,6 @@ struct LastNumber {
     double value;
 };
 
-int16_t (*gResourceFileOf)(int16_t) = nullptr;
 std::vector<ResourceBracket> gBrackets;
 std::vector<ModalDialogEntry> gModalDialogs;  // innermost last
 std::map<std::pair<UInt32, int16_t>, LastNumber> gLastNumbers;  // by (dialog serial, item)
@@ -122,13 +122,20 @@ double KeepWithin(double value, double lowest, double highest)
     return std::clamp(value, lowest, highest);
 }
 
-// ---- Services ----
+void RemoveModal(DialogRef dialog)
+{
+    std::erase_if(gModalDialogs, [&](const ModalDialogEntry& entry) { return entry.dialog == dialog; });
+}
+
+}  // namespace
+
+namespace services {
 
 void HostBeginResources(int16_t extensionID)
 {
     gBrackets.push_back({extensionID, CurResFile()});
-    int16_t file = gResourceFileOf ? gResourceFileOf(extensionID) : int16_t(-1);
-    if (file >= 0) UseResFile(file);
+    ExtensionBundle* bundle = SessionAccess::State().BundleOf(extensionID);
+    if (bundle && bundle->ResourceFile() >= 0) UseResFile(bundle->ResourceFile());
 }
 
 void HostEndResources(int16_t)
@@ -142,11 +149,6 @@ DialogRef HostGetDialog(int16_t resourceID)
 {
     DropDisposedDialogs();
     return GetNewDialog(resourceID, nullptr, nullptr);
-}
-
-void RemoveModal(DialogRef dialog)
-{
-    std::erase_if(gModalDialogs, [&](const ModalDialogEntry& entry) { return entry.dialog == dialog; });
 }
 
 void HostOpenModal(DialogRef dialog)
@@ -230,20 +232,4 @@ double HostGetItemNumber(DialogRef dialog, int16_t item, double lowest, double h
     return KeepWithin(value ? *value : lowest, lowest, highest);
 }
 
-}  // namespace
-
-void InstallDialogServices(HostServiceTable& table, int16_t (*resourceFileOf)(int16_t extensionID))
-{
-    gResourceFileOf = resourceFileOf;
-    table.HostBeginResources = HostBeginResources;
-    table.HostEndResources = HostEndResources;
-    table.HostGetDialog = HostGetDialog;
-    table.HostOpenModal = HostOpenModal;
-    table.HostCloseModal = HostCloseModal;
-    table.HostGetModalFilter = HostGetModalFilter;
-    table.HostModalDialog = HostModalDialog;
-    table.HostSetItemNumber = HostSetItemNumber;
-    table.HostSetItemText = HostSetItemText;
-    table.HostSetItemValue = HostSetItemValue;
-    table.HostGetItemNumber = HostGetItemNumber;
-}
+}  // namespace services

@@ -1,3 +1,4 @@
+// Port pixels written as an 8-bit RGB PNG through libpng, atomically.
 #include "recorder/Png.h"
 
 #include <fcntl.h>

@@ -1,4 +1,5 @@
-// The session's inner state, shared by Recorder.cpp and the host services.
+// The session's inner state, shared by the files of the session and its host
+// services, and the one way the services reach it.
 #pragma once
 
 #include <chrono>
@@ -12,11 +13,13 @@
 
 #include "recorder/Recorder.h"
 #include "toolbox/QuickDraw.h"
+#include "toolbox/Windows.h"
 
 struct WindowEntry {
     WindowRef window;
     ExtensionBundle* bundle;
     uint32_t instance;
+    std::vector<AxisObject> axes;  // made by the instance, in order
 };
 
 struct ZoomState {
@@ -61,7 +64,9 @@ struct Recorder::Impl {
     // Parameter blocks by call depth, kept for reuse so that no call allocates once warm.
     std::vector<std::unique_ptr<ParamBlock>> blockPool;
     std::vector<CallFrame> calls;
-    std::vector<WindowRef>* newWindows = nullptr;  // windows HostNewWindow made during message 6
+    // While message 6 runs: the windows and axes the new instance makes.
+    std::vector<WindowRef>* newWindows = nullptr;
+    std::vector<AxisObject>* newAxes = nullptr;
 
     std::deque<QueuedCommand> commands;
     std::map<int16_t, std::pair<int16_t, int16_t>> commandByNumber;  // host number -> (extension, local)
@@ -83,26 +88,27 @@ struct Recorder::Impl {
     std::vector<float*> batchBuffers;
     size_t batchFrames = 0;
 
-    // ---- Calls into extensions ----
+    // ---- Calls into extensions (Calls.cpp) ----
     int32_t Call(ExtensionBundle& bundle, int16_t message, WindowRef window, uint8_t* block);
     uint8_t* AcquireBlock();
     int32_t SendToWindow(const WindowEntry& entry, int16_t message, const std::function<void(uint8_t*)>& fill);
     void Notify(int16_t kind, uint32_t data, int16_t extra, bool onlyRequested);
     void NotifyWindow(const WindowEntry& entry, int16_t kind, uint32_t data, int16_t extra);
+    void Report(HostMessage::Kind kind, const std::string& text);
 
-    // ---- After every action ----
+    // ---- After every action (Calls.cpp) ----
     void Settle();
-    void DeliverCommand(const QueuedCommand& command);
     bool RunUpdates();
+    void DeliverCommand(const QueuedCommand& command);  // Commands.cpp
 
-    // ---- Lookups ----
+    // ---- Lookups (Calls.cpp) ----
     WindowEntry* Find(WindowRef window);
     WindowEntry& Require(WindowRef window, const char* action);
     ExtensionBundle* BundleOf(int16_t extensionID) const;
     WindowEntry* FrontWindowOf(int16_t extensionID);
     int16_t CallingExtension() const;
 
-    void Report(HostMessage::Kind kind, const std::string& text);
+    // ---- Sampling (Sampling.cpp) ----
     void ReleaseBatch();
     void DeliverBatch(size_t frames);
 };
@@ -119,5 +125,37 @@ private:
     Recorder::Impl& impl_;
 };
 
-// Builds the service table of the session.
-void FillCoreServices(HostServiceTable& table);
+// Makes a window's port current for a scope.
+class PortScope {
+public:
+    explicit PortScope(WindowRef window)
+    {
+        GetPort(&saved_);
+        SetPort(GetWindowPort(window));
+    }
+    ~PortScope() { SetPort(saved_); }
+    PortScope(const PortScope&) = delete;
+    PortScope& operator=(const PortScope&) = delete;
+
+private:
+    GrafPtr saved_;
+};
+
+// How the host services, which get no context of their own, reach the session
+// of the process. Every accessor but Current() aborts when there is none: a
+// service called without a session is a bug in the caller.
+struct SessionAccess {
+    using Impl = Recorder::Impl;
+    static Recorder* Current();
+    static Recorder& Session();
+    static Recorder::Impl& State() { return *Session().impl_; }
+    static Recording& Data() { return Session().recording_; }
+    static ServiceCounters& Counters() { return Session().counters_; }
+    static std::vector<MenuCommand>& MenuCommands() { return Session().menuCommands_; }
+    static std::string& HelpText() { return Session().helpText_; }
+    static const RecorderOptions& Options() { return Session().options_; }
+    static double SampleInterval() { return Session().sampleInterval_; }
+};
+
+// Fills every slot of the session's service table (ServiceTable.cpp).
+void FillServiceTable(HostServiceTable& table);

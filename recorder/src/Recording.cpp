@@ -1,3 +1,4 @@
+// The recording: channels, blocks of samples in low-zone handles, ranges.
 #include "recorder/Recording.h"
 
 #include <algorithm>
@@ -39,8 +40,8 @@ void Recording::DisposeBlocks()
 
 int16_t Recording::AddChannel(const ChannelSettings& settings)
 {
-    if (channels_.size() >= size_t(kMaxChannels))
-        throw std::length_error("a recording has at most " + std::to_string(kMaxChannels) + " channels");
+    if (channels_.size() >= size_t(kHostChannelCount))
+        throw std::length_error("a recording has at most " + std::to_string(kHostChannelCount) + " channels");
     channels_.push_back({settings, 0});
     // Within a block every channel has data for all of its samples or none.
     if (!blocks_.empty() && blocks_.back().length > 0) lastBlockOpen_ = false;

@@ -1,3 +1,4 @@
+// Playing back what a user does, answer by answer.
 #include "recorder/ScriptedInput.h"
 
 #include <algorithm>
@@ -6,8 +7,25 @@
 
 void ScriptedInput::QueueGrow(SInt16 width, SInt16 height) { grows_.push_back({width, height}); }
 void ScriptedInput::QueueTrack(bool releasedInside) { tracks_.push_back(releasedInside); }
-void ScriptedInput::QueueDialogHit(SInt16 item) { dialogAnswers_.push_back({item, false, {}}); }
-void ScriptedInput::QueueDialogTyping(SInt16 item, const std::string& text) { dialogAnswers_.push_back({item, true, text}); }
+void ScriptedInput::QueueDialogHit(SInt16 item)
+{
+    dialogAnswers_.push_back([item](DialogRef) { return item; });
+}
+
+void ScriptedInput::QueueDialogTyping(SInt16 item, const std::string& text)
+{
+    dialogAnswers_.push_back([item, text](DialogRef dialog) {
+        Str255 typed;
+        CopyCStringToPascal(text, typed);
+        TypeDialogText(dialog, item, typed);
+        return item;
+    });
+}
+
+void ScriptedInput::QueueDialogAnswer(std::function<SInt16(DialogRef)> answer)
+{
+    dialogAnswers_.push_back(std::move(answer));
+}
 void ScriptedInput::QueuePopUpChoice(SInt16 item) { popUpChoices_.push_back(item); }
 void ScriptedInput::QueueDrag(Point releaseAt) { drags_.push_back(releaseAt); }
 
@@ -46,18 +64,13 @@ bool ScriptedInput::TrackControl(ControlRef, Point)
 
 SInt16 ScriptedInput::ModalDialogHit(DialogRef dialog)
 {
-    if (dialogAnswers_.empty()) {
-        SInt16 cancel = GetDialogCancelItem(dialog);
-        return cancel > 0 ? cancel : 2;
+    while (!dialogAnswers_.empty()) {
+        auto answer = std::move(dialogAnswers_.front());
+        dialogAnswers_.pop_front();
+        if (SInt16 item = answer(dialog)) return item;
     }
-    DialogAnswer answer = dialogAnswers_.front();
-    dialogAnswers_.pop_front();
-    if (answer.typing) {
-        Str255 text;
-        CopyCStringToPascal(answer.text, text);
-        TypeDialogText(dialog, answer.item, text);
-    }
-    return answer.item;
+    SInt16 cancel = GetDialogCancelItem(dialog);
+    return cancel > 0 ? cancel : 2;
 }
 
 SInt16 ScriptedInput::PopUpMenuSelect(MenuRef, Point)

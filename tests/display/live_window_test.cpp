@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "LiveWindowSupport.h"
-#include "recorder/DemoSignals.h"
+#include "signals/DemoSignals.h"
 #include "toolbox/Menus.h"
 
 namespace {
@@ -322,8 +322,8 @@ TEST_F(LiveWindow, EveryStepShowsThePortsAndMatchesTheSameScript)
                                                                     << last.samples << " samples";
     script.Add("expect samples " + std::to_string(last.samples));
     script.Add("window 1");
-    script.Add("expect eraseMinutes 0.5");
-    script.Add("expect autoErase 1");
+    script.Add("expect xChannel 3");
+    script.Add("expect yChannel 2");
 
     auto [quitX, quitY] = At(program, "window-2", 100, 100);
     x_.MoveTo(quitX, quitY);

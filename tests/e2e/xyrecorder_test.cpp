@@ -1,19 +1,19 @@
 // Runs the xyrecorder program as a user does and checks what it leaves: exit
 // codes, one-line messages and the pictures.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <set>
 #include <fstream>
+#include <set>
 #include <sstream>
 
-#include "recorder/DemoSignals.h"
-#include "recorder/Signals.h"
+#include "Pictures.h"
+#include "signals/DemoSignals.h"
+#include "signals/Signals.h"
 
 namespace fs = std::filesystem;
 
@@ -26,30 +26,6 @@ struct Outcome {
     std::string out;
     std::string err;
 };
-
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;  // 0xRRGGBB, rows top to bottom
-    uint32_t At(int h, int v) const { return pixels[size_t(v) * size_t(width) + size_t(h)]; }
-};
-
-Picture ReadPng(const fs::path& path)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    Picture picture;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return picture;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
-        return picture;
-    picture.width = int(image.width);
-    picture.height = int(image.height);
-    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
-        picture.pixels.push_back(uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2]);
-    return picture;
-}
 
 // The plot area of a window with this content size: fixed margins around it.
 struct Area {
@@ -316,7 +292,10 @@ TEST_F(Xyrecorder, TheExtensionsMessagesReachTheUserOnceEach)
     WriteCsv(Path("demo.csv"), DemoSamples(1));
     Outcome view = Xy({"view", Path("demo.csv").string(), "--bundle", bundle, "--out", Path("view.png").string()});
     EXPECT_EQ(view.code, 0) << view.err;
-    EXPECT_TRUE(fs::exists(Path("view.png")));
+    // Every redraw stopped at the short block: the window shows no trace.
+    Picture picture = ReadPng(Path("view.png"));
+    EXPECT_EQ(picture.width, 480);
+    EXPECT_EQ(CountTrace(picture).inside + CountTrace(picture).outside, 0);
     // One line for all the redraws, with their count.
     EXPECT_EQ(view.err.rfind(text + " (", 0), 0u) << view.err;
     EXPECT_EQ(std::count(view.err.begin(), view.err.end(), '\n'), 1) << view.err;
@@ -336,7 +315,7 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
     std::ofstream(Path("bad.csv")) << "Time (s),A,B\n0,1,2\n0.001,1,oops\n";
     std::ofstream(Path("corrupt.edf")) << std::string(400, 'x');
     std::ofstream(Path("syntax.xys")) << "# a comment\nopen\nfly away\n";
-    std::ofstream(Path("fails.xys")) << "open\nexpect xChannel 2\n";
+    std::ofstream(Path("fails.xys")) << "source demo duration 1\nopen\nexpect xChannel 2\n";
     std::ofstream(Path("offwindow.xys")) << "open 480 400\nexpect pixel 480 10 black\n";
     std::ofstream(Path("semicolons.csv")) << "Time (s);A;B\n0;1,5;2\n0,001;1,5;2\n";
     std::ofstream(Path("notime.csv")) << "A,B\n1,2\n";
@@ -361,7 +340,7 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
         {{"view", d + "good.csv", "--to", "1.5", "--out", out}, 1,
          "xyrecorder: " + d + "good.csv: --to 1.5 s lies outside the recording (the recording is 1 s long)\n"},
         {{"script", d + "syntax.xys"}, 2, d + "syntax.xys:3: unknown action \"fly\" (see xyrecorder script --help)\n"},
-        {{"script", d + "fails.xys"}, 3, d + "fails.xys:2: xChannel is 1, expected 2\n"},
+        {{"script", d + "fails.xys"}, 3, d + "fails.xys:3: xChannel is 1, expected 2\n"},
         {{"demo", "--rate", "fast", "--out", out}, 2,
          "xyrecorder demo: --rate: \"fast\" is not a number (see xyrecorder demo --help)\n"},
         {{"play", d + "good.csv", "--out", d + "no/such/folder/out.png"}, 1,

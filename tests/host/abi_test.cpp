@@ -1,10 +1,13 @@
 // The host ABI as the host documents it: slot numbers and record offsets are
 // written out here by hand, so that a slip in the header shows up.
+// First, so that the header shows it compiles on its own.
+#include "host/HostServices.h"
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
 
-#include "host/HostServices.h"
+#include "host/ParamBlock.h"
 
 namespace {
 
@@ -87,4 +90,67 @@ TEST(HostAbi, BlockReferencesAreZeroExtended)
     uint8_t block[16] = {};
     SetBlockField<uint32_t>(block, 6, 0xF0000000u);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(BlockReference<void*>(block, 6)), uintptr_t(0xF0000000u));
+}
+
+TEST(HostAbi, MessagesAndTheirFieldsHaveTheHostsNumbers)
+{
+    EXPECT_EQ(kSetExtensionID, 0);
+    EXPECT_EQ(kMessage5, 5);
+    EXPECT_EQ(kNewInstance, 6);
+    EXPECT_EQ(kDisposeInstance, 7);
+    EXPECT_EQ(kDoCommand, 8);
+    EXPECT_EQ(kNotify, 9);
+    EXPECT_EQ(kOwnsWindow, 10);
+    EXPECT_EQ(kUpdateWindow, 11);
+    EXPECT_EQ(kDoGrow, 12);
+    EXPECT_EQ(kDoZoom, 13);
+    EXPECT_EQ(kDoContentClick, 14);
+    EXPECT_EQ(kDoMouseOver, 15);
+    EXPECT_EQ(kDoActivate, 16);
+    EXPECT_EQ(kMessage21, 21);
+
+    EXPECT_EQ(kInstanceField, 0);
+    EXPECT_EQ(kWindowField, 4);
+    EXPECT_EQ(kCommandField, 4);
+    EXPECT_EQ(kNotifyKindField, 4);
+    EXPECT_EQ(kNotifyDataField, 6);
+    EXPECT_EQ(kNotifyExtraField, 10);
+    EXPECT_EQ(kGrowStartField, 8);
+    EXPECT_EQ(kZoomInField, 8);
+    EXPECT_EQ(kClickPartField, 8);
+    EXPECT_EQ(kClickControlField, 10);
+    EXPECT_EQ(kClickWhereField, 14);
+    EXPECT_EQ(kClickEventField, 18);
+    EXPECT_EQ(kMouseWhereField, 8);
+    EXPECT_EQ(kCursorField, 12);
+    EXPECT_EQ(kActiveField, 8);
+    // The event record is the last thing in any block: it ends at byte 34.
+    EXPECT_LE(kClickEventField + int(sizeof(EventRecord)), ParamBlock::kBytes);
+
+    EXPECT_EQ(kNotifyRangeChanged, 0);
+    EXPECT_EQ(kNotifySamplingStarted, 300);
+    EXPECT_EQ(kNotifySamplingStopped, 301);
+    EXPECT_EQ(kNotifyNewData, 310);
+    EXPECT_EQ(kNotifyChannelChanged, 402);
+    EXPECT_EQ(kNotifyPlotChanged, 403);
+}
+
+TEST(HostAbi, ServiceVocabularyHasTheHostsNumbers)
+{
+    EXPECT_EQ(kHostChannelCount, 32);
+    EXPECT_EQ(kTracePen, 133);
+    EXPECT_EQ(kRecordedDataSource, 1);
+    EXPECT_EQ(kWindowResourceType, 0x57494E44);
+    EXPECT_EQ(kDialogResourceType, 0x444C4F47);
+    EXPECT_EQ(kAxisOptionInfoVaries, 2);
+    EXPECT_EQ(kAxisOptionMinorTicks, 4);
+    EXPECT_EQ(kAxisOptionFixedRange, 8);
+    EXPECT_EQ(kAxisOptionTitlePopup, 32);
+    EXPECT_EQ(kAxisCursorNone, 0);
+    EXPECT_EQ(kAxisCursorScale, 1);
+    EXPECT_EQ(kAxisCursorTitle, 2);
+    EXPECT_EQ(kAxisClickNotTaken, 0);
+    EXPECT_LT(kAxisClickRangeChanged, 0);
+    EXPECT_EQ(kAxisClickTaken, 1);
+    EXPECT_EQ(kAxisClickFirstChannel, 2);
 }

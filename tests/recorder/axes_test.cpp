@@ -1,16 +1,17 @@
 // The recorder's axis objects through the host services, on a real window port.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
-#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "FakeInput.h"
+#include "PascalText.h"
+#include "Pictures.h"
 #include "recorder/Axis.h"
 #include "recorder/ChannelInfo.h"
-#include "recorder/HostParts.h"
+#include "recorder/Recorder.h"
 #include "toolbox/Toolbox.h"
 
 namespace {
@@ -18,6 +19,7 @@ namespace {
 using recorder::Axis;
 using recorder::AxisFromObject;
 using recorder::AxisTick;
+using recorder::CountLiveAxes;
 
 constexpr double kFull = 0.9765625;
 constexpr Rect kPlot{23, 51, 268, 385};
@@ -25,78 +27,9 @@ constexpr Rect kXBand{269, 51, 299, 385};
 constexpr Rect kYBand{23, 2, 268, 50};
 constexpr UInt32 kWhite = 0xFFFFFF;
 
-std::vector<std::string> gTitles;
-int16_t ChannelCount() { return int16_t(gTitles.size()); }
-std::string ChannelTitle(int16_t channel)
-{
-    return channel >= 1 && channel <= int(gTitles.size()) ? gTitles[channel - 1] : std::string();
-}
-
-struct Pstr {
-    explicit Pstr(std::string_view text) { CopyCStringToPascal(text, bytes); }
-    operator ConstStr255Param() const { return bytes; }
-    Str255 bytes;
-};
-
-class ScriptInput : public InputSource {
-public:
-    SInt16 popupItem = 0;
-    bool dragging = false;
-    Point dragTo{0, 0};
-    int popups = 0;
-    int drags = 0;
-
-    SInt32 GrowWindow(WindowRef, Point, const Rect&) override { return 0; }
-    bool TrackControl(ControlRef, Point) override { return false; }
-    SInt16 ModalDialogHit(DialogRef) override { return 2; }
-    SInt16 PopUpMenuSelect(MenuRef, Point) override
-    {
-        ++popups;
-        return popupItem;
-    }
-    Point TrackDrag(WindowRef, Point start) override
-    {
-        ++drags;
-        return dragging ? dragTo : start;
-    }
-};
-
 bool InRect(int h, int v, const Rect& r) { return h >= r.left && h < r.right && v >= r.top && v < r.bottom; }
 
 int Darkness(UInt32 p) { return 255 - (int((p >> 16) & 0xFF) + int((p >> 8) & 0xFF) + int(p & 0xFF)) / 3; }
-
-// scale > 1 repeats every pixel, for a closer look.
-bool WritePng(CGrafPtr port, const std::string& path, int scale = 1)
-{
-    SInt32 width = 0, height = 0;
-    const UInt32* pixels = GetPortPixels(port, &width, &height);
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, width * scale, height * scale, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(size_t(width) * scale * 3);
-    for (int v = 0; v < height * scale; ++v) {
-        for (int h = 0; h < width * scale; ++h) {
-            UInt32 p = pixels[(v / scale) * width + h / scale];
-            row[h * 3] = png_byte(p >> 16);
-            row[h * 3 + 1] = png_byte(p >> 8);
-            row[h * 3 + 2] = png_byte(p);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
-}
 
 ChannelInfoRecord Described(const std::string& units, double low, double high, int16_t decimals = 2)
 {
@@ -116,8 +49,7 @@ class AxesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gTitles = {"Pressure", "Flow", "Volume"};
-        InstallAxisServices(host_, AxisHostHooks{ChannelCount, ChannelTitle});
+        SetChannels({"Pressure", "Flow", "Volume"});
         liveAxes_ = CountLiveAxes();
         liveMenus_ = GetToolboxObjectCounts().menus;
         Rect bounds{100, 100, 400, 500};
@@ -188,6 +120,18 @@ protected:
 
     UInt32 Pixel(int h, int v) { return GetPortPixel(GetWindowPort(window_), int16_t(h), int16_t(v)); }
 
+    // The session's recording gets channels with these titles, and no others.
+    void SetChannels(const std::vector<std::string>& titles)
+    {
+        Recording& recording = recorder_.GetRecording();
+        recording.Clear();
+        for (const std::string& title : titles) {
+            ChannelSettings settings;
+            settings.title = title;
+            recording.AddChannel(settings);
+        }
+    }
+
     // Darkest pixel in the rectangle.
     int DarkestIn(const Rect& r)
     {
@@ -197,8 +141,9 @@ protected:
         return darkest;
     }
 
-    HostServiceTable host_{};
-    ScriptInput input_;
+    Recorder recorder_;
+    const HostServiceTable& host_ = recorder_.ServiceTable();
+    FakeInput input_;
     WindowRef window_ = nullptr;
     std::vector<AxisObject> axes_;
     int16_t firstChannelItem_ = 0;
@@ -352,7 +297,7 @@ TEST_F(AxesTest, TitleShowsUnitsOrVariesOrNothing)
     host_.HostAxisSetOption(axis, 2, 1);
     EXPECT_EQ(x->TitleText(), "Pressure (varies)");
     host_.HostAxisSetChannelInfo(axis, &info);  // a single record describes the data again
-    EXPECT_FALSE(x->HasOption(recorder::kAxisInfoVaries));
+    EXPECT_FALSE(x->HasOption(2));
     EXPECT_EQ(x->TitleText(), "Pressure (mmHg)");
 
     host_.HostAxisSetTitle(axis, Pstr("Pressure"), 0);
@@ -397,8 +342,9 @@ TEST_F(AxesTest, ClickOutsideTheBandIsNotTheAxis)
 
 TEST_F(AxesTest, TitlePopupChoosesAChannelAsChannelPlusOne)
 {
-    gTitles.clear();
-    for (int c = 1; c <= 32; ++c) gTitles.push_back("Ch " + std::to_string(c));
+    std::vector<std::string> titles;
+    for (int c = 1; c <= 32; ++c) titles.push_back("Ch " + std::to_string(c));
+    SetChannels(titles);
     AxisObject xAxis = NewAxis(false);
     AxisObject yAxis = NewAxis(true);
     AttachMenu(xAxis);
@@ -512,7 +458,6 @@ TEST_F(AxesTest, DraggingTheScalePansByTheDraggedDistance)
     AttachMenu(xAxis);
 
     EventRecord onXScale = MouseDown(200, kXBand.top + 8);
-    input_.dragging = true;
     input_.dragTo = Point{int16_t(kXBand.top + 12), 234};  // 34 to the right, 4 down
     EXPECT_LT(host_.HostAxisClick(xAxis, &onXScale), 0);
     auto [xHigh, xLow] = Range(xAxis);
@@ -535,12 +480,11 @@ TEST_F(AxesTest, DraggingTheScalePansByTheDraggedDistance)
     EXPECT_EQ(host_.HostAxisClick(yAxis, &onYScale), 1);
     EXPECT_NEAR(Range(yAxis).first, yHigh, 0);
 
-    input_.dragging = false;  // a plain click
+    input_.dragTo.reset();  // a plain click
     EXPECT_EQ(host_.HostAxisClick(xAxis, &onXScale), 1);
     EXPECT_EQ(Range(xAxis), std::make_pair(xHigh, xLow));
 
     host_.HostAxisSetOption(xAxis, 8, 1);
-    input_.dragging = true;
     input_.dragTo = Point{int16_t(kXBand.top + 8), 150};
     EXPECT_EQ(host_.HostAxisClick(xAxis, &onXScale), 1);
     EXPECT_EQ(Range(xAxis), std::make_pair(xHigh, xLow));
@@ -553,23 +497,23 @@ TEST_F(AxesTest, CursorCodesTellScaleFromTitle)
     AxisObject yAxis = NewAxis(true);
     AttachMenu(xAxis);
     EXPECT_EQ(host_.HostAxisCursor(Point{100, 200}, xAxis), 0);
-    EXPECT_EQ(host_.HostAxisCursor(Point{int16_t(kXBand.top + 3), 200}, xAxis), recorder::kAxisCursorScale);
-    EXPECT_EQ(host_.HostAxisCursor(Point{int16_t(kXBand.top + 22), 200}, xAxis), recorder::kAxisCursorTitle);
+    EXPECT_EQ(host_.HostAxisCursor(Point{int16_t(kXBand.top + 3), 200}, xAxis), 1);
+    EXPECT_EQ(host_.HostAxisCursor(Point{int16_t(kXBand.top + 22), 200}, xAxis), 2);
     // Without a menu the title opens nothing: it is part of the scale.
-    EXPECT_EQ(host_.HostAxisCursor(Point{146, int16_t(kYBand.left + 3)}, yAxis), recorder::kAxisCursorScale);
+    EXPECT_EQ(host_.HostAxisCursor(Point{146, int16_t(kYBand.left + 3)}, yAxis), 1);
     EXPECT_EQ(host_.HostAxisCursor(Point{146, kYBand.right}, yAxis), 0);
     // Nor with a menu not given as a popup, or with the title option off.
     MenuRef plain = NewMenu(1002, Pstr("Plain"));
     host_.HostAxisSetMenu(yAxis, plain, 0);
-    EXPECT_EQ(host_.HostAxisCursor(Point{146, int16_t(kYBand.left + 3)}, yAxis), recorder::kAxisCursorScale);
+    EXPECT_EQ(host_.HostAxisCursor(Point{146, int16_t(kYBand.left + 3)}, yAxis), 1);
     host_.HostAxisSetOption(xAxis, 32, 0);
-    EXPECT_EQ(host_.HostAxisCursor(Point{int16_t(kXBand.top + 22), 200}, xAxis), recorder::kAxisCursorScale);
+    EXPECT_EQ(host_.HostAxisCursor(Point{int16_t(kXBand.top + 22), 200}, xAxis), 1);
 }
 
 TEST_F(AxesTest, AddChannelItemsKeepsExactlyOneItemPerChannel)
 {
     AxisObject axis = NewAxis(false);
-    gTitles = {"Pressure", "Flow; (L/s)", "(Volume"};
+    SetChannels({"Pressure", "Flow; (L/s)", "(Volume"});
     MenuRef menu = AttachMenu(axis);
     ASSERT_EQ(firstChannelItem_, 5);
     EXPECT_EQ(recorder::FirstChannelItemOf(menu), 5);
@@ -587,12 +531,12 @@ TEST_F(AxesTest, AddChannelItemsKeepsExactlyOneItemPerChannel)
     EXPECT_TRUE(IsMenuItemEnabled(menu, 7));
 
     // A refill after the channels changed: fewer channels, a new title, an empty one.
-    gTitles = {"Pressure", ""};
+    SetChannels({"Pressure", ""});
     CheckMenuItem(menu, 7, true);
     host_.HostAddChannelItems(menu, 5, 0, 0);
     EXPECT_EQ(items(), (std::vector<std::string>{"Zoom In", "Zoom Out", "Channel Range", "-", "Pressure",
                                                  "Channel 2"}));
-    gTitles = {"A", "B", "C", "D"};
+    SetChannels({"A", "B", "C", "D"});
     host_.HostAddChannelItems(menu, 5, 0, 0);
     host_.HostAddChannelItems(menu, 5, 0, 0);
     EXPECT_EQ(CountMenuItems(menu), 4 + 4);
@@ -639,8 +583,8 @@ TEST_F(AxesTest, DisposeReleasesTheAxisAndItsMenuAndStaleObjectsAreIgnored)
     EXPECT_LT(reinterpret_cast<uintptr_t>(AxisFromObject(NewAxis(true))), uintptr_t(1) << 32);
 }
 
-// A window as the plot draws it: a trace, both axes and the frame. Left as
-// axes.png in the test output folder for a person to look at.
+// A window as the plot draws it: a trace, both axes and the frame, kept
+// apart. Left as axes.png in the test output folder for a person to look at.
 TEST_F(AxesTest, RendersACleanPlotWindow)
 {
     AxisObject xAxis = NewAxis(false);
@@ -679,14 +623,37 @@ TEST_F(AxesTest, RendersACleanPlotWindow)
     LineTo(kPlot.left - 1, kPlot.bottom);
     LineTo(kPlot.right, kPlot.bottom);
 
-    std::string path = std::string(XY_TEST_OUTPUT_DIR) + "/axes.png";
-    ASSERT_TRUE(WritePng(GetWindowPort(window_), path)) << path;
-    ASSERT_TRUE(WritePng(GetWindowPort(window_), std::string(XY_TEST_OUTPUT_DIR) + "/axes_3x.png", 3));
+    EXPECT_TRUE(WritePortPng(GetWindowPort(window_), TestOutputPath("axes.png")));
+    EXPECT_TRUE(WritePortPng(GetWindowPort(window_), TestOutputPath("axes_3x.png"), 3));
 
+    // The trace stays inside the plot, the axes inside their bands: nothing
+    // but white lies elsewhere, beyond the frame's two lines.
+    for (int v = 0; v < 300; ++v)
+        for (int h = 0; h < 400; ++h) {
+            UInt32 p = Pixel(h, v);
+            bool frame = (h == kPlot.left - 1 && v >= kPlot.top && v <= kPlot.bottom) ||
+                         (v == kPlot.bottom && h >= kPlot.left - 1 && h <= kPlot.right);
+            if (p == 0x1030C0) {
+                EXPECT_TRUE(InRect(h, v, kPlot)) << h << "," << v;
+            } else if (!InRect(h, v, kPlot) && !InRect(h, v, kXBand) && !InRect(h, v, kYBand) && !frame) {
+                EXPECT_EQ(p, kWhite) << h << "," << v;
+            }
+        }
+
+    // Varying settings turn the Y axis's title and labels grey, and nothing black is left there.
+    auto blackIn = [&](const Rect& r) {
+        int count = 0;
+        for (int v = r.top; v < r.bottom; ++v)
+            for (int h = r.left; h < r.right - 1; ++h) count += Pixel(h, v) == 0x000000;
+        return count;
+    };
+    Rect yLabels{kYBand.top, kYBand.left, kYBand.bottom, int16_t(kYBand.right - 6)};
+    EXPECT_GT(blackIn(yLabels), 50);
     host_.HostAxisSetOption(yAxis, 2, 1);
     host_.HostDrawAxis(yAxis, 1);
-    path = std::string(XY_TEST_OUTPUT_DIR) + "/axes_varies.png";
-    ASSERT_TRUE(WritePng(GetWindowPort(window_), path, 2)) << path;
+    EXPECT_TRUE(WritePortPng(GetWindowPort(window_), TestOutputPath("axes_varies.png"), 2));
+    EXPECT_EQ(blackIn(yLabels), 0);
+    EXPECT_EQ(y->TitleText(), "Flow (varies)");
 }
 
 }  // namespace

@@ -3,19 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <deque>
-#include <fstream>
-#include <functional>
 #include <limits>
 #include <string>
 
-#include "recorder/HostParts.h"
+#include "FakeInput.h"
+#include "PascalText.h"
+#include "ResourceFiles.h"
+#include "recorder/Recorder.h"
 #include "toolbox/Toolbox.h"
 
 namespace {
 
-constexpr int16_t kExtensionA = 7;
-constexpr int16_t kExtensionB = 8;
+// The two extensions' IDs: the order they are attached in.
+constexpr int16_t kExtensionA = 1;
+constexpr int16_t kExtensionB = 2;
 
 // The erase-time dialog's items: OK, Cancel, check box, number, unit label.
 const char* const kEraseDialogItems = R"([
@@ -26,72 +27,36 @@ const char* const kEraseDialogItems = R"([
   { "kind": "staticText", "bounds": [21, 258, 38, 318], "text": "minutes" }
 ])";
 
-int16_t gFileA = -1;
-int16_t gFileB = -1;
-
-int16_t ResourceFileOf(int16_t extensionID)
-{
-    if (extensionID == kExtensionA) return gFileA;
-    if (extensionID == kExtensionB) return gFileB;
-    return -1;
-}
-
-struct Pstr {
-    explicit Pstr(std::string_view text) { CopyCStringToPascal(text, bytes); }
-    operator ConstStr255Param() const { return bytes; }
-    Str255 bytes;
-};
-
-// Answers each wait with the next scripted step: it may type first.
-class DialogScript : public InputSource {
-public:
-    std::deque<std::function<SInt16(DialogRef)>> steps;
-    int waits = 0;
-
-    SInt32 GrowWindow(WindowRef, Point, const Rect&) override { return 0; }
-    bool TrackControl(ControlRef, Point) override { return false; }
-    SInt16 PopUpMenuSelect(MenuRef, Point) override { return 0; }
-    Point TrackDrag(WindowRef, Point start) override { return start; }
-    SInt16 ModalDialogHit(DialogRef dialog) override
-    {
-        ++waits;
-        if (steps.empty()) return 2;
-        auto step = steps.front();
-        steps.pop_front();
-        return step(dialog);
-    }
-};
+// Extensions that only bring their resource files.
+int32_t ResourcesOnly(int16_t, uint8_t*, const HostServiceTable*) { return 0; }
 
 class DialogServicesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        InstallDialogServices(host_, ResourceFileOf);
         dialogsBefore_ = GetToolboxObjectCounts().dialogs;
         originalFile_ = CurResFile();
-        gFileA = OpenResourceFile(WriteFile("dialogs_a.rsrc.json", std::string(R"({ "DLOG": {
+        std::string a = WriteTempFile("dialogs_a.rsrc.json", std::string(R"({ "DLOG": {
             "1000": { "bounds": [100, 100, 212, 430], "title": "From A", "visible": false,
-                      "defaultItem": 1, "cancelItem": 2, "items": )") + kEraseDialogItems + "} } }"));
-        gFileB = OpenResourceFile(WriteFile("dialogs_b.rsrc.json", R"({ "DLOG": {
+                      "defaultItem": 1, "cancelItem": 2, "items": )") + kEraseDialogItems + "} } }");
+        std::string b = WriteTempFile("dialogs_b.rsrc.json", R"({ "DLOG": {
             "1000": { "bounds": [100, 100, 200, 300], "title": "From B", "items": [] },
-            "2000": { "bounds": [100, 100, 200, 300], "title": "Only in B", "items": [] } } })"));
+            "2000": { "bounds": [100, 100, 200, 300], "title": "Only in B", "items": [] } } })");
+        ExtensionBundle& extensionA = recorder_.AttachExtension(ResourcesOnly, a, "a");
+        ExtensionBundle& extensionB = recorder_.AttachExtension(ResourcesOnly, b, "b");
+        ASSERT_EQ(extensionA.ExtensionID(), kExtensionA);
+        ASSERT_EQ(extensionB.ExtensionID(), kExtensionB);
+        fileA_ = extensionA.ResourceFile();
+        fileB_ = extensionB.ResourceFile();
+        UseResFile(fileB_);  // as when it was opened last
     }
 
     void TearDown() override
     {
         SetInputSource(nullptr);
         for (DialogRef dialog : dialogs_) DisposeDialog(dialog);
-        CloseResFile(gFileB);
-        CloseResFile(gFileA);
         UseResFile(originalFile_);
         EXPECT_EQ(GetToolboxObjectCounts().dialogs, dialogsBefore_);
-    }
-
-    static std::string WriteFile(const std::string& name, const std::string& text)
-    {
-        std::string path = ::testing::TempDir() + name;
-        std::ofstream(path) << text;
-        return path;
     }
 
     DialogRef GetDialog(int16_t id)
@@ -125,7 +90,9 @@ protected:
         return dialog;
     }
 
-    HostServiceTable host_{};
+    Recorder recorder_;
+    const HostServiceTable& host_ = recorder_.ServiceTable();
+    int16_t fileA_ = -1, fileB_ = -1;
     std::vector<DialogRef> dialogs_;
     int dialogsBefore_ = 0;
     int16_t originalFile_ = 0;
@@ -133,32 +100,32 @@ protected:
 
 TEST_F(DialogServicesTest, ResourceBracketsNestAndRestoreTheCurrentFile)
 {
-    ASSERT_EQ(CurResFile(), gFileB);  // opened last
+    ASSERT_EQ(CurResFile(), fileB_);  // opened last
     host_.HostBeginResources(kExtensionA);
-    EXPECT_EQ(CurResFile(), gFileA);
+    EXPECT_EQ(CurResFile(), fileA_);
     DialogRef fromA = GetDialog(1000);
     ASSERT_NE(fromA, nullptr);
     EXPECT_EQ(Title(fromA), "From A");
     EXPECT_EQ(GetDialog(2000), nullptr) << "a newer file is not searched from A";
 
     host_.HostBeginResources(kExtensionB);
-    EXPECT_EQ(CurResFile(), gFileB);
+    EXPECT_EQ(CurResFile(), fileB_);
     DialogRef onlyB = GetDialog(2000);
     ASSERT_NE(onlyB, nullptr);
     EXPECT_EQ(Title(onlyB), "Only in B");
     host_.HostEndResources(kExtensionB);
-    EXPECT_EQ(CurResFile(), gFileA);
+    EXPECT_EQ(CurResFile(), fileA_);
     host_.HostEndResources(kExtensionA);
-    EXPECT_EQ(CurResFile(), gFileB);
+    EXPECT_EQ(CurResFile(), fileB_);
 
     // An extension without a resource file leaves the current file, and an
     // unbalanced end changes nothing.
-    UseResFile(gFileA);
+    UseResFile(fileA_);
     host_.HostBeginResources(99);
-    EXPECT_EQ(CurResFile(), gFileA);
+    EXPECT_EQ(CurResFile(), fileA_);
     host_.HostEndResources(99);
     host_.HostEndResources(99);
-    EXPECT_EQ(CurResFile(), gFileA);
+    EXPECT_EQ(CurResFile(), fileA_);
     EXPECT_EQ(GetDialog(1234), nullptr);
 }
 
@@ -222,13 +189,13 @@ TEST_F(DialogServicesTest, TextThatIsNoNumberGivesTheLastNumberSetOrLowest)
 
 TEST_F(DialogServicesTest, ModalPhaseRunsTheDialogThroughTheInputSource)
 {
-    DialogScript script;
-    script.steps.push_back([](DialogRef dialog) {
+    FakeInput script;
+    script.dialogSteps.push_back([](DialogRef dialog) {
         TypeDialogText(dialog, 4, Pstr("2.5"));
         return SInt16(4);
     });
-    script.steps.push_back([](DialogRef) { return SInt16(3); });
-    script.steps.push_back([](DialogRef) { return SInt16(1); });
+    script.dialogSteps.push_back([](DialogRef) { return SInt16(3); });
+    script.dialogSteps.push_back([](DialogRef) { return SInt16(1); });
     SetInputSource(&script);
 
     DialogRef dialog = NumberDialog("");
@@ -259,7 +226,7 @@ TEST_F(DialogServicesTest, ModalPhaseRunsTheDialogThroughTheInputSource)
     EXPECT_EQ(item, 1);
     EXPECT_EQ(value, 2.5);
     EXPECT_FALSE(autoOn);
-    EXPECT_EQ(script.waits, 3);
+    EXPECT_EQ(script.dialogWaits, 3);
     EXPECT_EQ(GetDialogItemValue(dialog, 3), 0) << "the box as set before the last wait";
     EXPECT_EQ(ItemText(dialog, 5), "minutes");
 
@@ -268,14 +235,14 @@ TEST_F(DialogServicesTest, ModalPhaseRunsTheDialogThroughTheInputSource)
     // No modal dialog open: the answer is the standard cancel item, so a wait loop ends.
     host_.HostModalDialog(host_.HostGetModalFilter(201), &item);
     EXPECT_EQ(item, 2);
-    EXPECT_EQ(script.waits, 3);
+    EXPECT_EQ(script.dialogWaits, 3);
 }
 
 // A dialog disposed without HostCloseModal leaves the modal phase: the next
 // wait runs the dialog below it, and never a later dialog at its address.
 TEST_F(DialogServicesTest, DialogDisposedInItsModalPhaseIsNoLongerRun)
 {
-    DialogScript script;
+    FakeInput script;
     std::vector<DialogRef> asked;
     SetInputSource(&script);
     auto dispose = [&](DialogRef dialog) {
@@ -294,7 +261,7 @@ TEST_F(DialogServicesTest, DialogDisposedInItsModalPhaseIsNoLongerRun)
     DialogRef later = NumberDialog("abc");  // the zone gives it the freed block
     EXPECT_EQ(host_.HostGetItemNumber(later, 4, 0.1, 100.0), 0.1) << "a disposed dialog's number carried over";
 
-    script.steps.push_back([&](DialogRef dialog) {
+    script.dialogSteps.push_back([&](DialogRef dialog) {
         asked.push_back(dialog);
         return SInt16(1);
     });
@@ -308,7 +275,7 @@ TEST_F(DialogServicesTest, DialogDisposedInItsModalPhaseIsNoLongerRun)
     dispose(later);
     host_.HostModalDialog(filter, &item);
     EXPECT_EQ(item, 2) << "no modal dialog is left: the standard cancel item";
-    EXPECT_EQ(script.waits, 1);
+    EXPECT_EQ(script.dialogWaits, 1);
     host_.HostCloseModal(later);  // late, and harmless
 }
 

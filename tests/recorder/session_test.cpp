@@ -517,7 +517,7 @@ TEST_F(SessionTest, PenStackAndTraceColour)
     SetPort(GetWindowPort(window));
     RGBColor red{0xFFFF, 0, 0};
     RGBForeColor(&red);
-    host.HostSetPen(kTracePen);
+    host.HostSetPen(133);
     Rect clip{0, 0, 100, 100};
     ClipRect(&clip);
     MoveTo(30, 40);
@@ -538,7 +538,7 @@ TEST_F(SessionTest, PenStackAndTraceColour)
     CGrafPtr gone = CreateOffscreenPort(20, 20);
     SetPort(gone);
     RGBForeColor(&red);
-    host.HostSetPen(kTracePen);
+    host.HostSetPen(133);
     DisposeOffscreenPort(gone);
     CGrafPtr fresh = CreateOffscreenPort(20, 20);
     SetPort(fresh);

@@ -3,7 +3,6 @@
 // popup, the erase-time dialog, PNG output and leak accounting.
 #include <gtest/gtest.h>
 
-#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Pictures.h"
+#include "recorder/Axis.h"
 #include "recorder/Recorder.h"
 #include "recorder/ScriptedInput.h"
 #include "toolbox/Dialogs.h"
@@ -251,6 +252,29 @@ TEST_F(XYPlotSession, EraseCommandAndMenuCommand)
     ExpectCleanSession(recorder);
 }
 
+TEST_F(XYPlotSession, EachWindowKnowsTheAxesItsInstanceMade)
+{
+    std::vector<recorder::Axis*> axes = recorder.Axes(window);
+    ASSERT_EQ(axes.size(), 2u);
+    EXPECT_FALSE(axes[0]->Vertical());  // X first, as the extension makes them
+    EXPECT_TRUE(axes[1]->Vertical());
+    // They lie along the plot: the X axis below it, the Y axis left of it.
+    EXPECT_EQ(axes[0]->Bounds().top, axes[1]->Bounds().bottom + 1);
+    EXPECT_EQ(axes[1]->Bounds().right, axes[0]->Bounds().left - 1);
+
+    WindowRef second = recorder.OpenWindow(*bundle);
+    ASSERT_NE(second, nullptr);
+    std::vector<recorder::Axis*> others = recorder.Axes(second);
+    ASSERT_EQ(others.size(), 2u);
+    EXPECT_NE(others[0], axes[0]);
+    EXPECT_NE(others[1], axes[1]);
+    int live = recorder::CountLiveAxes();
+    recorder.CloseWindow(second);
+    EXPECT_EQ(recorder::CountLiveAxes(), live - 2);
+    EXPECT_EQ(recorder.Axes(window), axes);
+    EXPECT_THROW(recorder.Axes(second), RecorderError);
+}
+
 TEST_F(XYPlotSession, WritesPngsAndLeavesNothingOnFailure)
 {
     RampSource source(1000, 0.001);
@@ -261,32 +285,23 @@ TEST_F(XYPlotSession, WritesPngsAndLeavesNothingOnFailure)
     fs::path dir = fs::temp_directory_path() / ("recorder-png-" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
-    auto readBack = [](const fs::path& path, png_image& image, std::vector<uint8_t>& rgb) {
-        image = {};
-        image.version = PNG_IMAGE_VERSION;
-        ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
-        image.format = PNG_FORMAT_RGB;
-        rgb.resize(PNG_IMAGE_SIZE(image));
-        ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
-    };
-
-    png_image image;
-    std::vector<uint8_t> rgb;
     recorder.WritePng(window, (dir / "plain.png").string());
-    readBack(dir / "plain.png", image, rgb);
-    EXPECT_EQ(image.width, 400u);
-    EXPECT_EQ(image.height, 300u);
-    size_t at = (size_t(kZeroRow) * 400 + size_t(PixelX(0.0))) * 3;
-    EXPECT_EQ(rgb[at], (kTracePixel >> 16) & 0xFF);
-    EXPECT_EQ(rgb[at + 1], (kTracePixel >> 8) & 0xFF);
-    EXPECT_EQ(rgb[at + 2], kTracePixel & 0xFF);
+    Picture plain = ReadPng((dir / "plain.png").string());
+    EXPECT_EQ(plain.width, 400);
+    EXPECT_EQ(plain.height, 300);
+    EXPECT_EQ(plain.At(PixelX(0.0), kZeroRow), kTracePixel);
 
+    // Framed: the same content below a grey title bar and inside a black border.
     recorder.WritePng(window, (dir / "framed.png").string(), true);
-    readBack(dir / "framed.png", image, rgb);
-    EXPECT_EQ(image.width, 400u + 2 * kWindowBorderWidth);
-    EXPECT_EQ(image.height, 300u + kWindowTitleBarHeight + kWindowBorderWidth);
-    at = (size_t(kZeroRow + kWindowTitleBarHeight) * image.width + size_t(PixelX(0.0) + kWindowBorderWidth)) * 3;
-    EXPECT_EQ(rgb[at + 2], kTracePixel & 0xFF);
+    Picture framed = ReadPng((dir / "framed.png").string());
+    ASSERT_EQ(framed.width, 400 + 2 * kWindowBorderWidth);
+    ASSERT_EQ(framed.height, 300 + kWindowTitleBarHeight + kWindowBorderWidth);
+    for (int v = 0; v < 300; ++v)
+        for (int h = 0; h < 400; ++h)
+            ASSERT_EQ(framed.At(h + kWindowBorderWidth, v + kWindowTitleBarHeight), plain.At(h, v)) << h << "," << v;
+    EXPECT_EQ(framed.At(0, 100), 0x000000u);
+    EXPECT_EQ(framed.At(framed.width - 1, 100), 0x000000u);
+    EXPECT_EQ(framed.At(2, 2), 0xDDDDDDu);
 
     // A picture gets the mode of any new file: 0666 less the umask.
     mode_t mask = umask(027);

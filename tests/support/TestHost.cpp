@@ -1,4 +1,8 @@
+// The recording test host: every service records its call and answers from
+// the test's settings.
 #include "TestHost.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
@@ -258,3 +262,24 @@ void TestHost::InstallDefaults()
 }
 
 int32_t Send(int16_t message, ParamBlock& block, const TestHost& host) { return Main1(message, block.Bytes(), host.Table()); }
+
+const HostCall& CallSteps::Next(const std::string& name)
+{
+    static const HostCall kNone{};
+    if (next_ == calls_.size()) {
+        ADD_FAILURE() << "expected a call to " << name << ", but no call followed";
+        return kNone;
+    }
+    const HostCall& call = calls_[next_++];
+    if (call.name != name) {
+        ADD_FAILURE() << "expected a call to " << name << " as call " << next_ << ", but it was to " << call.name;
+        return kNone;
+    }
+    return call;
+}
+
+const HostCall& CallSteps::NextOf(const std::string& name)
+{
+    while (next_ < calls_.size() && calls_[next_].name != name) ++next_;
+    return Next(name);
+}

@@ -33,6 +33,26 @@ struct HostCall {
     Rect RectArg(size_t i) const { return std::get<Rect>(args.at(i)); }
 };
 
+// Walks recorded calls in their order, so that a call-order check reads as
+// named steps:
+//   CallSteps step(host.Calls());
+//   const HostCall& newWindow = step.Next("HostNewWindow");
+//   EXPECT_EQ(newWindow.Int(0), 1000);
+class CallSteps {
+public:
+    explicit CallSteps(std::vector<HostCall> calls) : calls_(std::move(calls)) {}
+    // The following call, which must be to name: otherwise a failure, and a
+    // call without arguments.
+    const HostCall& Next(const std::string& name);
+    // The next call to name, passing over calls to other services.
+    const HostCall& NextOf(const std::string& name);
+    bool AtEnd() const { return next_ == calls_.size(); }
+
+private:
+    std::vector<HostCall> calls_;
+    size_t next_ = 0;
+};
+
 // Thrown by a service that the test told to throw.
 struct HostServiceFailure : std::runtime_error {
     using std::runtime_error::runtime_error;

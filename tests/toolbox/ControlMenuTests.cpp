@@ -75,7 +75,7 @@ TEST_F(ControlTest, IconButtonsShowAnEraserAndASettingsMarkInsideTheirBounds)
     EXPECT_EQ(GetControlReference(erase), 1000);
     EXPECT_EQ(GetControlOwner(erase), window_);
     Rect r;
-    EXPECT_EQ(Edges(*GetControlBounds(settings, &r)), Edges(settingsBounds));
+    EXPECT_EQ(*GetControlBounds(settings, &r), settingsBounds);
 }
 
 TEST_F(ControlTest, DrawControlsDrawsInTheCurrentPortThroughItsClip)
@@ -106,18 +106,18 @@ TEST_F(ControlTest, TrackingAsksTheInputSourceOnlyForActiveControls)
     ControlRef button = NewControl(window_, &bounds, Pstr("Erase Now"), true, 0, 0, 0, kControlSmallIconButtonProc, 0);
     ControlRef box = NewControl(window_, &boxBounds, Pstr("Auto"), true, 0, 0, 1, checkBoxProc, 0);
     EXPECT_EQ(TrackControl(button, Point{5, 5}, nullptr), kControlNoPart);  // nobody to ask
-    ScriptedInput input;
+    FakeInput input;
     InputScope scope(&input);
-    input.trackAnswer = true;
+    input.releaseInside = true;
     EXPECT_EQ(TrackControl(button, Point{5, 5}, nullptr), kControlButtonPart);
     EXPECT_EQ(TrackControl(box, Point{25, 5}, nullptr), kControlCheckBoxPart);
-    input.trackAnswer = false;
+    input.releaseInside = false;
     EXPECT_EQ(TrackControl(button, Point{5, 5}, nullptr), kControlNoPart);
     HiliteControl(button, 255);
-    input.trackAnswer = true;
-    const int asked = input.calls;
+    input.releaseInside = true;
+    const int asked = input.Calls();
     EXPECT_EQ(TrackControl(button, Point{5, 5}, nullptr), kControlNoPart);
-    EXPECT_EQ(input.calls, asked);
+    EXPECT_EQ(input.Calls(), asked);
 
     ControlRef found = nullptr;
     EXPECT_EQ(FindControl(Point{5, 5}, window_, &found), kControlNoPart);  // inactive
@@ -133,6 +133,25 @@ TEST_F(ControlTest, TrackingAsksTheInputSourceOnlyForActiveControls)
     DisposeControl(box);
     EXPECT_EQ(GetToolboxObjectCounts().controls, before - 1);
     EXPECT_EQ(FindControl(Point{25, 5}, window_, &found), kControlNoPart);
+}
+
+TEST_F(ControlTest, AWindowListsItsControlsInTheOrderTheyWereMade)
+{
+    const Rect r{1, 1, 17, 17};
+    EXPECT_EQ(CountWindowControls(window_), 0);
+    ControlRef first = NewControl(window_, &r, Pstr("First"), true, 0, 0, 0, pushButProc, 0);
+    ControlRef second = NewControl(window_, &r, Pstr("Second"), false, 0, 0, 0, pushButProc, 0);
+    ControlRef third = NewControl(window_, &r, Pstr("Third"), true, 0, 0, 0, pushButProc, 0);
+    ASSERT_EQ(CountWindowControls(window_), 3);
+    EXPECT_EQ(GetIndexedWindowControl(window_, 1), first);
+    EXPECT_EQ(GetIndexedWindowControl(window_, 2), second);  // hidden ones too
+    EXPECT_EQ(GetIndexedWindowControl(window_, 3), third);
+    EXPECT_EQ(GetIndexedWindowControl(window_, 0), nullptr);
+    EXPECT_EQ(GetIndexedWindowControl(window_, 4), nullptr);
+    DisposeControl(second);
+    ASSERT_EQ(CountWindowControls(window_), 2);
+    EXPECT_EQ(GetIndexedWindowControl(window_, 2), third);
+    EXPECT_EQ(CountWindowControls(nullptr), 0);
 }
 
 TEST(Menus, AppendMenuReadsMetacharacters)
@@ -221,13 +240,13 @@ TEST(Menus, PopUpChoicesComeFromTheInputSource)
     MenuRef menu = NewMenu(1000, Pstr("Axis"));
     AppendMenu(menu, Pstr("One;(Two;Three"));
     EXPECT_EQ(PopUpMenuSelect(menu, 10, 20, 1), 0);
-    ScriptedInput input;
+    FakeInput input;
     InputScope scope(&input);
-    input.menuAnswer = 3;
+    input.popupItem = 3;
     EXPECT_EQ(PopUpMenuSelect(menu, 10, 20, 1), (1000 << 16) | 3);
-    input.menuAnswer = 2;  // disabled
+    input.popupItem = 2;  // disabled
     EXPECT_EQ(PopUpMenuSelect(menu, 10, 20, 1), 0);
-    input.menuAnswer = 9;
+    input.popupItem = 9;
     EXPECT_EQ(PopUpMenuSelect(menu, 10, 20, 1), 0);
     DisposeMenu(menu);
 }

@@ -18,18 +18,13 @@ class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        before_ = GetToolboxObjectCounts();
         dialog_ = GetNewDialog(1000, nullptr, reinterpret_cast<WindowRef>(-1));
         ASSERT_NE(dialog_, nullptr);
     }
     void TearDown() override
     {
         DisposeDialog(dialog_);
-        const ToolboxObjectCounts after = GetToolboxObjectCounts();
-        EXPECT_EQ(after.dialogs, before_.dialogs);
-        EXPECT_EQ(after.windows, before_.windows);
-        EXPECT_EQ(after.controls, before_.controls);
-        EXPECT_EQ(after.ports, before_.ports);
+        leaks_.ExpectNoToolboxObjectsLeft();
     }
     std::string Text(SInt16 item)
     {
@@ -44,14 +39,14 @@ protected:
         return {start, end};
     }
     ResourceScope resources_{kDialog};
-    ToolboxObjectCounts before_{};
+    LeakCheck leaks_;
     DialogRef dialog_ = nullptr;
 };
 
 TEST_F(DialogTest, ItemsComeFromTheTemplate)
 {
     EXPECT_LT(reinterpret_cast<uintptr_t>(dialog_), uintptr_t(1) << 32);
-    EXPECT_EQ(GetToolboxObjectCounts().dialogs, before_.dialogs + 1);
+    EXPECT_EQ(GetToolboxObjectCounts().dialogs, leaks_.Objects().dialogs + 1);
     WindowRef window = GetDialogWindow(dialog_);
     EXPECT_EQ(GetDialogFromWindow(window), dialog_);
     EXPECT_TRUE(IsWindowVisible(window));
@@ -64,7 +59,7 @@ TEST_F(DialogTest, ItemsComeFromTheTemplate)
     EXPECT_FALSE(IsDialogItemEnabled(dialog_, 3));
     EXPECT_TRUE(IsDialogItemEnabled(dialog_, 4));
     Rect r;
-    EXPECT_EQ(Edges(*GetDialogItemBounds(dialog_, 4, &r)), (std::vector<int>{60, 120, 76, 180}));
+    EXPECT_EQ(*GetDialogItemBounds(dialog_, 4, &r), (Rect{60, 120, 76, 180}));
     EXPECT_EQ(Text(2), "Cancel");
     EXPECT_EQ(Text(4), "1.0");
     EXPECT_EQ(Selection(4), (std::pair<int, int>{0, 3}));  // the first edit text starts selected
@@ -105,7 +100,7 @@ TEST_F(DialogTest, ModalDialogAnswersFromTheInputSourceOrCancels)
     SInt16 hit = -1;
     ModalDialog(dialog_, &hit);
     EXPECT_EQ(hit, 2);
-    ScriptedInput input;
+    FakeInput input;
     InputScope scope(&input);
     input.dialogAnswer = 1;
     ModalDialog(dialog_, &hit);

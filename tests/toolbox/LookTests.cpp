@@ -4,10 +4,22 @@
 
 namespace {
 
-#ifndef XY_TEST_OUTPUT_DIR
-#define XY_TEST_OUTPUT_DIR "."
-#endif
-std::string Picture(const char* name) { return std::string(XY_TEST_OUTPUT_DIR) + "/" + name; }
+// The port's pixels inside r, row by row.
+std::vector<UInt32> PixelsIn(CGrafPtr port, const Rect& r)
+{
+    std::vector<UInt32> pixels;
+    for (SInt16 v = r.top; v < r.bottom; ++v)
+        for (SInt16 h = r.left; h < r.right; ++h) pixels.push_back(GetPortPixel(port, h, v));
+    return pixels;
+}
+
+// Pixels inside r dark enough to be text or lines on any background.
+int DarkInside(CGrafPtr port, const Rect& r)
+{
+    int dark = 0;
+    for (UInt32 p : PixelsIn(port, r)) dark += ((p >> 16) & 0xFF) < 0x80 && ((p >> 8) & 0xFF) < 0x80 && (p & 0xFF) < 0x80;
+    return dark;
+}
 
 TEST(Look, PlotWindowWithIconButtonsTextAndGrowIcon)
 {
@@ -49,7 +61,7 @@ TEST(Look, PlotWindowWithIconButtonsTextAndGrowIcon)
     ClipRect(&grow);
     DrawGrowIcon(w);
     ClipRect(&all);
-    EXPECT_TRUE(WritePortPng(port, Picture("toolbox_look_window.png")));
+    EXPECT_TRUE(WritePortPng(port, TestOutputPath("toolbox_look_window.png")));
 
     // The text line lies where it was drawn, and the grow icon in its corner.
     int textPixels = 0, growPixels = 0;
@@ -60,8 +72,16 @@ TEST(Look, PlotWindowWithIconButtonsTextAndGrowIcon)
     EXPECT_GT(textPixels, 100);
     EXPECT_GT(growPixels, 5);
 
+    // Dimming the settings button changes its pixels and no others.
+    Rect settingsBounds, eraseOnly{1, 1, 17, 16};
+    GetControlBounds(settings, &settingsBounds);
+    Rect settingsOnly{settingsBounds.top, SInt16(settingsBounds.left + 1), settingsBounds.bottom, settingsBounds.right};
+    const std::vector<UInt32> active = PixelsIn(port, settingsOnly);
+    const std::vector<UInt32> erase = PixelsIn(port, eraseOnly);
     HiliteControl(settings, 255);
-    EXPECT_TRUE(WritePortPng(port, Picture("toolbox_look_window_dimmed.png")));
+    EXPECT_TRUE(WritePortPng(port, TestOutputPath("toolbox_look_window_dimmed.png")));
+    EXPECT_NE(PixelsIn(port, settingsOnly), active);
+    EXPECT_EQ(PixelsIn(port, eraseOnly), erase);
     DisposeWindow(w);
     SetPort(nullptr);
 }
@@ -81,10 +101,22 @@ TEST(Look, SettingsDialog)
       ] } } })");
     DialogRef dialog = GetNewDialog(1000, nullptr, reinterpret_cast<WindowRef>(-1));
     ASSERT_NE(dialog, nullptr);
+    CGrafPtr port = GetWindowPort(GetDialogWindow(dialog));
+    DrawDialog(dialog);
+    const Rect checkBox{58, 14, 76, 30};
+    const std::vector<UInt32> unchecked = PixelsIn(port, checkBox);
     SetDialogItemValue(dialog, 5, 1);
     DrawDialog(dialog);
-    CGrafPtr port = GetWindowPort(GetDialogWindow(dialog));
-    EXPECT_TRUE(WritePortPng(port, Picture("toolbox_look_dialog.png")));
+    EXPECT_TRUE(WritePortPng(port, TestOutputPath("toolbox_look_dialog.png")));
+
+    // The check mark shows; each text lies inside its item, the wrapped one
+    // on two lines and short of the item's right edge.
+    EXPECT_NE(PixelsIn(port, checkBox), unchecked);
+    EXPECT_GT(DarkInside(port, Rect{60, 120, 76, 180}), 20);   // "1.5"
+    EXPECT_GT(DarkInside(port, Rect{96, 230, 116, 300}), 20);  // OK
+    EXPECT_GT(DarkInside(port, Rect{12, 14, 30, 300}), 100);   // the first line
+    EXPECT_GT(DarkInside(port, Rect{30, 14, 48, 300}), 50);    // the second
+    EXPECT_EQ(DarkInside(port, Rect{12, 300, 48, 320}), 0);
     DisposeDialog(dialog);
 }
 

@@ -152,12 +152,36 @@ TEST_F(QuickDrawTest, RandomClippedLinesMatchTheUnclippedLine)
     }
 }
 
+// A polyline of dense samples draws mostly to the pen's own pixel and its neighbours.
+TEST_F(QuickDrawTest, ShortLinesAtTheClipEdgesMatchTheUnclippedLine)
+{
+    UsePort(6, 5);
+    const Rect port{0, 0, 5, 6};
+    for (const Rect& clip : {Rect{1, 1, 4, 5}, Rect{0, 0, 5, 6}, Rect{2, 2, 2, 4}}) {
+        Rect keep;
+        SectRect(&clip, &port, &keep);
+        for (int v0 = -1; v0 <= 5; ++v0)
+            for (int h0 = -1; h0 <= 6; ++h0)
+                for (int dv = -2; dv <= 2; ++dv)
+                    for (int dh = -2; dh <= 2; ++dh) {
+                        ClipRect(&kWideOpen);
+                        EraseRect(&port);
+                        ClipRect(&clip);
+                        MoveTo(SInt16(h0), SInt16(v0));
+                        LineTo(SInt16(h0 + dh), SInt16(v0 + dv));
+                        ASSERT_EQ(Inked(), ReferenceLine(h0, v0, h0 + dh, v0 + dv, keep))
+                            << "(" << h0 << "," << v0 << ")-(" << h0 + dh << "," << v0 + dv << ") clip "
+                            << clip.left << "," << clip.top << "," << clip.right << "," << clip.bottom;
+                    }
+    }
+}
+
 TEST_F(QuickDrawTest, RectanglesFollowTheHalfOpenConvention)
 {
     UsePort(6, 6);
     Rect r;
     SetRect(&r, 1, 2, 4, 3);  // left 1, top 2, right 4, bottom 3
-    EXPECT_EQ((std::vector<int>{r.top, r.left, r.bottom, r.right}), (std::vector<int>{2, 1, 3, 4}));
+    EXPECT_EQ(r, (Rect{2, 1, 3, 4}));
     PaintRect(&r);
     EXPECT_EQ(Inked(), (Pixels{{1, 2}, {2, 2}, {3, 2}}));
     EraseRect(&r);
@@ -204,16 +228,16 @@ TEST(RectUtilities, IntersectionOffsetAndInset)
     const Rect a{0, 0, 10, 10}, b{5, 8, 20, 20}, far{50, 50, 60, 60};
     Rect r;
     EXPECT_TRUE(SectRect(&a, &b, &r));
-    EXPECT_EQ((std::vector<int>{r.top, r.left, r.bottom, r.right}), (std::vector<int>{5, 8, 10, 10}));
+    EXPECT_EQ(r, (Rect{5, 8, 10, 10}));
     EXPECT_FALSE(SectRect(&a, &far, &r));
     EXPECT_TRUE(EmptyRect(&r));
-    EXPECT_EQ((std::vector<int>{r.top, r.left, r.bottom, r.right}), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(r, (Rect{0, 0, 0, 0}));
 
     r = a;
     OffsetRect(&r, 15, -3);
-    EXPECT_EQ((std::vector<int>{r.top, r.left, r.bottom, r.right}), (std::vector<int>{-3, 15, 7, 25}));
+    EXPECT_EQ(r, (Rect{-3, 15, 7, 25}));
     InsetRect(&r, 2, 1);
-    EXPECT_EQ((std::vector<int>{r.top, r.left, r.bottom, r.right}), (std::vector<int>{-2, 17, 6, 23}));
+    EXPECT_EQ(r, (Rect{-2, 17, 6, 23}));
     InsetRect(&r, 4, 0);  // nothing left: the empty rectangle
     EXPECT_TRUE(EmptyRect(&r));
     EXPECT_EQ(r.right, 0);
@@ -237,7 +261,7 @@ TEST(Regions, RectangleRegionsMeetRectangles)
     UnionRgn(a, b, both);
     Rect bounds;
     GetRegionBounds(both, &bounds);
-    EXPECT_EQ((std::vector<int>{bounds.top, bounds.left, bounds.bottom, bounds.right}), (std::vector<int>{0, 0, 25, 40}));
+    EXPECT_EQ(bounds, (Rect{0, 0, 25, 40}));
     SetEmptyRgn(both);
     EXPECT_TRUE(EmptyRgn(both));
     EXPECT_FALSE(RectInRgn(&ra, both));
@@ -255,7 +279,7 @@ TEST(Regions, AnOffscreenPortIsVisibleAsAWhole)
     EXPECT_EQ(GetPortVisibleRegion(port, vis), vis);
     Rect bounds;
     GetRegionBounds(vis, &bounds);
-    EXPECT_EQ((std::vector<int>{bounds.top, bounds.left, bounds.bottom, bounds.right}), (std::vector<int>{0, 0, 20, 30}));
+    EXPECT_EQ(bounds, (Rect{0, 0, 20, 30}));
     DisposeRgn(vis);
     DisposeOffscreenPort(port);
 }

@@ -27,16 +27,16 @@ class DirtyRegionTest : public PortTest {};
 TEST_F(DirtyRegionTest, BoundsEveryPixelWrittenSinceItWasTaken)
 {
     UsePort(100, 80);
-    EXPECT_EQ(Edges(DirtyOf(port_)), (std::vector<int>{0, 0, 80, 100})) << "a new port is dirty all over";
+    EXPECT_EQ(DirtyOf(port_), (Rect{0, 0, 80, 100})) << "a new port is dirty all over";
     ClearDirty(port_);
     EXPECT_FALSE(QDIsPortBufferDirty(port_));
 
     MoveTo(30, 20);
     LineTo(10, 25);  // right to left: the box still runs from the smaller end
-    EXPECT_EQ(Edges(DirtyOf(port_)), (std::vector<int>{20, 10, 26, 31}));
+    EXPECT_EQ(DirtyOf(port_), (Rect{20, 10, 26, 31}));
     const Rect box{50, 60, 55, 70};
     PaintRect(&box);
-    EXPECT_EQ(Edges(DirtyOf(port_)), (std::vector<int>{20, 10, 55, 70})) << "the union of both";
+    EXPECT_EQ(DirtyOf(port_), (Rect{20, 10, 55, 70})) << "the union of both";
 
     ClearDirty(port_);
     MoveTo(5, 5);
@@ -60,7 +60,7 @@ TEST_F(DirtyRegionTest, DrawingThatShowsNothingLeavesItClean)
     EXPECT_FALSE(QDIsPortBufferDirty(port_));
     MoveTo(0, 15);
     LineTo(99, 15);  // crosses the clip: only the visible part counts
-    EXPECT_EQ(Edges(DirtyOf(port_)), (std::vector<int>{15, 10, 16, 20}));
+    EXPECT_EQ(DirtyOf(port_), (Rect{15, 10, 16, 20}));
 }
 
 TEST(DirtyRegion, AResizedOrHiddenWindowPort)
@@ -70,7 +70,7 @@ TEST(DirtyRegion, AResizedOrHiddenWindowPort)
     CGrafPtr port = GetWindowPort(window);
     ClearDirty(port);
     SizeWindow(window, 80, 70, false);
-    EXPECT_EQ(Edges(DirtyOf(port)), (std::vector<int>{0, 0, 70, 80}));
+    EXPECT_EQ(DirtyOf(port), (Rect{0, 0, 70, 80}));
     ClearDirty(port);
     HideWindow(window);
     SetPort(port);
@@ -78,7 +78,7 @@ TEST(DirtyRegion, AResizedOrHiddenWindowPort)
     PaintRect(&all);
     EXPECT_FALSE(QDIsPortBufferDirty(port)) << "a hidden window draws nothing";
     QDAddRectToDirtyRegion(port, &all);
-    EXPECT_EQ(Edges(DirtyOf(port)), (std::vector<int>{0, 0, 70, 80}));
+    EXPECT_EQ(DirtyOf(port), (Rect{0, 0, 70, 80}));
     SetPort(nullptr);
     DisposeWindow(window);
 }

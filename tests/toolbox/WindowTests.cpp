@@ -37,18 +37,13 @@ OSStatus RecordBoundsChange(EventHandlerCallRef, EventRef event, void* userData)
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { before_ = GetToolboxObjectCounts(); }
     void TearDown() override
     {
         SetPort(nullptr);
-        const ToolboxObjectCounts after = GetToolboxObjectCounts();
-        EXPECT_EQ(after.windows, before_.windows);
-        EXPECT_EQ(after.ports, before_.ports);
-        EXPECT_EQ(after.controls, before_.controls);
-        EXPECT_EQ(after.eventHandlers, before_.eventHandlers);
+        leaks_.ExpectNoToolboxObjectsLeft();
     }
     ResourceScope resources_{kResources};
-    ToolboxObjectCounts before_{};
+    LeakCheck leaks_;
 };
 
 TEST_F(WindowTest, TemplateGivesTitleFlagsBoundsAndAPortOfTheContentSize)
@@ -66,10 +61,10 @@ TEST_F(WindowTest, TemplateGivesTitleFlagsBoundsAndAPortOfTheContentSize)
     EXPECT_EQ(GetWRefCon(w), 7);
     Rect r;
     EXPECT_EQ(GetWindowBounds(w, kWindowContentRgn, &r), noErr);
-    EXPECT_EQ(Edges(r), (std::vector<int>{60, 40, 260, 340}));
+    EXPECT_EQ(r, (Rect{60, 40, 260, 340}));
     EXPECT_EQ(GetWindowBounds(w, kWindowStructureRgn, &r), noErr);
-    EXPECT_EQ(Edges(r), (std::vector<int>{38, 39, 261, 341}));
-    EXPECT_EQ(Edges(*GetWindowPortBounds(w, &r)), (std::vector<int>{0, 0, 200, 300}));
+    EXPECT_EQ(r, (Rect{38, 39, 261, 341}));
+    EXPECT_EQ(*GetWindowPortBounds(w, &r), (Rect{0, 0, 200, 300}));
     EXPECT_EQ(GetWindowFromPort(GetWindowPort(w)), w);
     EXPECT_EQ(GetNewCWindow(4242, nullptr, nullptr), nullptr);
 
@@ -98,21 +93,21 @@ TEST_F(WindowTest, SizeWindowKeepsPixelsAndTellsHandlersTheSizeChanged)
     EXPECT_EQ(seen[0].kind, kEventWindowBoundsChanged);
     EXPECT_EQ(seen[0].window, w);
     EXPECT_EQ(seen[0].attributes, UInt32(kWindowBoundsChangeSizeChanged));
-    EXPECT_EQ(Edges(seen[0].previous), (std::vector<int>{60, 40, 260, 340}));
-    EXPECT_EQ(Edges(seen[0].current), (std::vector<int>{60, 40, 210, 360}));
+    EXPECT_EQ(seen[0].previous, (Rect{60, 40, 260, 340}));
+    EXPECT_EQ(seen[0].current, (Rect{60, 40, 210, 360}));
     Rect r;
-    EXPECT_EQ(Edges(*GetWindowPortBounds(w, &r)), (std::vector<int>{0, 0, 150, 320}));
+    EXPECT_EQ(*GetWindowPortBounds(w, &r), (Rect{0, 0, 150, 320}));
     EXPECT_EQ(GetPortPixel(GetWindowPort(w), 5, 5), kBlack);
     EXPECT_EQ(GetPortPixel(GetWindowPort(w), 310, 100), kWhite);
     ASSERT_TRUE(GetWindowUpdateRect(w, &r));
-    EXPECT_EQ(Edges(r), (std::vector<int>{0, 300, 150, 320}));  // only the exposed strip
+    EXPECT_EQ(r, (Rect{0, 300, 150, 320}));  // only the exposed strip
 
     SizeWindow(w, 320, 150, true);  // no change: no event
     SizeWindow(w, 0, 0, false);     // nothing to size: no event
     MoveWindow(w, 100, 90, false);
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].attributes, UInt32(kWindowBoundsChangeOriginChanged));
-    EXPECT_EQ(Edges(seen[1].current), (std::vector<int>{90, 100, 240, 420}));
+    EXPECT_EQ(seen[1].current, (Rect{90, 100, 240, 420}));
     DisposeWindow(w);
 }
 
@@ -200,7 +195,7 @@ TEST_F(WindowTest, AHiddenWindowHasNoVisibleRegionAndDrawsNothing)
     EXPECT_TRUE(RectInRgn(&plot, vis));
     Rect r;
     ASSERT_TRUE(GetWindowUpdateRect(w, &r));  // shown again: all of it wants drawing
-    EXPECT_EQ(Edges(r), (std::vector<int>{0, 0, 200, 300}));
+    EXPECT_EQ(r, (Rect{0, 0, 200, 300}));
     LineTo(101, 101);
     EXPECT_EQ(GetPortPixel(port, 101, 101), kBlack);
     DisposeRgn(vis);
@@ -217,18 +212,18 @@ TEST_F(WindowTest, UpdateRegionIsTheBoundingRectangleOfWhatIsInvalid)
     InvalWindowRect(w, &a);
     InvalWindowRect(w, &b);
     ASSERT_TRUE(GetWindowUpdateRect(w, &r));
-    EXPECT_EQ(Edges(r), (std::vector<int>{10, 5, 60, 20}));
+    EXPECT_EQ(r, (Rect{10, 5, 60, 20}));
     const Rect topBand{0, 0, 30, 300};
     ValidWindowRect(w, &topBand);
     GetWindowUpdateRect(w, &r);
-    EXPECT_EQ(Edges(r), (std::vector<int>{30, 5, 60, 20}));
+    EXPECT_EQ(r, (Rect{30, 5, 60, 20}));
     const Rect hole{40, 8, 45, 12};  // would leave a non-rectangle: kept
     ValidWindowRect(w, &hole);
     GetWindowUpdateRect(w, &r);
-    EXPECT_EQ(Edges(r), (std::vector<int>{30, 5, 60, 20}));
+    EXPECT_EQ(r, (Rect{30, 5, 60, 20}));
     InvalWindowRect(w, &outside);  // clipped to the port
     GetWindowUpdateRect(w, &r);
-    EXPECT_EQ(Edges(r), (std::vector<int>{0, 0, 60, 300}));
+    EXPECT_EQ(r, (Rect{0, 0, 60, 300}));
     BeginUpdate(w);
     EXPECT_FALSE(GetWindowUpdateRect(w, &r));
     DisposeWindow(w);
@@ -239,14 +234,14 @@ TEST_F(WindowTest, GrowWindowAsksTheInputSourceWithinTheLimits)
     WindowRef w = GetNewCWindow(1000, nullptr, nullptr);
     const Rect limits{200, 200, 1000, 2000};
     EXPECT_EQ(GrowWindow(w, Point{0, 0}, &limits), 0);  // nobody to ask
-    ScriptedInput input;
+    FakeInput input;
     InputScope scope(&input);
-    input.growAnswer = (450 << 16) | 640;
+    input.growTo = (450 << 16) | 640;
     EXPECT_EQ(GrowWindow(w, Point{199, 299}, &limits), (450 << 16) | 640);
-    EXPECT_EQ(Edges(input.lastGrowLimits), Edges(limits));
-    input.growAnswer = (5000 << 16) | 10;
+    EXPECT_EQ(input.lastGrowLimits, limits);
+    input.growTo = (5000 << 16) | 10;
     EXPECT_EQ(GrowWindow(w, Point{0, 0}, &limits), (1000 << 16) | 200);
-    input.growAnswer = (200 << 16) | 300;  // the size it has
+    input.growTo = (200 << 16) | 300;  // the size it has
     EXPECT_EQ(GrowWindow(w, Point{0, 0}, &limits), 0);
 
     const HISize min{202, 223};
@@ -311,10 +306,10 @@ TEST_F(WindowTest, DisposeTakesControlsAndHandlersAndLeavesNoCurrentPort)
     const EventTypeSpec boundsChanged{kEventClassWindow, kEventWindowBoundsChanged};
     InstallEventHandler(GetWindowEventTarget(w), PassOn, 1, &boundsChanged, nullptr, nullptr);
     const ToolboxObjectCounts live = GetToolboxObjectCounts();
-    EXPECT_EQ(live.windows, before_.windows + 1);
-    EXPECT_EQ(live.ports, before_.ports + 1);
-    EXPECT_EQ(live.controls, before_.controls + 2);
-    EXPECT_EQ(live.eventHandlers, before_.eventHandlers + 1);
+    EXPECT_EQ(live.windows, leaks_.Objects().windows + 1);
+    EXPECT_EQ(live.ports, leaks_.Objects().ports + 1);
+    EXPECT_EQ(live.controls, leaks_.Objects().controls + 2);
+    EXPECT_EQ(live.eventHandlers, leaks_.Objects().eventHandlers + 1);
     SetPort(GetWindowPort(w));
     DisposeWindow(w);
     GrafPtr current;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "ResourceFiles.h"
 #include "toolbox/Math.h"
 #include "toolbox/Memory.h"
 #include "toolbox/Menus.h"
@@ -15,13 +16,6 @@ namespace {
 constexpr uint64_t kFourGiB = uint64_t(1) << 32;
 
 bool Low(const void* p) { return reinterpret_cast<uint64_t>(p) < kFourGiB; }
-
-std::string WriteTemp(const std::string& name, const std::string& text)
-{
-    std::string path = std::string(XY_TEST_OUTPUT_DIR) + "/" + name;
-    std::ofstream(path) << text;
-    return path;
-}
 
 std::string OpenError(const std::string& path)
 {
@@ -112,9 +106,9 @@ TEST(Math, RoundtolRoundsHalvesAwayAndSaturates)
 
 TEST(Resources, TheChainIsSearchedNewestFirstFromTheCurrentFile)
 {
-    std::string older = WriteTemp("older.rsrc.json", R"({"STR#": {"7": ["old one", "old two"]},
+    std::string older = WriteTempFile("older.rsrc.json", R"({"STR#": {"7": ["old one", "old two"]},
         "MENU": {"5": {"title": "M", "items": ["A;B", "(C"]}}})");
-    std::string newer = WriteTemp("newer.rsrc.json", R"({"STR#": {"7": ["new one"]}})");
+    std::string newer = WriteTempFile("newer.rsrc.json", R"({"STR#": {"7": ["new one"]}})");
     SInt16 oldRef = OpenResourceFile(older);
     SInt16 newRef = OpenResourceFile(newer);
     Str255 text;
@@ -143,13 +137,13 @@ TEST(Resources, TheChainIsSearchedNewestFirstFromTheCurrentFile)
 TEST(Resources, BadFilesNameTheFileAndTheLine)
 {
     EXPECT_EQ(OpenError("/nonexistent/x.rsrc.json"), "/nonexistent/x.rsrc.json: cannot open the resource file");
-    std::string syntax = WriteTemp("syntax.rsrc.json", "{\n  \"STR#\": {\n    \"1\": [\"a\",]\n  }\n}\n");
+    std::string syntax = WriteTempFile("syntax.rsrc.json", "{\n  \"STR#\": {\n    \"1\": [\"a\",]\n  }\n}\n");
     std::string message = OpenError(syntax);
     EXPECT_EQ(message.rfind(syntax + ":3: syntax error", 0), 0u) << message;
-    std::string shape = WriteTemp("shape.rsrc.json", "{\n \"WIND\": {\n  \"1000\": {\"bounds\": [1, 2, 3]}\n }\n}\n");
+    std::string shape = WriteTempFile("shape.rsrc.json", "{\n \"WIND\": {\n  \"1000\": {\"bounds\": [1, 2, 3]}\n }\n}\n");
     message = OpenError(shape);
     EXPECT_EQ(message, shape + ":3: WIND 1000: bounds must be [top, left, bottom, right]");
-    std::string id = WriteTemp("id.rsrc.json", "{\"STR#\": {\"x1\": []}}");
+    std::string id = WriteTempFile("id.rsrc.json", "{\"STR#\": {\"x1\": []}}");
     EXPECT_NE(OpenError(id).find("resource ID \"x1\""), std::string::npos);
 }
 

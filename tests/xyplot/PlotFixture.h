@@ -3,24 +3,37 @@
 
 #include <gtest/gtest.h>
 
+#include "FakeInput.h"
+#include "LeakCheck.h"
+#include "RectMatchers.h"
 #include "TestHost.h"
 #include "XYPlotExtension.h"
 
-// What the user does while the toolbox tracks: grows to growTo, releases
-// buttons inside (or not), chooses nothing from popups.
-struct TestInput : InputSource {
-    SInt32 growTo = 0;
-    bool releaseInside = true;
-    int tracked = 0;
-    SInt32 GrowWindow(WindowRef, Point, const Rect&) override { return growTo; }
-    bool TrackControl(ControlRef, Point) override
+// A batch in the low zone: slot m holds channel m's floats.
+class Batch {
+public:
+    Batch(std::map<int, std::vector<float>> channels, int16_t count = -1)
     {
-        ++tracked;
-        return releaseInside;
+        batch = LowNew<SampleBatch>();
+        *batch = SampleBatch{};
+        batch->count = count >= 0 ? count : int16_t(channels.begin()->second.size());
+        for (auto& [channel, samples] : channels) {
+            auto* floats = reinterpret_cast<float*>(NewPtr(Size(samples.size() * sizeof(float))));
+            std::copy(samples.begin(), samples.end(), floats);
+            arrays.push_back(floats);
+            batch->channelData[channel - 1] = LowAddress(floats);
+        }
     }
-    SInt16 ModalDialogHit(DialogRef) override { return 2; }
-    SInt16 PopUpMenuSelect(MenuRef, Point) override { return 0; }
-    Point TrackDrag(WindowRef, Point start) override { return start; }
+    ~Batch()
+    {
+        for (float* floats : arrays) DisposePtr(reinterpret_cast<Ptr>(floats));
+        LowDelete(batch);
+    }
+    uint32_t Word() const { return LowAddress(batch); }
+
+private:
+    SampleBatch* batch;
+    std::vector<float*> arrays;
 };
 
 class PlotTest : public ::testing::Test {
@@ -102,6 +115,6 @@ protected:
     }
 
     TestHost host;
-    TestInput input;
+    FakeInput input;  // grows to nothing, releases buttons inside, chooses nothing from popups
     std::vector<LocalDataHandle> open;
 };

@@ -1,7 +1,9 @@
 // Reaching the host's recorded data.
 #include "PlotFixture.h"
 
-TEST_F(PlotTest, TheDataSourceIsAskedForOnceAcrossWindows)
+using RecordedDataTest = PlotTest;
+
+TEST_F(RecordedDataTest, TheDataSourceIsAskedForOnceAcrossWindows)
 {
     gDataSource = nullptr;
     SampleLocation location;
@@ -15,7 +17,7 @@ TEST_F(PlotTest, TheDataSourceIsAskedForOnceAcrossWindows)
     EXPECT_EQ(host.Count("HostGetDataSource"), 1u);
 }
 
-TEST_F(PlotTest, ANullDataSourceIsAskedForAgain)
+TEST_F(RecordedDataTest, ANullDataSourceIsAskedForAgain)
 {
     gDataSource = nullptr;
     host.On<&HostServiceTable::HostGetDataSource>([](int16_t) { return DataSourceRef(nullptr); });
@@ -26,7 +28,7 @@ TEST_F(PlotTest, ANullDataSourceIsAskedForAgain)
     gDataSource = nullptr;
 }
 
-TEST_F(PlotTest, FloatCountRoundsTheByteCountDown)
+TEST_F(RecordedDataTest, FloatCountRoundsTheByteCountDown)
 {
     for (auto [bytes, floats] : {std::pair{10, 2}, {0, 0}, {4, 1}, {7, 1}}) {
         Handle h = NewHandle(bytes);
@@ -35,7 +37,7 @@ TEST_F(PlotTest, FloatCountRoundsTheByteCountDown)
     }
 }
 
-TEST_F(PlotTest, CurrentRangeChecksRunInTheirOrderAndFallBackToRangeB)
+TEST_F(RecordedDataTest, CurrentRangeChecksRunInTheirOrderAndFallBackToRangeB)
 {
     host.rangeA.startSample = 10;
     host.rangeB.startSample = 20;

@@ -3,7 +3,7 @@
 
 namespace {
 
-class DialogTest : public PlotTest {
+class EraseTimeDialogTest : public PlotTest {
 protected:
     void SetUp() override
     {
@@ -46,41 +46,41 @@ protected:
 
 }  // namespace
 
-TEST_F(DialogTest, OpensWithTheRecordsValuesAndPostsMinusOneAtOnce)
+TEST_F(EraseTimeDialogTest, OpensWithTheRecordsValuesAndPostsMinusOneAtOnce)
 {
     ParamBlock id;
     id.Set<int16_t>(0, 4);
     Send(0, id, host);
     RunDialog({1});
-    std::vector<std::string> expected = {
-        "HostBeginResources", "HostGetDialog",    "HostExtensionName", "HostPlaceWindow",      "HostEndResources",
-        "HostSetItemNumber",  "HostOpenModal",    "HostSetItemValue",  "HostSetItemText",      "HostGetModalFilter",
-        "HostModalDialog",    "HostCommandNumber", "HostPostValueCommand", "HostCloseModal"};
-    auto names = host.Names();
-    names.erase(names.begin(), names.begin() + long(host.IndexOf("HostBeginResources")));
-    EXPECT_EQ(names, expected);
-    auto calls = host.Calls();
-    size_t begin = host.IndexOf("HostBeginResources");
-    EXPECT_EQ(calls[begin].Int(0), 4);
-    EXPECT_EQ(calls[begin + 1].Int(0), 1000);
-    EXPECT_EQ(calls[begin + 3].Int(2), 0x444C4F47);
-    EXPECT_EQ(calls[begin + 3].Int(3), 1000);
-    EXPECT_EQ(calls[begin + 3].Int(4), 0);
-    EXPECT_EQ(calls[begin + 3].Int(5), 8);
-    auto number = host.CallsTo("HostSetItemNumber")[0];
+    CallSteps step(host.Calls());
+    EXPECT_EQ(step.NextOf("HostBeginResources").Int(0), 4);
+    EXPECT_EQ(step.Next("HostGetDialog").Int(0), 1000);
+    step.Next("HostExtensionName");
+    const HostCall& place = step.Next("HostPlaceWindow");
+    EXPECT_EQ(place.Int(2), 0x444C4F47);
+    EXPECT_EQ(place.Int(3), 1000);
+    EXPECT_EQ(place.Int(4), 0);
+    EXPECT_EQ(place.Int(5), 8);
+    step.Next("HostEndResources");
+    const HostCall& number = step.Next("HostSetItemNumber");
     EXPECT_EQ(number.Int(1), 4);
     EXPECT_EQ(number.Real(2), 1.0);
     EXPECT_EQ(number.Int(3), 1);
     EXPECT_EQ(number.Int(4), 1);
-    EXPECT_EQ(host.CallsTo("HostSetItemValue")[0].Int(2), 0);
-    EXPECT_EQ(Labels(), std::vector<std::string>{"minute"});
-    EXPECT_EQ(host.CallsTo("HostGetModalFilter")[0].Int(0), 201);
+    step.Next("HostOpenModal");
+    EXPECT_EQ(step.Next("HostSetItemValue").Int(2), 0);
+    EXPECT_EQ(step.Next("HostSetItemText").Str(2), "minute");
+    EXPECT_EQ(step.Next("HostGetModalFilter").Int(0), 201);
+    step.Next("HostModalDialog");
+    EXPECT_EQ(step.Next("HostCommandNumber").Int(0), 1);
+    step.Next("HostPostValueCommand");
+    step.Next("HostCloseModal");
+    EXPECT_TRUE(step.AtEnd());
     EXPECT_EQ(Posted(), std::vector<double>{-1.0});
-    EXPECT_EQ(host.CallsTo("HostCommandNumber")[0].Int(0), 1);
     EXPECT_EQ((*instance)->autoErase, 0);  // applied only when the command comes back
 }
 
-TEST_F(DialogTest, TypingTurnsTheSwitchOnAndTogglesFlipIt)
+TEST_F(EraseTimeDialogTest, TypingTurnsTheSwitchOnAndTogglesFlipIt)
 {
     RunDialog({4, 1}, {2.5});
     EXPECT_EQ(Posted(), std::vector<double>{2.5});
@@ -102,7 +102,7 @@ TEST_F(DialogTest, TypingTurnsTheSwitchOnAndTogglesFlipIt)
     EXPECT_EQ((*instance)->eraseMinutes, 1.0);
 }
 
-TEST_F(DialogTest, OnlyExactlyOneMinuteIsSingular)
+TEST_F(EraseTimeDialogTest, OnlyExactlyOneMinuteIsSingular)
 {
     for (double value : {0.999, 1.001}) {
         host.ClearCalls();
@@ -114,25 +114,24 @@ TEST_F(DialogTest, OnlyExactlyOneMinuteIsSingular)
     EXPECT_EQ(Labels().back(), "minute");
 }
 
-TEST_F(DialogTest, NoDialogMeansNothingHappens)
+TEST_F(EraseTimeDialogTest, NoDialogMeansNothingHappens)
 {
     host.dialogFails = true;
-    auto counts = GetToolboxObjectCounts();
+    LeakCheck leaks;
     RunDialog({});
     EXPECT_EQ(host.Count("HostOpenModal"), 0u);
     EXPECT_EQ(host.Count("HostPostValueCommand"), 0u);
     EXPECT_EQ(host.Count("HostEndResources"), 1u);
-    EXPECT_EQ(GetToolboxObjectCounts().dialogs, counts.dialogs);
+    leaks.ExpectNoToolboxObjectsLeft();
     Rect clip;
     GetClip(&clip);
-    EXPECT_TRUE(EqualRect(&clip, &(*instance)->plotRect));
+    EXPECT_EQ(clip, (*instance)->plotRect);
 }
 
-TEST_F(DialogTest, TheDialogIsDisposedEveryTime)
+TEST_F(EraseTimeDialogTest, TheDialogIsDisposedEveryTime)
 {
-    auto counts = GetToolboxObjectCounts();
+    LeakCheck leaks;
     RunDialog({1});
     RunDialog({2});
-    EXPECT_EQ(GetToolboxObjectCounts().dialogs, counts.dialogs);
-    EXPECT_EQ(GetToolboxObjectCounts().windows, counts.windows);
+    leaks.ExpectNoToolboxObjectsLeft();
 }

@@ -40,7 +40,9 @@ public:
 
 }  // namespace
 
-TEST_F(PlotTest, UnknownMessagesAnswerZeroCallNothingButStillSetTheHost)
+using FrameTest = PlotTest;
+
+TEST_F(FrameTest, UnknownMessagesAnswerZeroCallNothingButStillSetTheHost)
 {
     for (int16_t message : {22, 100, -1, -32768}) {
         TestHost other;
@@ -51,7 +53,7 @@ TEST_F(PlotTest, UnknownMessagesAnswerZeroCallNothingButStillSetTheHost)
     }
 }
 
-TEST_F(PlotTest, BaseMessagesAnswerAsTheExtensionDefines)
+TEST_F(FrameTest, BaseMessagesAnswerAsTheExtensionDefines)
 {
     ParamBlock block;
     block.Set<int16_t>(0, -5);
@@ -67,7 +69,7 @@ TEST_F(PlotTest, BaseMessagesAnswerAsTheExtensionDefines)
     EXPECT_TRUE(host.Calls().empty());
 }
 
-TEST_F(PlotTest, NewInstanceAnswersTheHandleItselfAndOwnsWindowComparesWindows)
+TEST_F(FrameTest, NewInstanceAnswersTheHandleItselfAndOwnsWindowComparesWindows)
 {
     LocalDataHandle first = NewWindow();
     LocalDataHandle second = NewWindow();
@@ -137,7 +139,7 @@ TEST(Dispatcher, MembersPassTheLatestExtensionID)
     EXPECT_EQ(requests[0].Int(2), 1);
 }
 
-TEST_F(PlotTest, AFailingServiceIsReportedOnceAndTheNextMessageWorks)
+TEST_F(FrameTest, AFailingServiceIsReportedOnceAndTheNextMessageWorks)
 {
     LocalDataHandle instance = NewWindow();
     host.ClearCalls();

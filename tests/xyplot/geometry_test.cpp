@@ -3,23 +3,19 @@
 
 #include "PlotFixture.h"
 
-namespace {
+using GeometryTest = PlotTest;
 
-bool Same(const Rect& a, const Rect& b) { return EqualRect(&a, &b); }
-
-}  // namespace
-
-TEST_F(PlotTest, LayoutOfA300By400PortWithDefaultRanges)
+TEST_F(GeometryTest, LayoutOfA300By400PortWithDefaultRanges)
 {
     LocalDataHandle instance = NewWindow();
     const LocalDataType& r = **instance;
-    EXPECT_TRUE(Same(r.plotRect, Rect{23, 51, 268, 385}));
+    EXPECT_EQ(r.plotRect, (Rect{23, 51, 268, 385}));
     EXPECT_DOUBLE_EQ(r.yPixelsPerUnit, -125.44);
     EXPECT_EQ(r.yPixelOffset, 146);
     EXPECT_DOUBLE_EQ(r.xPixelsPerUnit, 171.008);
     EXPECT_EQ(r.xPixelOffset, 218);
-    EXPECT_TRUE(Same(host.axes[r.xAxis].bounds, Rect{269, 51, 299, 385}));
-    EXPECT_TRUE(Same(host.axes[r.yAxis].bounds, Rect{23, 2, 268, 50}));
+    EXPECT_EQ(host.axes[r.xAxis].bounds, (Rect{269, 51, 299, 385}));
+    EXPECT_EQ(host.axes[r.yAxis].bounds, (Rect{23, 2, 268, 50}));
     auto bounds = host.CallsTo("HostAxisSetBounds");
     EXPECT_EQ(bounds[0].Int(2), 0);
     EXPECT_EQ(bounds[0].Int(3), 14);
@@ -39,12 +35,12 @@ TEST_F(PlotTest, LayoutOfA300By400PortWithDefaultRanges)
     EXPECT_EQ(v, 269);
 }
 
-TEST_F(PlotTest, LayoutFollowsSizeAndEndValues)
+TEST_F(GeometryTest, LayoutFollowsSizeAndEndValues)
 {
     host.newWindowBounds = Rect{40, 40, 240, 240};
     LocalDataHandle instance = NewWindow();
     LocalDataType& r = **instance;
-    EXPECT_TRUE(Same(r.plotRect, Rect{23, 51, 168, 185}));
+    EXPECT_EQ(r.plotRect, (Rect{23, 51, 168, 185}));
 
     // Inverted: larger values are drawn lower.
     r.yTopValue = -1.0;
@@ -71,7 +67,7 @@ TEST_F(PlotTest, LayoutFollowsSizeAndEndValues)
     EXPECT_EQ(r.yPixelsPerUnit, 1.0);
 }
 
-TEST_F(PlotTest, MappingMatches16BitArithmeticInRangeAndSaturatesBeyond)
+TEST_F(GeometryTest, MappingMatches16BitArithmeticInRangeAndSaturatesBeyond)
 {
     LocalDataHandle instance = NewWindow();
     LocalDataType& r = **instance;
@@ -109,7 +105,7 @@ TEST_F(PlotTest, MappingMatches16BitArithmeticInRangeAndSaturatesBeyond)
     EXPECT_FALSE(map.Map(std::nanf(""), 0, &h, &v));
 }
 
-TEST_F(PlotTest, GrowSizesTheWindowAndLaysOutWhileANullGrowKeepsTheSize)
+TEST_F(GeometryTest, GrowSizesTheWindowAndLaysOutWhileANullGrowKeepsTheSize)
 {
     LocalDataHandle instance = NewWindow();
     WindowRef window = (*instance)->window;
@@ -119,28 +115,28 @@ TEST_F(PlotTest, GrowSizesTheWindowAndLaysOutWhileANullGrowKeepsTheSize)
     input.growTo = (500 << 16) | 700;
     Send(12, block, host);
     Rect port = WindowPortRect(window);
-    EXPECT_TRUE(Same(port, Rect{0, 0, 500, 700}));
-    EXPECT_TRUE(Same((*instance)->plotRect, Rect{23, 51, 468, 685}));
+    EXPECT_EQ(port, (Rect{0, 0, 500, 700}));
+    EXPECT_EQ((*instance)->plotRect, (Rect{23, 51, 468, 685}));
     Rect update;
     ASSERT_TRUE(GetWindowUpdateRect(window, &update));
-    EXPECT_TRUE(Same(update, port));
+    EXPECT_EQ(update, port);
 
     BeginUpdate(window);
     EndUpdate(window);
     input.growTo = 0;
     Send(12, block, host);
-    EXPECT_TRUE(Same(WindowPortRect(window), Rect{0, 0, 500, 700}));
+    EXPECT_EQ(WindowPortRect(window), (Rect{0, 0, 500, 700}));
     ASSERT_TRUE(GetWindowUpdateRect(window, &update));
-    EXPECT_TRUE(Same(update, port));
+    EXPECT_EQ(update, port);
 }
 
-TEST_F(PlotTest, SizeChangesByOthersRelayOutEveryWindowButMovesDoNot)
+TEST_F(GeometryTest, SizeChangesByOthersRelayOutEveryWindowButMovesDoNot)
 {
     LocalDataHandle first = NewWindow();
     LocalDataHandle second = NewWindow();
     for (LocalDataHandle instance : {first, second}) {
         SizeWindow((*instance)->window, 600, 450, false);
-        EXPECT_TRUE(Same((*instance)->plotRect, Rect{23, 51, 418, 585}));
+        EXPECT_EQ((*instance)->plotRect, (Rect{23, 51, 418, 585}));
     }
     // The relayout reaches the resized window even while another's port is current.
     SetPortToWindow((*first)->window);
@@ -154,21 +150,21 @@ TEST_F(PlotTest, SizeChangesByOthersRelayOutEveryWindowButMovesDoNot)
     Rect update, clip;
     ASSERT_TRUE(GetWindowUpdateRect((*second)->window, &update));
     Rect secondPort = WindowPortRect((*second)->window);
-    EXPECT_TRUE(Same(update, secondPort));
+    EXPECT_EQ(update, secondPort);
     EXPECT_FALSE(GetWindowUpdateRect((*first)->window, &update));
     GrafPtr current;
     GetPort(&current);
     EXPECT_EQ(current, GetWindowPort((*first)->window));
     GetClip(&clip);
-    EXPECT_TRUE(Same(clip, (*first)->plotRect));
-    EXPECT_FALSE(Same(clip, firstPort));
+    EXPECT_EQ(clip, (*first)->plotRect);
+    EXPECT_NE(clip, firstPort);
 
     host.ClearCalls();
     MoveWindow((*second)->window, 300, 200, false);
     EXPECT_EQ(host.Count("HostAxisSetBounds"), 0u);
 }
 
-TEST_F(PlotTest, ZoomActsOnlyOnItsOwnWindowAndShowsItAfterwards)
+TEST_F(GeometryTest, ZoomActsOnlyOnItsOwnWindowAndShowsItAfterwards)
 {
     LocalDataHandle first = NewWindow();
     LocalDataHandle second = NewWindow();
@@ -191,13 +187,13 @@ TEST_F(PlotTest, ZoomActsOnlyOnItsOwnWindowAndShowsItAfterwards)
     EXPECT_EQ(zooms[0].Int(2), 1);
     EXPECT_EQ(zooms[0].Int(3), 1);
     EXPECT_TRUE(IsWindowVisible((*first)->window));
-    EXPECT_TRUE(Same((*first)->plotRect, Rect{23, 51, 448, 625}));
+    EXPECT_EQ((*first)->plotRect, (Rect{23, 51, 448, 625}));
     block.Set<uint8_t>(8, 0);
     Send(13, block, host);
     EXPECT_EQ(host.CallsTo("HostZoomWindow")[1].Int(1), 8);
 }
 
-TEST_F(PlotTest, ActivateDrawsTheGrowBoxAndLeavesTheClipOnThePlot)
+TEST_F(GeometryTest, ActivateDrawsTheGrowBoxAndLeavesTheClipOnThePlot)
 {
     LocalDataHandle instance = NewWindow();
     SetPortToWindow((*instance)->window);
@@ -206,7 +202,7 @@ TEST_F(PlotTest, ActivateDrawsTheGrowBoxAndLeavesTheClipOnThePlot)
     Send(16, block, host);
     Rect clip;
     GetClip(&clip);
-    EXPECT_TRUE(Same(clip, (*instance)->plotRect));
+    EXPECT_EQ(clip, (*instance)->plotRect);
     // Something was drawn in the grow box and nowhere else.
     bool growBoxDrawn = false;
     for (int v = 288; v < 300; ++v)

@@ -16,7 +16,9 @@ int CheckedItem(MenuRef menu, int16_t first)
 
 }  // namespace
 
-TEST_F(PlotTest, CreationCallsTheHostInItsOrder)
+using InstanceTest = PlotTest;
+
+TEST_F(InstanceTest, CreationCallsTheHostInItsOrder)
 {
     ParamBlock id;
     id.Set<int16_t>(0, 12);
@@ -24,55 +26,72 @@ TEST_F(PlotTest, CreationCallsTheHostInItsOrder)
     host.ClearCalls();
     LocalDataHandle instance = NewWindow();
     ASSERT_NE(instance, nullptr);
-    std::vector<std::string> expected = {
-        "HostNewWindow",   "HostExtensionName", "HostPlaceWindow",     "HostCommandNumber",   "HostAddMenuCommand",
-        "HostNewAxis",     "HostAxisSetInsets", "HostNewAxis",         "HostAxisSetInsets",   "HostInitInfoPart",
-        "HostAxisSetMenu", "HostAddChannelItems", "HostAxisSetOption", "HostAxisSetOption",   "HostAxisSetOption",
-        "HostAxisSetMenu", "HostAddChannelItems", "HostAxisSetOption", "HostAxisSetOption",   "HostAxisSetOption",
-        "HostAxisSetBounds", "HostAxisSetBounds", "HostRequestNotification"};
-    EXPECT_EQ(host.Names(), expected);
+    CallSteps step(host.Calls());
 
-    auto calls = host.Calls();
-    EXPECT_EQ(calls[0].Int(0), 1000);
-    EXPECT_EQ(calls[0].Int(1), 0);
-    EXPECT_EQ(calls[0].Int(2), -1);
-    EXPECT_EQ(calls[0].Int(3), 3);
-    EXPECT_EQ(calls[2].Str(1), "XY Test");
-    EXPECT_EQ(calls[2].Int(2), 0x57494E44);
-    EXPECT_EQ(calls[2].Int(3), 1000);
-    EXPECT_EQ(calls[2].Int(4), 0);
-    EXPECT_EQ(calls[2].Int(5), 1);
-    EXPECT_EQ(calls[3].Int(0), 0);
-    EXPECT_EQ(calls[3].Int(1), 12);
-    EXPECT_EQ(calls[4].Str(0), "Windows:Real-Time X-Y");
-    EXPECT_EQ(calls[4].Int(1), 32);
-    EXPECT_EQ(calls[4].Int(2), 100);
+    const HostCall& newWindow = step.Next("HostNewWindow");
+    EXPECT_EQ(newWindow.Int(0), 1000);
+    EXPECT_EQ(newWindow.Int(1), 0);
+    EXPECT_EQ(newWindow.Int(2), -1);
+    EXPECT_EQ(newWindow.Int(3), 3);
+    step.Next("HostExtensionName");
+    const HostCall& place = step.Next("HostPlaceWindow");
+    EXPECT_EQ(place.Str(1), "XY Test");
+    EXPECT_EQ(place.Int(2), 0x57494E44);
+    EXPECT_EQ(place.Int(3), 1000);
+    EXPECT_EQ(place.Int(4), 0);
+    EXPECT_EQ(place.Int(5), 1);
+    const HostCall& commandNumber = step.Next("HostCommandNumber");
+    EXPECT_EQ(commandNumber.Int(0), 0);
+    EXPECT_EQ(commandNumber.Int(1), 12);
+    const HostCall& menuCommand = step.Next("HostAddMenuCommand");
+    EXPECT_EQ(menuCommand.Str(0), "Windows:Real-Time X-Y");
+    EXPECT_EQ(menuCommand.Int(1), 32);
+    EXPECT_EQ(menuCommand.Int(2), 100);
+
     // Each axis gets its high end first: right for X, top for Y.
-    EXPECT_EQ(calls[5].Real(1), kFullScale);
-    EXPECT_EQ(calls[5].Real(2), kNegativeFullScale);
-    EXPECT_EQ(calls[5].Int(3), 0);
-    EXPECT_EQ(calls[7].Real(1), kFullScale);
-    EXPECT_EQ(calls[7].Int(3), 1);
-    EXPECT_EQ(calls[7].Int(4), 1);
-    for (int i : {6, 8}) {
-        EXPECT_EQ(calls[size_t(i)].Int(1), 9);
-        EXPECT_EQ(calls[size_t(i)].Int(2), 21);
-        EXPECT_EQ(calls[size_t(i)].Int(3), 9);
-        EXPECT_EQ(calls[size_t(i)].Int(4), 21);
+    const HostCall& xAxis = step.Next("HostNewAxis");
+    EXPECT_EQ(xAxis.Real(1), kFullScale);
+    EXPECT_EQ(xAxis.Real(2), kNegativeFullScale);
+    EXPECT_EQ(xAxis.Int(3), 0);
+    const HostCall& xInsets = step.Next("HostAxisSetInsets");
+    const HostCall& yAxis = step.Next("HostNewAxis");
+    EXPECT_EQ(yAxis.Real(1), kFullScale);
+    EXPECT_EQ(yAxis.Int(3), 1);
+    EXPECT_EQ(yAxis.Int(4), 1);
+    const HostCall& yInsets = step.Next("HostAxisSetInsets");
+    for (const HostCall* insets : {&xInsets, &yInsets}) {
+        EXPECT_EQ(insets->Int(1), 9);
+        EXPECT_EQ(insets->Int(2), 21);
+        EXPECT_EQ(insets->Int(3), 9);
+        EXPECT_EQ(insets->Int(4), 21);
     }
-    EXPECT_EQ(calls[9].Ptr(0), (*instance)->xChannelInfo.bytes + 46);
-    EXPECT_EQ(calls[12].Int(1), 32);
-    EXPECT_EQ(calls[12].Int(2), 1);
-    EXPECT_EQ(calls[13].Int(1), 4);
-    EXPECT_EQ(calls[13].Int(2), 1);
-    EXPECT_EQ(calls[14].Int(1), 8);
-    EXPECT_EQ(calls[14].Int(2), 0);
-    EXPECT_EQ(calls[22].Int(0), 12);
-    EXPECT_EQ(calls[22].Int(1), 310);
-    EXPECT_EQ(calls[22].Int(2), 1);
+    EXPECT_EQ(step.Next("HostInitInfoPart").Ptr(0), (*instance)->xChannelInfo.bytes + 46);
+
+    // Each axis's popup: the menu, its channel items, then three options in this order.
+    for (const char* axis : {"X", "Y"}) {
+        SCOPED_TRACE(axis);
+        step.Next("HostAxisSetMenu");
+        step.Next("HostAddChannelItems");
+        const HostCall& titlePopup = step.Next("HostAxisSetOption");
+        EXPECT_EQ(titlePopup.Int(1), 32);
+        EXPECT_EQ(titlePopup.Int(2), 1);
+        const HostCall& minorTicks = step.Next("HostAxisSetOption");
+        EXPECT_EQ(minorTicks.Int(1), 4);
+        EXPECT_EQ(minorTicks.Int(2), 1);
+        const HostCall& fixedRange = step.Next("HostAxisSetOption");
+        EXPECT_EQ(fixedRange.Int(1), 8);
+        EXPECT_EQ(fixedRange.Int(2), 0);
+    }
+    step.Next("HostAxisSetBounds");
+    step.Next("HostAxisSetBounds");
+    const HostCall& request = step.Next("HostRequestNotification");
+    EXPECT_EQ(request.Int(0), 12);
+    EXPECT_EQ(request.Int(1), 310);
+    EXPECT_EQ(request.Int(2), 1);
+    EXPECT_TRUE(step.AtEnd());
 }
 
-TEST_F(PlotTest, AFreshWindowHasItsDefaultsAndChecksChannelsOneAndTwo)
+TEST_F(InstanceTest, AFreshWindowHasItsDefaultsAndChecksChannelsOneAndTwo)
 {
     host.channelItemCount = 40;  // more channels than the menus check
     LocalDataHandle instance = NewWindow();
@@ -102,14 +121,14 @@ TEST_F(PlotTest, AFreshWindowHasItsDefaultsAndChecksChannelsOneAndTwo)
     Rect erase, settings;
     GetControlBounds(r.eraseButton, &erase);
     GetControlBounds(r.settingsButton, &settings);
-    EXPECT_TRUE(EqualRect(&erase, &(const Rect&)Rect{1, 1, 17, 17}));
-    EXPECT_TRUE(EqualRect(&settings, &(const Rect&)Rect{1, 16, 17, 32}));
+    EXPECT_EQ(erase, (Rect{1, 1, 17, 17}));
+    EXPECT_EQ(settings, (Rect{1, 16, 17, 32}));
     EXPECT_EQ(GetControlReference(r.eraseButton), 1000);
     EXPECT_EQ(GetControlReference(r.settingsButton), 1001);
     EXPECT_EQ(GetControlProcID(r.eraseButton), 3793);
 }
 
-TEST_F(PlotTest, ASecondWindowGetsItsOwnEverythingAndRegistersAgain)
+TEST_F(InstanceTest, ASecondWindowGetsItsOwnEverythingAndRegistersAgain)
 {
     LocalDataHandle first = NewWindow();
     EventHandlerUPP upp = gWindowEventHandlerUPP;
@@ -127,10 +146,9 @@ TEST_F(PlotTest, ASecondWindowGetsItsOwnEverythingAndRegistersAgain)
     EXPECT_EQ(host.Count("HostRequestNotification"), 2u);
 }
 
-TEST_F(PlotTest, DisposalReleasesWindowThenAxesThenBlock)
+TEST_F(InstanceTest, DisposalReleasesWindowThenAxesThenBlock)
 {
-    auto before = GetToolboxObjectCounts();
-    auto zone = GetLowZoneStats();
+    LeakCheck leaks;
     LocalDataHandle instance = NewWindow();
     AxisObject x = (*instance)->xAxis, y = (*instance)->yAxis;
     host.ClearCalls();
@@ -139,21 +157,17 @@ TEST_F(PlotTest, DisposalReleasesWindowThenAxesThenBlock)
     ASSERT_EQ(disposals.size(), 2u);
     EXPECT_EQ(disposals[0].Ptr(0), x);
     EXPECT_EQ(disposals[1].Ptr(0), y);
-    auto after = GetToolboxObjectCounts();
-    EXPECT_EQ(after.windows, before.windows);
-    EXPECT_EQ(after.controls, before.controls);
-    EXPECT_EQ(after.eventHandlers, before.eventHandlers);
     // The menus went to the axes, which the host disposes of with them.
-    EXPECT_EQ(after.menus, before.menus);
-    EXPECT_LT(GetLowZoneStats().liveBytes, zone.liveBytes + 1024);
+    leaks.ExpectNoToolboxObjectsLeft();
+    EXPECT_LT(GetLowZoneStats().liveBytes, leaks.Zone().liveBytes + 1024);
 }
 
-TEST_F(PlotTest, NoWindowGivesANullInstanceThatDisposalAccepts)
+TEST_F(InstanceTest, NoWindowGivesANullInstanceThatDisposalAccepts)
 {
     host.newWindowFails = true;
-    auto zone = GetLowZoneStats();
+    LeakCheck leaks;
     EXPECT_EQ(NewWindow(), nullptr);
-    EXPECT_EQ(GetLowZoneStats().liveBlocks, zone.liveBlocks);
+    leaks.ExpectNoLowZoneBlocksLeft();
     EXPECT_EQ(host.Count("HostNewAxis"), 0u);
     ParamBlock block;
     EXPECT_EQ(Send(7, block, host), 0);

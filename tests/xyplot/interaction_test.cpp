@@ -60,7 +60,7 @@ TEST_F(InteractionTest, AClickTakenByTheXAxisGoesNoFurther)
     host.axes[(*instance)->xAxis].clickResult = 1;
     Click((*instance)->eraseButton, Point{5, 5});
     EXPECT_EQ(host.Count("HostAxisClick"), 1u);
-    EXPECT_EQ(input.tracked, 0);
+    EXPECT_EQ(input.tracks, 0);
     EXPECT_TRUE(ClipIsPlot());
     EXPECT_EQ(host.Count("HostPostCommand"), 0u);
 
@@ -69,7 +69,7 @@ TEST_F(InteractionTest, AClickTakenByTheXAxisGoesNoFurther)
     host.ClearCalls();
     Click((*instance)->eraseButton, Point{5, 5});
     EXPECT_EQ(host.Count("HostAxisClick"), 2u);
-    EXPECT_EQ(input.tracked, 0);
+    EXPECT_EQ(input.tracks, 0);
     EXPECT_EQ(host.Count("HostPostCommand"), 0u);
     EXPECT_TRUE(ClipIsPlot());
 }
@@ -112,7 +112,7 @@ TEST_F(InteractionTest, ARangeChangeIsReadBackAndLaidOutAtOnce)
     EXPECT_DOUBLE_EQ((*instance)->yPixelsPerUnit, -245.0 / 4.0);
     Rect update;
     ASSERT_TRUE(GetWindowUpdateRect(window, &update));
-    EXPECT_TRUE(EqualRect(&update, &(*instance)->plotRect));
+    EXPECT_EQ(update, (*instance)->plotRect);
     EXPECT_TRUE(ClipIsPlot());
 }
 

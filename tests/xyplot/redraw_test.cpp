@@ -67,7 +67,7 @@ TEST_F(RedrawTest, BothEndsAtTheVeryStartDrawNothingAndLockNothing)
     Rect clip;
     GetClip(&clip);
     Rect port = WindowPortRect((*instance)->window);
-    EXPECT_TRUE(EqualRect(&clip, &port));
+    EXPECT_EQ(clip, port);
     EXPECT_TRUE(Drawn(instance).empty());
 }
 

@@ -5,33 +5,6 @@
 
 namespace {
 
-// A batch in the low zone: slot m holds channel m's floats.
-class Batch {
-public:
-    Batch(std::map<int, std::vector<float>> channels, int16_t count = -1)
-    {
-        batch = LowNew<SampleBatch>();
-        *batch = SampleBatch{};
-        batch->count = count >= 0 ? count : int16_t(channels.begin()->second.size());
-        for (auto& [channel, samples] : channels) {
-            auto* floats = reinterpret_cast<float*>(NewPtr(Size(samples.size() * sizeof(float))));
-            std::copy(samples.begin(), samples.end(), floats);
-            arrays.push_back(floats);
-            batch->channelData[channel - 1] = LowAddress(floats);
-        }
-    }
-    ~Batch()
-    {
-        for (float* floats : arrays) DisposePtr(reinterpret_cast<Ptr>(floats));
-        LowDelete(batch);
-    }
-    uint32_t Word() const { return LowAddress(batch); }
-
-private:
-    SampleBatch* batch;
-    std::vector<float*> arrays;
-};
-
 class SamplingTest : public PlotTest {
 protected:
     void SetUp() override
@@ -47,10 +20,10 @@ protected:
         (*instance)->eraseMinutes = minutes;
         host.sampleCount = recorded;
         host.sampleInterval = interval;
-        Notify(instance, NotifySamplingStarted);
+        Notify(instance, 300);
     }
 
-    void Send(const Batch& batch) { Notify(instance, NotifyNewData, batch.Word()); }
+    void Send(const Batch& batch) { Notify(instance, 310, batch.Word()); }
 
     UInt32 Background() { return Pixel(instance, 60, 260); }
 
@@ -170,7 +143,7 @@ TEST_F(SamplingTest, HiddenWindowsAndEmptyWordsDropTheBatch)
 {
     Start(0, 0.001, false);
     Batch batch({{1, {0.1f, 0.2f}}, {2, {0.1f, 0.2f}}});
-    Notify(instance, NotifyNewData, 0);
+    Notify(instance, 310, 0);
     EXPECT_EQ((*instance)->traceEndSample, 0);
     HideWindow((*instance)->window);
     Send(batch);
@@ -191,10 +164,10 @@ TEST_F(SamplingTest, LiveBatchesSelectThePenOnceAndInvalidateNothing)
         ys[i] = float(std::cos(0.013 * double(i)));
     }
     Batch batch({{1, xs}, {2, ys}});
-    auto zone = GetLowZoneStats();
+    LeakCheck leaks;
     Send(batch);
     EXPECT_EQ(host.Names(), (std::vector<std::string>{"HostSetPen", "HostRestorePen"}));
-    EXPECT_EQ(GetLowZoneStats().liveBlocks, zone.liveBlocks);
+    leaks.ExpectNoLowZoneBlocksLeft();
     Rect update;
     EXPECT_FALSE(GetWindowUpdateRect(window, &update));
 }
@@ -237,7 +210,7 @@ TEST_F(SamplingTest, StopDisablesEraseAndEndsAtTheLastRecordedSample)
     Start(0, 0.001, false);
     host.sampleCount = 700;
     host.ClearCalls();
-    Notify(instance, NotifySamplingStopped);
+    Notify(instance, 301);
     EXPECT_EQ((*instance)->traceEndSample, 699);
     EXPECT_EQ((*instance)->isSampling, 0);
     EXPECT_EQ(host.CallsTo("HostEnableControl")[0].Int(1), 0);
@@ -249,7 +222,7 @@ TEST_F(SamplingTest, RangeChangesAreIgnoredWhileSampling)
 {
     Start(0, 0.001, false);
     host.ClearCalls();
-    Notify(instance, NotifyRangeChanged);
+    Notify(instance, 0);
     EXPECT_TRUE(host.Calls().empty());
 }
 
@@ -261,7 +234,7 @@ TEST_F(SamplingTest, NoUsableRangeClearsTheTraceAndInvalidatesBothAxesEvenWhenHi
     BeginUpdate((*instance)->window);
     EndUpdate((*instance)->window);
     host.checkA = false;
-    Notify(instance, NotifyRangeChanged);
+    Notify(instance, 0);
     const LocalDataType& r = **instance;
     EXPECT_EQ(r.traceStartSample, 0);
     EXPECT_EQ(r.traceEndSample, 0);
@@ -282,12 +255,12 @@ TEST_F(SamplingTest, ARangeThatMatchesTheStoredInfoIsDrawnWithoutInvalidatingAxe
     host.blocks = {block};
     host.rangeA.startSample = 0;
     host.rangeA.endSample = 2;
-    Notify(instance, NotifyRangeChanged);  // first time: the stored records change, axes invalidated
+    Notify(instance, 0);  // first time: the stored records change, axes invalidated
     Rect update;
     EXPECT_TRUE(GetWindowUpdateRect((*instance)->window, &update));
     BeginUpdate((*instance)->window);
     EndUpdate((*instance)->window);
-    Notify(instance, NotifyRangeChanged);
+    Notify(instance, 0);
     EXPECT_FALSE(GetWindowUpdateRect((*instance)->window, &update));
     EXPECT_EQ((*instance)->traceEndSample, 2);
     EXPECT_GT(DrawnCount(), 0u);
@@ -298,7 +271,7 @@ TEST_F(SamplingTest, ChannelChangesInvalidateTheirAxesAndRefillBothMenus)
     WindowRef window = (*instance)->window;
     BeginUpdate(window);
     EndUpdate(window);
-    Notify(instance, NotifyChannelChanged, 7);
+    Notify(instance, 402, 7);
     Rect update;
     EXPECT_FALSE(GetWindowUpdateRect(window, &update));
     auto refills = host.CallsTo("HostAddChannelItems");
@@ -310,14 +283,14 @@ TEST_F(SamplingTest, ChannelChangesInvalidateTheirAxesAndRefillBothMenus)
     EXPECT_EQ(mark, checkMark);
 
     (*instance)->yChannel = 1;
-    Notify(instance, NotifyChannelChanged, 1);
+    Notify(instance, 402, 1);
     ASSERT_TRUE(GetWindowUpdateRect(window, &update));
     EXPECT_LE(update.top, 23);
     EXPECT_GE(update.bottom, 299);
 
     BeginUpdate(window);
     EndUpdate(window);
-    Notify(instance, NotifyPlotChanged);
+    Notify(instance, 403);
     ASSERT_TRUE(GetWindowUpdateRect(window, &update));
-    EXPECT_TRUE(EqualRect(&update, &(*instance)->plotRect));
+    EXPECT_EQ(update, (*instance)->plotRect);
 }

@@ -302,3 +302,11 @@ void HiliteControl(ControlRef control, SInt16 hiliteState)
 Boolean IsControlActive(ControlRef control) { return control && IsActive(control); }
 Boolean IsControlVisible(ControlRef control) { return control && control->visible; }
 SInt16 GetControlProcID(ControlRef control) { return control ? control->procID : 0; }
+
+UInt16 CountWindowControls(WindowRef window) { return window ? UInt16(window->controls.size()) : 0; }
+
+ControlRef GetIndexedWindowControl(WindowRef window, UInt16 index)
+{
+    if (!window || index < 1 || index > window->controls.size()) return nullptr;
+    return window->controls[index - 1];
+}

@@ -1,3 +1,4 @@
+// Pascal strings and the Mac Roman text they hold.
 #include <algorithm>
 #include <cstring>
 

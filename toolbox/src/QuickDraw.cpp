@@ -56,7 +56,45 @@ void StepRangeForCoordinate(int start, int sign, int lo, int hi, int64_t limit, 
     last = std::min<int64_t>(last, limit);
 }
 
-void DrawLine(CGrafPtr port, int h0, int v0, int h1, int v1)
+void PlotPixel(CGrafPtr port, int h, int v)
+{
+    const Rect& c = port->drawClip;
+    if (h >= c.left && h < c.right && v >= c.top && v < c.bottom)
+        port->pixels[size_t(v) * size_t(port->width) + size_t(h)] = port->forePixel;
+}
+
+// A line of at most two steps along each axis (|dh|, |dv| <= 2), the commonest
+// line of a dense polyline, is its end pixels and the one between: a step from
+// the start along each axis that moves (for one step or none, the end again).
+// The rare one that meets the clip's edge is drawn pixel by pixel out of line,
+// as are longer lines, so that LineTo's common case stays a few instructions.
+[[gnu::noinline]] void DrawShortLineClipped(CGrafPtr port, int h0, int v0, int dh, int dv)
+{
+    PlotPixel(port, h0, v0);
+    PlotPixel(port, h0 + (dh > 0) - (dh < 0), v0 + (dv > 0) - (dv < 0));
+    PlotPixel(port, h0 + dh, v0 + dv);
+}
+
+inline void DrawShortLine(CGrafPtr port, int h0, int v0, int dh, int dv)
+{
+    // drawClip is never inverted, so a coordinate below its start wraps round
+    // to a large unsigned offset and one comparison per axis and end suffices.
+    const Rect& c = port->drawClip;
+    const unsigned width = unsigned(c.right - c.left), height = unsigned(c.bottom - c.top);
+    const unsigned h = unsigned(h0 - c.left), v = unsigned(v0 - c.top);
+    if (!((h < width) & (h + unsigned(dh) < width) & (v < height) & (v + unsigned(dv) < height))) {
+        DrawShortLineClipped(port, h0, v0, dh, dv);
+        return;
+    }
+    const ptrdiff_t rowStride = port->width;
+    UInt32* const start = port->pixels.data() + v0 * rowStride + h0;
+    const UInt32 pixel = port->forePixel;
+    start[0] = pixel;
+    start[((dv > 0) - (dv < 0)) * rowStride + (dh > 0) - (dh < 0)] = pixel;
+    start[dv * rowStride + dh] = pixel;
+}
+
+[[gnu::noinline]] void DrawLine(CGrafPtr port, int h0, int v0, int h1, int v1)
 {
     const Rect& c = port->drawClip;
     if (c.bottom <= c.top || c.right <= c.left) return;
@@ -67,7 +105,7 @@ void DrawLine(CGrafPtr port, int h0, int v0, int h1, int v1)
     const UInt32 pixel = port->forePixel;
     const ptrdiff_t rowStride = port->width;
     if (dh == 0 && dv == 0) {
-        if (h0 >= c.left && h0 < c.right && v0 >= c.top && v0 < c.bottom) port->pixels[size_t(v0) * rowStride + h0] = pixel;
+        PlotPixel(port, h0, v0);
         return;
     }
     const bool horizontalMajor = dh >= dv;
@@ -269,11 +307,16 @@ void LineTo(SInt16 h, SInt16 v)
 {
     CGrafPtr port = gCurrentPort;
     if (!port) return;
-    DrawLine(port, port->pen.h, port->pen.v, h, v);
-    const Rect box{std::min(port->pen.v, v), std::min(port->pen.h, h), SInt16(std::max<int>(port->pen.v, v) + 1),
-                   SInt16(std::max<int>(port->pen.h, h) + 1)};
-    MarkDirty(port, Intersect(box, port->drawClip));
+    const Point from = port->pen;
     port->pen = Point{v, h};
+    const int dh = h - from.h, dv = v - from.v;
+    if (unsigned(dh + 2) <= 4 && unsigned(dv + 2) <= 4)
+        DrawShortLine(port, from.h, from.v, dh, dv);
+    else
+        DrawLine(port, from.h, from.v, h, v);
+    const Rect box{std::min(from.v, v), std::min(from.h, h), SInt16(std::max<int>(from.v, v) + 1),
+                   SInt16(std::max<int>(from.h, h) + 1)};
+    MarkDirty(port, Intersect(box, port->drawClip));
 }
 
 // Relative moves wrap around like the platform's 16-bit arithmetic.

@@ -21,20 +21,11 @@
 
 namespace recorder {
 
-// Options switched with HostAxisSetOption; each is one bit.
-enum AxisOption : int32_t {
-    kAxisInfoVaries = 2,   // the channel's display settings vary over the data shown: grey scale, "(varies)"
-    kAxisMinorTicks = 4,   // draw unlabelled minor ticks between the labelled ones
-    kAxisFixedRange = 8,   // the user can't change the range: drags and range menu items do nothing
-    kAxisTitlePopup = 32,  // the title opens the popup menu (and shows a popup triangle)
-};
-
-// Cursor codes of HostAxisCursor.
-enum AxisCursorCode : int16_t {
-    kAxisCursorNone = 0,   // the point is not the axis's
-    kAxisCursorScale = 1,  // a hand: drag to pan
-    kAxisCursorTitle = 2,  // a popup: click to choose
-};
+// The options (kAxisOption... of host/HostServices.h) as this host shows them:
+// InfoVaries greys labels and title and makes the title read "Title (varies)";
+// MinorTicks draws unlabelled ticks between the labelled ones; FixedRange
+// makes drags and the range items do nothing; TitlePopup makes the title open
+// the popup menu and shows a popup triangle after it.
 
 // Texts of the range items that the popup menu holds before its channel list.
 // Zoom In halves the span about the centre; it is refused (the click gives 1)
@@ -72,7 +63,7 @@ public:
     void SetRange(double highEnd, double lowEnd);
 
     // The axis takes the menu and disposes of it with itself (or when another
-    // replaces it). popup: the title opens it (with kAxisTitlePopup on).
+    // replaces it). popup: the title opens it (with kAxisOptionTitlePopup on).
     void SetMenu(MenuRef menu, bool popup);
     MenuRef Menu() const { return menu_; }
     bool HasPopup() const;
@@ -81,7 +72,7 @@ public:
     bool HasOption(int32_t option) const { return (options_ & option) == option && option != 0; }
     void SetOption(int32_t option, bool on);
 
-    // Also clears kAxisInfoVaries: the record now describes what is shown.
+    // Also clears kAxisOptionInfoVaries: the record now describes what is shown.
     void SetChannelInfo(const ChannelInfoRecord& info);
     const ChannelDisplay& Display() const { return display_; }
 
@@ -144,5 +135,7 @@ private:
 Axis* AxisFromObject(AxisObject object);
 // The first channel item HostAddChannelItems was last given for the menu; 0 when none.
 int16_t FirstChannelItemOf(MenuRef menu);
+// Axes made and not yet disposed of, for leak checks.
+int CountLiveAxes();
 
 }  // namespace recorder

@@ -24,12 +24,15 @@
 #include "host/HostServices.h"
 #include "recorder/BundleLoader.h"
 #include "recorder/Recording.h"
-#include "recorder/SampleSource.h"
+#include "signals/SampleSource.h"
 #include "toolbox/MacTypes.h"
 
-// The pen the extension selects for its trace (HostSetPen(133)): a strong blue
-// that stands out against the white plot area, the black axes and frame.
-constexpr int16_t kTracePen = 133;
+namespace recorder {
+class Axis;
+}
+
+// The colour of the trace pen (HostSetPen(kTracePen)): a strong blue that
+// stands out against the white plot area, the black axes and frame.
 constexpr RGBColor kTraceColour{0x0000, 0x6666, 0xCCCC};
 constexpr uint32_t kTracePixel = 0x000066CC;  // kTraceColour as a port pixel (0x00RRGGBB)
 
@@ -122,6 +125,9 @@ public:
     uint32_t InstanceOf(WindowRef window) const;  // the handle message 6 returned
     // Message 10 to the window's instance.
     bool InstanceOwnsWindow(WindowRef window);
+    // The live axes the window's instance made (HostNewAxis), in the order it
+    // made them: those made while it opened the window, and later in its calls.
+    std::vector<recorder::Axis*> Axes(WindowRef window) const;
 
     // Resize to a content size, as if the user dragged the grow box (message 12).
     // A grow that changes the size makes it the user's size (the one zooming
@@ -205,7 +211,7 @@ public:
 private:
     struct Impl;
     ExtensionBundle& StartBundle(std::unique_ptr<ExtensionBundle> bundle);
-    friend struct HostServicesCore;
+    friend struct SessionAccess;
     friend class ActionScope;
     friend struct Impl;
 

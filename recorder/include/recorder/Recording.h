@@ -23,11 +23,10 @@
 
 #include "host/HostServices.h"
 #include "recorder/ChannelInfo.h"
-#include "recorder/SampleSource.h"
+#include "signals/SampleSource.h"
 
 class Recording {
 public:
-    static constexpr int kMaxChannels = 32;
     static constexpr int32_t kMaxBlockLength = 32767;
     static constexpr int32_t kMaxBlocks = 32767;
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "recorder/SampleSource.h"
+#include "signals/SampleSource.h"
 
 class SampleFeed : public SampleSource {
 public:

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 
 #include "toolbox/InputSource.h"
@@ -16,6 +17,10 @@ public:
     void QueueDialogHit(SInt16 item);
     // Types text into an edit-text item (replacing its selection), then hits that item.
     void QueueDialogTyping(SInt16 item, const std::string& text);
+    // Answers a wait in a dialog with what answer returns: the item hit (it may
+    // look at the dialog and type first), or 0 to pass on to the next answer,
+    // as a user who finds a check box already set does not click it.
+    void QueueDialogAnswer(std::function<SInt16(DialogRef)> answer);
     void QueuePopUpChoice(SInt16 item);
     void QueueDrag(Point releaseAt);
     // Answers not yet used.
@@ -32,14 +37,9 @@ private:
     struct Size2 {
         SInt16 width, height;
     };
-    struct DialogAnswer {
-        SInt16 item;
-        bool typing;
-        std::string text;
-    };
     std::deque<Size2> grows_;
     std::deque<bool> tracks_;
-    std::deque<DialogAnswer> dialogAnswers_;
+    std::deque<std::function<SInt16(DialogRef)>> dialogAnswers_;
     std::deque<SInt16> popUpChoices_;
     std::deque<Point> drags_;
 };

@@ -5,6 +5,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 enum : OSStatus { eventNotHandledErr = -9874, eventParameterNotFoundErr = -9870, eventInternalErr = -9868 };
 
 constexpr UInt32 kEventClassWindow = FourCharCode("wind");
@@ -46,3 +48,5 @@ OSStatus GetEventParameter(EventRef event, EventParamName name, EventParamType d
                            EventParamType* actualType, UInt32 bufferSize, UInt32* actualSize, void* data);
 // Runs the target's handlers for the event; eventNotHandledErr when none took it.
 OSStatus SendEventToEventTarget(EventRef event, EventTargetRef target);
+
+#pragma GCC visibility pop

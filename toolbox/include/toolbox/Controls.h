@@ -6,6 +6,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 enum : SInt16 {
     pushButProc = 0,
     checkBoxProc = 1,
@@ -40,3 +42,10 @@ void HiliteControl(ControlRef control, SInt16 hiliteState);
 Boolean IsControlActive(ControlRef control);
 Boolean IsControlVisible(ControlRef control);
 SInt16 GetControlProcID(ControlRef control);
+
+// For hosts, which find a window's buttons as a user does, by what they show:
+// the window's controls in the order they were made (and are drawn), from 1.
+UInt16 CountWindowControls(WindowRef window);
+ControlRef GetIndexedWindowControl(WindowRef window, UInt16 index);  // null outside 1..count
+
+#pragma GCC visibility pop

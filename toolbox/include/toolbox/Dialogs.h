@@ -6,6 +6,8 @@
 #include "toolbox/MacTypes.h"
 #include "toolbox/Resources.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 // A new dialog from DLOG id of the current resources, null when missing.
 DialogRef GetNewDialog(SInt16 dialogID, void* storage, WindowRef behind);
 void DisposeDialog(DialogRef dialog);
@@ -40,3 +42,5 @@ SInt16 GetDialogCancelItem(DialogRef dialog);
 void DrawDialog(DialogRef dialog);
 // Asks the host's input source for the next item hit in the dialog.
 void ModalDialog(DialogRef dialog, SInt16* itemHit);
+
+#pragma GCC visibility pop

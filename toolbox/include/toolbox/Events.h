@@ -3,6 +3,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 enum : UInt16 { nullEvent = 0, mouseDown = 1, mouseUp = 2, keyDown = 3, updateEvt = 6, activateEvt = 8 };
 
 #pragma pack(push, 2)
@@ -15,3 +17,5 @@ struct EventRecord {
 };
 #pragma pack(pop)
 static_assert(sizeof(EventRecord) == 16);
+
+#pragma GCC visibility pop

@@ -6,6 +6,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 class InputSource {
 public:
     virtual ~InputSource() = default;
@@ -23,3 +25,5 @@ public:
 
 void SetInputSource(InputSource* source);  // null removes it
 InputSource* GetInputSource();
+
+#pragma GCC visibility pop

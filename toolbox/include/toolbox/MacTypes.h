@@ -94,6 +94,8 @@ using EventHandlerRef = OpaqueEventHandlerRef*;
 #include <string>
 #include <string_view>
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 // Copies text into a length-prefixed buffer of 256 bytes, cutting at 255 bytes.
 void CopyCStringToPascal(std::string_view text, unsigned char* out);
 // The text of a length-prefixed string.
@@ -104,3 +106,5 @@ char32_t MacRomanToUnicode(unsigned char c);
 std::string MacRomanToUtf8(std::string_view macRoman);
 // False (and out unchanged) when the text is not UTF-8 or has a character with no Mac Roman form.
 bool Utf8ToMacRoman(std::string_view utf8, std::string* out);
+
+#pragma GCC visibility pop

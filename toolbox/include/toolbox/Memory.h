@@ -11,6 +11,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 constexpr unsigned char kUnsetMemoryByte = 0xA5;
 
 Handle NewHandle(Size byteCount);
@@ -62,3 +64,5 @@ void LowDelete(T* object)
     object->~T();
     LowZoneFree(object);
 }
+
+#pragma GCC visibility pop

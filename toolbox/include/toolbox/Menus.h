@@ -8,6 +8,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 constexpr unsigned char checkMark = 0x12;
 constexpr unsigned char noMark = 0;
 
@@ -55,3 +57,5 @@ void DrawPopUpMenu(MenuRef menu, SInt16 hiliteItem);
 // The item under a point of the drawn menu, 0 off the items; dividers and
 // disabled items count as items (the caller decides whether they can be chosen).
 SInt16 FindPopUpMenuItem(MenuRef menu, Point where);
+
+#pragma GCC visibility pop

@@ -7,6 +7,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 // Text faces (bits).
 enum : SInt16 { normal = 0, bold = 1, italic = 2, underline = 4 };
 // Font numbers: 0 system font, 1 application font; both are DejaVu Sans here.
@@ -93,3 +95,5 @@ void UnionRgn(RgnHandle a, RgnHandle b, RgnHandle result);  // bounding rectangl
 Boolean RectInRgn(const Rect* r, RgnHandle rgn);            // true when r meets the region
 // The port's visible region: its bounds, or empty while its window is hidden.
 RgnHandle GetPortVisibleRegion(CGrafPtr port, RgnHandle visRgn);
+
+#pragma GCC visibility pop

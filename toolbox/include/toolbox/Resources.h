@@ -9,6 +9,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 // A resource file that cannot be read or parsed; what() names the file and,
 // for a syntax error, the line.
 struct ResourceFileError : std::runtime_error {
@@ -75,3 +77,5 @@ void GetIndString(Str255 theString, SInt16 strListID, SInt16 index);
 // fresh copies anyway, so this only records that the caller owns it.
 void DetachResource(Handle resource);
 void DetachResource(MenuRef menu);
+
+#pragma GCC visibility pop

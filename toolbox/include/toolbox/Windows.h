@@ -6,6 +6,8 @@
 
 #include "toolbox/MacTypes.h"
 
+#pragma GCC visibility push(default)  // the library exports what its headers declare
+
 // Window regions for GetWindowBounds.
 enum : UInt16 { kWindowStructureRgn = 32, kWindowContentRgn = 33 };
 // Part codes.
@@ -80,3 +82,5 @@ struct ToolboxObjectCounts {
     int windows, controls, menus, dialogs, regions, ports, eventHandlers;
 };
 ToolboxObjectCounts GetToolboxObjectCounts();
+
+#pragma GCC visibility pop

@@ -1,0 +1,44 @@
+// The arithmetic of an axis's scale, apart from any port: 1-2-5 steps, the
+// multiples of a step within a range, tick labels and minor subdivisions.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+namespace recorder {
+
+// Labels show at most this many decimals in fixed form; more go to exponent form.
+constexpr int kMaxTickDecimals = 6;
+
+// A 1-2-5 step: mantissa x 10^exponent.
+struct NiceStep {
+    int mantissa;
+    int exponent;
+    double Value() const;
+    // k steps, exact for decimal steps as far as a double allows.
+    double Times(double k) const;
+    NiceStep Next() const;  // 1 -> 2 -> 5 -> 10
+    int Decimals() const { return std::max(0, -exponent); }
+};
+
+// The smallest 1-2-5 step of at least minimum (a positive, finite value).
+NiceStep NiceStepAtLeast(double minimum);
+
+// Tick indices first..last (inclusive) of multiples of step within lo..hi;
+// false when there are none, more than maxCount, or indices a double can't
+// count exactly.
+bool TickIndices(double lo, double hi, double step, int maxCount, int64_t* first, int64_t* last);
+
+// A tick's label: fixed with decimals digits after the point while largest
+// (the range's largest magnitude) is below 1e7 and decimals at most
+// kMaxTickDecimals; otherwise a compact exponent form ("4e7", "-2.5e-8")
+// with as many digits as the step needs. Never "-0".
+std::string FormatTick(double value, const NiceStep& step, int decimals, double largest);
+
+// Into how many parts minor ticks cut a major step spacing pixels long, each
+// part at least leastSpacing pixels: 5 or 4 (for a step of 2), else 2, else 1
+// (no minor ticks).
+int MinorSubdivisions(const NiceStep& step, double spacing, int leastSpacing);
+
+}  // namespace recorder

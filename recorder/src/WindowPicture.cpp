@@ -1,0 +1,87 @@
+// A window as a picture: its port's pixels, alone or inside a frame drawn the
+// way the window manager frames windows, written as a PNG.
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+#include "RecorderImpl.h"
+#include "recorder/Png.h"
+#include "toolbox/Toolbox.h"
+
+namespace {
+
+// The largest picture side a port can have.
+constexpr int kLargestSide = 32767;
+
+struct Picture {
+    std::vector<uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+};
+
+// The content inside a frame: a title bar with the window's title above, a
+// 1-pixel border elsewhere. Throws RecorderError when it would be too large.
+Picture Framed(WindowRef window, const UInt32* content, int width, int height, const std::string& path)
+{
+    const int border = kWindowBorderWidth, titleBar = kWindowTitleBarHeight;
+    Picture framed;
+    framed.width = width + 2 * border;
+    framed.height = height + titleBar + border;
+    if (framed.width > kLargestSide || framed.height > kLargestSide)
+        throw RecorderError("PNG " + path + ": the window is too large");
+    GrafPtr saved;
+    GetPort(&saved);
+    CGrafPtr frame = CreateOffscreenPort(int16_t(framed.width), int16_t(framed.height));
+    SetPort(frame);
+    const RGBColor titleGrey{0xDDDD, 0xDDDD, 0xDDDD}, black{0, 0, 0};
+    RGBBackColor(&titleGrey);
+    RGBForeColor(&black);
+    Rect all{0, 0, int16_t(framed.height), int16_t(framed.width)};
+    EraseRect(&all);
+    FrameRect(&all);
+    MoveTo(0, int16_t(titleBar - 1));
+    LineTo(int16_t(framed.width - 1), int16_t(titleBar - 1));
+    Str255 title;
+    GetWTitle(window, title);
+    TextFont(systemFont);
+    TextSize(12);
+    TextFace(bold);
+    FontInfo font;
+    GetFontInfo(&font);
+    int16_t textWidth = StringWidth(title);
+    MoveTo(int16_t(std::max(4, (framed.width - textWidth) / 2)),
+           int16_t((titleBar - 1 + font.ascent - font.descent) / 2));
+    DrawString(title);
+    SInt32 frameWidth = 0, frameHeight = 0;
+    const UInt32* framePixels = GetPortPixels(frame, &frameWidth, &frameHeight);
+    framed.pixels.assign(framePixels, framePixels + size_t(frameWidth) * size_t(frameHeight));
+    DisposeOffscreenPort(frame);
+    SetPort(saved);
+    for (int y = 0; y < height; ++y)
+        std::copy(content + size_t(y) * size_t(width), content + size_t(y + 1) * size_t(width),
+                  framed.pixels.begin() + ptrdiff_t(size_t(y + titleBar) * size_t(framed.width) + size_t(border)));
+    return framed;
+}
+
+}  // namespace
+
+void Recorder::WritePng(WindowRef window, const std::string& path, bool withFrame) const
+{
+    if (!window) throw RecorderError("PNG " + path + ": no window");
+    SInt32 width = 0, height = 0;
+    const UInt32* content = GetPortPixels(GetWindowPort(window), &width, &height);
+    if (!content || width <= 0 || height <= 0) throw RecorderError("PNG " + path + ": the window has no pixels");
+    Picture picture;
+    if (withFrame) {
+        picture = Framed(window, content, width, height, path);
+    } else {
+        picture.pixels.assign(content, content + size_t(width) * size_t(height));
+        picture.width = width;
+        picture.height = height;
+    }
+    try {
+        WritePixelsPng(picture.pixels.data(), picture.width, picture.height, path);
+    } catch (const std::runtime_error& error) {
+        throw RecorderError(error.what());
+    }
+}

@@ -1,0 +1,94 @@
+// Recordings as plain signals: channels of float samples at one sample
+// interval, read from and written to WAV, CSV and EDF/BDF files. The recorder
+// plays them through a SampleSource; tests write them to make input files.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "signals/SampleSource.h"
+
+// A file that can't be read or written. The message is one line that names the
+// file (and the line and column for text files) and what is wrong.
+class SignalFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct SignalChannel {
+    ChannelSettings info;            // title, units, the range it is shown with
+    std::vector<float> samples;  // values in info.units
+};
+
+struct SignalSet {
+    std::vector<SignalChannel> channels;  // every channel has the same number of samples
+    double sampleInterval = 0.001;        // seconds between two samples
+    // What a reader decided on the user's behalf (held samples, lost titles);
+    // the program shows these so nothing happens silently.
+    std::vector<std::string> notes;
+
+    size_t SampleCount() const { return channels.empty() ? 0 : channels.front().samples.size(); }
+    double SampleRate() const { return 1.0 / sampleInterval; }
+    // Channel number (1-based) for a title (case-insensitive) or a number
+    // written as text; 0 when there is no such channel.
+    int FindChannel(std::string_view titleOrNumber) const;
+};
+
+enum class SignalFormat { Wav, Csv, Edf, Bdf };
+
+struct CsvOptions {
+    // Seconds between rows. Wins over a time column; needed without one.
+    std::optional<double> sampleInterval;
+    // How the user gives it, for messages about a missing interval.
+    std::string intervalHint = "--interval S";
+};
+
+// The format from the file name's extension (.wav/.csv/.edf/.bdf, any case;
+// other sound formats libsndfile knows count as Wav). Throws SignalFileError.
+SignalFormat SignalFormatOf(const std::filesystem::path& path);
+
+// Reads any supported file, choosing the reader from the extension.
+SignalSet ReadSignals(const std::filesystem::path& path, const CsvOptions& csv = {});
+
+// libsndfile: any channel count; titles "Channel N" unless the file carries
+// the comment WriteWav leaves. Integer formats come normalised to ±1.
+SignalSet ReadWav(const std::filesystem::path& path);
+
+// A header row of titles ("Pressure" or "Pressure (mmHg)"), optionally a units
+// row, then one row of numbers per sample. A first column titled like a time
+// ("time", "t", "Time (s)", "time_ms") gives the interval and is not a channel.
+// Values are separated by commas; a file separated by ';' or tabs is refused
+// with a message that says so.
+SignalSet ReadCsv(const std::filesystem::path& path, const CsvOptions& options = {});
+
+// EDF, EDF+ (continuous), BDF, BDF+ through edflib: physical values, titles
+// from the signal labels, units from the physical dimensions. Signals recorded
+// at lower rates than the fastest one are held (each sample repeated) up to
+// the fastest rate, and a note says so.
+SignalSet ReadEdf(const std::filesystem::path& path);
+
+// Writers. Each writes to a temporary file beside `path` and renames it, so a
+// failure leaves no partial file.
+// WAV: 32-bit float, the sample rate rounded to whole hertz; titles and units
+// go into the file's comment.
+void WriteWav(const std::filesystem::path& path, const SignalSet& set);
+// CSV: a "Time (s)" column, titles, a units row, values with 9 significant digits.
+void WriteCsv(const std::filesystem::path& path, const SignalSet& set);
+// EDF+ (16-bit) or BDF+ (24-bit). The sample rate must be a whole number of
+// hertz; the physical range of each signal is its data's range. Data records
+// are one second long or shorter so that they divide the recording; when none
+// does (a prime count at more than 1 kHz), the last record is padded with the
+// last value.
+void WriteEdf(const std::filesystem::path& path, const SignalSet& set, bool bdf);
+void WriteSignals(const std::filesystem::path& path, const SignalSet& set);
+
+// A display range that holds [low, high] with a little room, its ends on a
+// 1-2-5 step, and the decimals its labels need.
+ChannelSettings FitDisplayRange(ChannelSettings info, float low, float high);
+// The same from a channel's samples; (-1, 1) for no samples.
+void FitDisplayRange(SignalChannel& channel);

@@ -1,0 +1,38 @@
+// A SignalSet read out batch by batch as a SampleSource.
+#include "signals/SignalSetSource.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+SignalSetSource::SignalSetSource(SignalSet signals) : signals_(std::move(signals))
+{
+    if (signals_.channels.empty())
+        throw std::invalid_argument("a source needs at least one channel");
+    if (signals_.channels.size() > size_t(kMaxChannels))
+        throw std::invalid_argument(std::to_string(signals_.channels.size()) + " channels; a source has at most " +
+                                    std::to_string(kMaxChannels));
+    if (!(signals_.sampleInterval > 0))
+        throw std::invalid_argument("the sample interval must be positive");
+    for (const SignalChannel& channel : signals_.channels) {
+        if (channel.samples.size() != signals_.SampleCount())
+            throw std::invalid_argument("channel \"" + channel.info.title + "\" has a different length");
+        channelInfo_.push_back(channel.info);
+        // What the recorder's channel records hold.
+        channelInfo_.back().title.resize(std::min<size_t>(channelInfo_.back().title.size(), 255));
+        channelInfo_.back().units.resize(std::min<size_t>(channelInfo_.back().units.size(), 15));
+    }
+}
+
+size_t SignalSetSource::Read(size_t frames, std::span<float* const> channels)
+{
+    if (channels.size() != signals_.channels.size())
+        throw std::invalid_argument("Read: " + std::to_string(channels.size()) + " buffers for " +
+                                    std::to_string(signals_.channels.size()) + " channels");
+    size_t count = std::min(frames, Remaining());
+    for (size_t c = 0; c < channels.size(); ++c) {
+        const float* from = signals_.channels[c].samples.data() + position_;
+        std::copy(from, from + count, channels[c]);
+    }
+    position_ += count;
+    return count;
+}

@@ -1,0 +1,185 @@
+#include "signals/Signals.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+#include <unistd.h>
+
+#include "SignalsInternal.h"
+
+namespace fs = std::filesystem;
+
+namespace signals_detail {
+
+void Fail(const fs::path& path, const std::string& what)
+{
+    throw SignalFileError(path.string() + ": " + what);
+}
+
+void RequireReadableFile(const fs::path& path)
+{
+    std::error_code ec;
+    fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status))
+        Fail(path, "no such file");
+    if (fs::is_directory(status))
+        Fail(path, "is a directory, not a recording file");
+    if (::access(path.c_str(), R_OK) != 0)
+        Fail(path, "cannot be read (permission denied)");
+}
+
+void WriteAtomically(const fs::path& path, const std::function<void(const fs::path&)>& write)
+{
+    fs::path temporary = path;
+    temporary += ".part" + std::to_string(::getpid());
+    try {
+        write(temporary);
+        std::error_code ec;
+        fs::rename(temporary, path, ec);
+        if (ec)
+            Fail(path, "cannot be written: " + ec.message());
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw;
+    }
+}
+
+void RequireWritable(const fs::path& path, const SignalSet& set)
+{
+    if (set.channels.empty())
+        Fail(path, "nothing to write: no channels");
+    size_t count = set.SampleCount();
+    if (count == 0)
+        Fail(path, "nothing to write: no samples");
+    for (const SignalChannel& channel : set.channels)
+        if (channel.samples.size() != count)
+            Fail(path, "channel \"" + channel.info.title + "\" has " + std::to_string(channel.samples.size()) +
+                           " samples, the first channel " + std::to_string(count));
+    if (!(set.sampleInterval > 0) || !std::isfinite(set.sampleInterval))
+        Fail(path, "the sample interval must be a positive number of seconds");
+}
+
+int WholeSampleRate(const fs::path& path, const SignalSet& set, const char* format)
+{
+    double rate = set.SampleRate();
+    double whole = std::round(rate);
+    if (whole < 1 || whole > 1e7 || std::fabs(rate - whole) > 1e-6 * whole) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%g", rate);
+        Fail(path, std::string(format) + " needs a whole number of samples per second, not " + text);
+    }
+    return int(whole);
+}
+
+}  // namespace signals_detail
+
+using namespace signals_detail;
+
+namespace {
+
+std::string Lowercase(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return lower;
+}
+
+}  // namespace
+
+int SignalSet::FindChannel(std::string_view titleOrNumber) const
+{
+    std::string wanted = Lowercase(titleOrNumber);
+    for (size_t i = 0; i < channels.size(); ++i)
+        if (Lowercase(channels[i].info.title) == wanted)
+            return int(i) + 1;
+    int number = 0;
+    auto [end, ec] = std::from_chars(titleOrNumber.data(), titleOrNumber.data() + titleOrNumber.size(), number);
+    if (ec == std::errc() && end == titleOrNumber.data() + titleOrNumber.size() && number >= 1 &&
+        size_t(number) <= channels.size())
+        return number;
+    return 0;
+}
+
+SignalFormat SignalFormatOf(const fs::path& path)
+{
+    std::string extension = Lowercase(path.extension().string());
+    if (extension == ".csv" || extension == ".txt")
+        return SignalFormat::Csv;
+    if (extension == ".edf")
+        return SignalFormat::Edf;
+    if (extension == ".bdf")
+        return SignalFormat::Bdf;
+    if (extension == ".wav" || extension == ".wave" || extension == ".aif" || extension == ".aiff" ||
+        extension == ".flac" || extension == ".au" || extension == ".caf")
+        return SignalFormat::Wav;
+    Fail(path, "unknown kind of recording (expected .wav, .csv, .edf or .bdf)");
+}
+
+SignalSet ReadSignals(const fs::path& path, const CsvOptions& csv)
+{
+    switch (SignalFormatOf(path)) {
+    case SignalFormat::Csv:
+        return ReadCsv(path, csv);
+    case SignalFormat::Edf:
+    case SignalFormat::Bdf:
+        return ReadEdf(path);
+    case SignalFormat::Wav:
+        break;
+    }
+    return ReadWav(path);
+}
+
+void WriteSignals(const fs::path& path, const SignalSet& set)
+{
+    switch (SignalFormatOf(path)) {
+    case SignalFormat::Csv:
+        return WriteCsv(path, set);
+    case SignalFormat::Edf:
+        return WriteEdf(path, set, false);
+    case SignalFormat::Bdf:
+        return WriteEdf(path, set, true);
+    case SignalFormat::Wav:
+        break;
+    }
+    WriteWav(path, set);
+}
+
+ChannelSettings FitDisplayRange(ChannelSettings info, float low, float high)
+{
+    double lo = low, hi = high;
+    if (!(hi > lo)) {
+        double half = std::max(1.0, std::fabs(lo) * 0.1);
+        lo -= half;
+        hi += half;
+    }
+    double margin = (hi - lo) * 0.05;
+    // The margin never takes a one-signed signal across zero.
+    lo = lo >= 0 ? std::max(0.0, lo - margin) : lo - margin;
+    hi = hi <= 0 ? std::min(0.0, hi + margin) : hi + margin;
+    // A 1-2-5 step about a tenth of the span; the ends fall on it.
+    double rough = (hi - lo) / 10;
+    double power = std::pow(10.0, std::floor(std::log10(rough)));
+    double fraction = rough / power;
+    double step = (fraction <= 1 ? 1 : fraction <= 2 ? 2 : fraction <= 5 ? 5 : 10) * power;
+    info.displayLow = std::floor(lo / step) * step;
+    info.displayHigh = std::ceil(hi / step) * step;
+    info.decimals = int16_t(std::clamp(-int(std::floor(std::log10(step) + 1e-9)), 0, 6));
+    return info;
+}
+
+void FitDisplayRange(SignalChannel& channel)
+{
+    if (channel.samples.empty()) {
+        channel.info.displayLow = -1;
+        channel.info.displayHigh = 1;
+        return;
+    }
+    auto [low, high] = std::minmax_element(channel.samples.begin(), channel.samples.end());
+    channel.info = FitDisplayRange(channel.info, *low, *high);
+}

@@ -1,0 +1,90 @@
+// The arithmetic of an axis's scale, without a port: 1-2-5 steps, tick
+// indices at the edges of a range, labels, minor subdivisions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "recorder/AxisTicks.h"
+
+namespace {
+
+using recorder::FormatTick;
+using recorder::MinorSubdivisions;
+using recorder::NiceStep;
+using recorder::NiceStepAtLeast;
+using recorder::TickIndices;
+
+std::pair<int, int> Parts(NiceStep step) { return {step.mantissa, step.exponent}; }
+
+}  // namespace
+
+TEST(AxisTicks, StepsAreTheSmallestOneTwoFiveAtLeastTheMinimum)
+{
+    EXPECT_EQ(Parts(NiceStepAtLeast(0.3)), std::make_pair(5, -1));
+    EXPECT_EQ(Parts(NiceStepAtLeast(0.1)), std::make_pair(1, -1));  // a power of ten is its own step
+    EXPECT_EQ(Parts(NiceStepAtLeast(1.0)), std::make_pair(1, 0));
+    EXPECT_EQ(Parts(NiceStepAtLeast(1.0000001)), std::make_pair(2, 0));
+    EXPECT_EQ(Parts(NiceStepAtLeast(7)), std::make_pair(1, 1));
+    EXPECT_EQ(Parts(NiceStepAtLeast(2.5e-8)), std::make_pair(5, -8));
+    EXPECT_EQ(Parts(NiceStep{5, -1}.Next()), std::make_pair(1, 0));
+    EXPECT_EQ((NiceStep{2, -3}).Decimals(), 3);
+    EXPECT_EQ((NiceStep{5, 2}).Decimals(), 0);
+}
+
+TEST(AxisTicks, MultiplesOfADecimalStepAreExact)
+{
+    // Three tenths is 0.3 itself, not 3 x 0.1 (0.30000000000000004).
+    EXPECT_EQ((NiceStep{1, -1}).Times(3), 0.3);
+    EXPECT_NE((NiceStep{1, -1}).Value() * 3, 0.3);
+    EXPECT_EQ((NiceStep{2, 3}).Times(-4), -8000.0);
+}
+
+TEST(AxisTicks, TickIndicesIncludeEndsOnTheStepDespiteRounding)
+{
+    int64_t first = 0, last = 0;
+    ASSERT_TRUE(TickIndices(-1, 1, 0.5, 100, &first, &last));
+    EXPECT_EQ(first, -2);
+    EXPECT_EQ(last, 2);
+    // 0.1 + 0.2 lies a hair above 0.3: the tick at 0.3 still counts.
+    ASSERT_TRUE(TickIndices(0.1 + 0.2, 0.7, 0.1, 100, &first, &last));
+    EXPECT_EQ(first, 3);
+    EXPECT_EQ(last, 7);
+    ASSERT_TRUE(TickIndices(0.05, 0.35, 0.1, 100, &first, &last));
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(last, 3);
+}
+
+TEST(AxisTicks, NoIndicesForTooManyTicksOrOnesADoubleCannotCount)
+{
+    int64_t first = 7, last = 7;
+    EXPECT_FALSE(TickIndices(0, 100, 1, 50, &first, &last));
+    EXPECT_FALSE(TickIndices(0.2, 0.8, 1, 50, &first, &last));  // no multiple inside
+    EXPECT_FALSE(TickIndices(0, 1, 0, 50, &first, &last));
+    EXPECT_FALSE(TickIndices(0, 1, std::nan(""), 50, &first, &last));
+    EXPECT_FALSE(TickIndices(1e17, 1e17 + 64, 1, 100, &first, &last));  // beyond 2^52
+    EXPECT_EQ(first, 7);  // untouched when false
+    EXPECT_EQ(last, 7);
+}
+
+TEST(AxisTicks, LabelsAreFixedUpToSixDecimalsThenCompactExponents)
+{
+    EXPECT_EQ(FormatTick(-0.0, NiceStep{1, -1}, 1, 1.0), "0.0");
+    EXPECT_EQ(FormatTick(0.25, NiceStep{5, -2}, 2, 1.0), "0.25");
+    EXPECT_EQ(FormatTick(-120, NiceStep{2, 1}, 0, 200), "-120");
+    EXPECT_EQ(FormatTick(4e7, NiceStep{1, 7}, 0, 5e7), "4e7");
+    EXPECT_EQ(FormatTick(-2.5e-8, NiceStep{5, -9}, 9, 5e-8), "-2.5e-8");
+    EXPECT_EQ(FormatTick(0.0, NiceStep{5, -9}, 9, 5e-8), "0");
+    EXPECT_EQ(FormatTick(1.5e7, NiceStep{5, 6}, 0, 2e7), "1.5e7");
+}
+
+TEST(AxisTicks, MinorTicksCutAStepIntoFiveFourTwoOrNothing)
+{
+    EXPECT_EQ(MinorSubdivisions(NiceStep{1, 0}, 40, 4), 5);
+    EXPECT_EQ(MinorSubdivisions(NiceStep{2, 0}, 40, 4), 4);
+    EXPECT_EQ(MinorSubdivisions(NiceStep{5, 0}, 40, 4), 5);
+    EXPECT_EQ(MinorSubdivisions(NiceStep{1, 0}, 15, 4), 2);  // fifths would be 3 pixels
+    EXPECT_EQ(MinorSubdivisions(NiceStep{2, 0}, 12, 4), 2);
+    EXPECT_EQ(MinorSubdivisions(NiceStep{5, 0}, 15, 4), 1);  // fives do not halve into the scale
+    EXPECT_EQ(MinorSubdivisions(NiceStep{1, 0}, 7, 4), 1);
+}

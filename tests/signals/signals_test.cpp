@@ -1,0 +1,356 @@
+#include <edflib.h>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <fstream>
+#include <unistd.h>
+
+#include "signals/DemoSignals.h"
+#include "signals/Signals.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SignalFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("signals_test_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path Path(const std::string& name) const { return dir_ / name; }
+
+    fs::path WriteText(const std::string& name, const std::string& text) const
+    {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        return Path(name);
+    }
+
+    // The message of the SignalFileError that reading path throws.
+    static std::string ReadError(const fs::path& path, const CsvOptions& options = {})
+    {
+        try {
+            ReadSignals(path, options);
+        } catch (const SignalFileError& error) {
+            return error.what();
+        }
+        return "(no error)";
+    }
+
+    fs::path dir_;
+};
+
+SignalSet ShortDemo(double seconds = 2.0, double rate = 1000)
+{
+    DemoOptions options;
+    options.duration = seconds;
+    options.sampleRate = rate;
+    return MakeDemoSignals(options);
+}
+
+void ExpectSameSignals(const SignalSet& expected, const SignalSet& actual, bool relativeStep)
+{
+    ASSERT_EQ(expected.channels.size(), actual.channels.size());
+    ASSERT_EQ(expected.SampleCount(), actual.SampleCount());
+    EXPECT_NEAR(expected.sampleInterval, actual.sampleInterval, expected.sampleInterval * 1e-9);
+    for (size_t c = 0; c < expected.channels.size(); ++c) {
+        const SignalChannel& want = expected.channels[c];
+        const SignalChannel& got = actual.channels[c];
+        EXPECT_EQ(want.info.title, got.info.title);
+        EXPECT_EQ(want.info.units, got.info.units);
+        // EDF stores integers over the channel's range, a little wider than the
+        // data's; edflib truncates, so a value may land a whole step low.
+        auto [low, high] = std::minmax_element(want.samples.begin(), want.samples.end());
+        double tolerance = relativeStep ? 1.05 * (*high - *low) / 65535.0 + std::fabs(*high) * 2.4e-7 : 0.0;
+        for (size_t i = 0; i < want.samples.size(); ++i)
+            ASSERT_NEAR(want.samples[i], got.samples[i], tolerance) << want.info.title << " sample " << i;
+    }
+}
+
+TEST_F(SignalFiles, WavAndCsvKeepEverySampleExactly)
+{
+    SignalSet demo = ShortDemo();
+    for (const char* name : {"demo.wav", "demo.csv"}) {
+        SCOPED_TRACE(name);
+        WriteSignals(Path(name), demo);
+        SignalSet back = ReadSignals(Path(name));
+        ExpectSameSignals(demo, back, false);
+        EXPECT_TRUE(back.notes.empty());
+    }
+}
+
+TEST_F(SignalFiles, WavFromElsewhereGetsNumberedChannelsAndANote)
+{
+    // Three channels of 16-bit PCM at 8 kHz, no comment of ours.
+    SF_INFO info{};
+    info.samplerate = 8000;
+    info.channels = 3;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(Path("pcm.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    const short frames[] = {0, 16384, -32768, 8192, -16384, 32767};
+    ASSERT_EQ(sf_writef_short(file, frames, 2), 2);
+    sf_close(file);
+
+    SignalSet set = ReadSignals(Path("pcm.wav"));
+    ASSERT_EQ(set.channels.size(), 3u);
+    EXPECT_EQ(set.channels[2].info.title, "Channel 3");
+    EXPECT_EQ(set.channels[2].info.units, "");
+    EXPECT_DOUBLE_EQ(set.sampleInterval, 1.0 / 8000);
+    EXPECT_EQ(set.channels[1].samples, (std::vector<float>{0.5f, -0.5f}));
+    EXPECT_EQ(set.channels[2].samples[0], -1.0f);
+    ASSERT_EQ(set.notes.size(), 1u);
+    EXPECT_NE(set.notes[0].find("no titles"), std::string::npos);
+}
+
+TEST_F(SignalFiles, EdfAndBdfKeepSamplesWithinOneStepOfTheirResolution)
+{
+    SignalSet demo = ShortDemo();
+    WriteEdf(Path("demo.edf"), demo, false);
+    ExpectSameSignals(demo, ReadEdf(Path("demo.edf")), true);
+
+    SignalSet bdf = ReadEdf([&] { WriteEdf(Path("demo.bdf"), demo, true); return Path("demo.bdf"); }());
+    ASSERT_EQ(bdf.SampleCount(), demo.SampleCount());
+    // 24 bits: 256 times finer than EDF, within a step and the floats' precision.
+    for (size_t c = 0; c < demo.channels.size(); ++c) {
+        const std::vector<float>& want = demo.channels[c].samples;
+        auto [low, high] = std::minmax_element(want.begin(), want.end());
+        double step = (*high - *low) / 16777215.0;
+        for (size_t i = 0; i < want.size(); ++i)
+            ASSERT_NEAR(want[i], bdf.channels[c].samples[i], 1.05 * step + std::fabs(want[i]) * 2.4e-7) << c << " " << i;
+    }
+}
+
+TEST_F(SignalFiles, EdfWriterNeedsNoPaddingForCountsThatAreNotWholeSeconds)
+{
+    // 1001 samples at 250 Hz: records of 143 samples. 2003 at 2000 Hz: no
+    // divisor up to a second gives a record of at least 1 ms, so the last
+    // second is padded with the last value.
+    SignalSet odd = ShortDemo(1001.0 / 250, 250);
+    WriteEdf(Path("odd.edf"), odd, false);
+    SignalSet back = ReadEdf(Path("odd.edf"));
+    EXPECT_EQ(back.SampleCount(), 1001u);
+    EXPECT_NEAR(back.sampleInterval, 1.0 / 250, 1e-12);
+
+    SignalSet prime = ShortDemo(2003.0 / 2000, 2000);  // 2003 is prime
+    WriteEdf(Path("prime.edf"), prime, false);
+    SignalSet padded = ReadEdf(Path("prime.edf"));
+    ASSERT_EQ(padded.SampleCount(), 4000u);
+    EXPECT_FLOAT_EQ(padded.channels[2].samples[3999], padded.channels[2].samples[2002]);
+}
+
+TEST_F(SignalFiles, EdfSignalsAtLowerRatesAreHeldAtTheFastestRate)
+{
+    fs::path path = Path("mixed.edf");
+    int handle = edfopen_file_writeonly(path.c_str(), EDFLIB_FILETYPE_EDFPLUS, 2);
+    ASSERT_GE(handle, 0);
+    const int rates[2] = {4, 2};
+    for (int s = 0; s < 2; ++s) {
+        edf_set_samplefrequency(handle, s, rates[s]);
+        edf_set_physical_maximum(handle, s, 100);
+        edf_set_physical_minimum(handle, s, -100);
+        edf_set_digital_maximum(handle, s, 32767);
+        edf_set_digital_minimum(handle, s, -32768);
+        edf_set_label(handle, s, s == 0 ? "Fast" : "Slow");
+        edf_set_physical_dimension(handle, s, "uV");
+    }
+    for (int second = 0; second < 2; ++second) {
+        double fast[4] = {1, 2, 3, 4}, slow[2] = {10.0 * second + 10, 10.0 * second + 20};
+        ASSERT_EQ(edfwrite_physical_samples(handle, fast), 0);
+        ASSERT_EQ(edfwrite_physical_samples(handle, slow), 0);
+    }
+    ASSERT_EQ(edfclose_file(handle), 0);
+
+    SignalSet set = ReadEdf(path);
+    ASSERT_EQ(set.channels.size(), 2u);
+    EXPECT_EQ(set.channels[1].info.title, "Slow");
+    EXPECT_EQ(set.channels[1].info.units, "uV");
+    EXPECT_DOUBLE_EQ(set.sampleInterval, 0.25);
+    std::vector<float> held;
+    for (float v : set.channels[1].samples)
+        held.push_back(std::round(v));
+    EXPECT_EQ(held, (std::vector<float>{10, 10, 20, 20, 20, 20, 30, 30}));
+    ASSERT_EQ(set.notes.size(), 1u);
+    EXPECT_NE(set.notes[0].find("held"), std::string::npos);
+}
+
+TEST_F(SignalFiles, CsvTakesTitlesUnitsAndTheIntervalFromTheFile)
+{
+    fs::path withRow = WriteText("units_row.csv",
+                                 "\xEF\xBB\xBFTime (ms), \"Left, arm\",Right\r\n"
+                                 "ms,mV,mV\r\n"
+                                 "\r\n"
+                                 "0,1,+2\r\n2,1.5,-2.5e-1\r\n4,-3,4\r\n");
+    SignalSet set = ReadCsv(withRow);
+    ASSERT_EQ(set.channels.size(), 2u);
+    EXPECT_EQ(set.channels[0].info.title, "Left, arm");
+    EXPECT_EQ(set.channels[0].info.units, "mV");
+    EXPECT_DOUBLE_EQ(set.sampleInterval, 0.002);
+    EXPECT_EQ(set.channels[1].samples, (std::vector<float>{2, -0.25f, 4}));
+
+    fs::path inTitles = WriteText("in_titles.csv", "Pressure (mmHg),Flow [L/min]\n# calm\n1,2\n3,4\n");
+    CsvOptions every10ms;
+    every10ms.sampleInterval = 0.01;
+    set = ReadCsv(inTitles, every10ms);
+    EXPECT_EQ(set.channels[0].info.title, "Pressure");
+    EXPECT_EQ(set.channels[0].info.units, "mmHg");
+    EXPECT_EQ(set.channels[1].info.units, "L/min");
+    EXPECT_EQ(set.SampleCount(), 2u);
+    EXPECT_DOUBLE_EQ(set.sampleInterval, 0.01);
+    EXPECT_EQ(set.FindChannel("flow"), 2);
+    EXPECT_EQ(set.FindChannel("1"), 1);
+    EXPECT_EQ(set.FindChannel("3"), 0);
+}
+
+TEST_F(SignalFiles, CsvErrorsNameTheFileLineAndColumn)
+{
+    std::string p = dir_.string() + "/";
+    EXPECT_EQ(ReadError(WriteText("bad.csv", "t,A,B\n0,1,2\n0.1,1,2x\n")),
+              p + "bad.csv:3: column 3 (B): \"2x\" is not a number");
+    EXPECT_EQ(ReadError(WriteText("empty_cell.csv", "t,A\n0,\n")),
+              p + "empty_cell.csv:2: column 2 (A): an empty value");
+    EXPECT_EQ(ReadError(WriteText("ragged.csv", "t,A,B\n0,1,2\n0.1,1\n")),
+              p + "ragged.csv:3: 2 values, expected 3 (one for each column of the header)");
+    EXPECT_EQ(ReadError(WriteText("nodata.csv", "Time,A\ns,V\n")), p + "nodata.csv: no data rows after the header");
+    EXPECT_EQ(ReadError(WriteText("blank.csv", "\n\n")), p + "blank.csv: empty: expected a header row of channel titles");
+    EXPECT_EQ(ReadError(WriteText("noheader.csv", "0,1\n1,2\n")),
+              p + "noheader.csv:1: expected a header row of channel titles, found the number \"0\" in column 1");
+    EXPECT_EQ(ReadError(WriteText("onlytime.csv", "time\n0\n")), p + "onlytime.csv: no channels: only a time column");
+    EXPECT_EQ(ReadError(WriteText("notime.csv", "A,B\n1,2\n")),
+              p + "notime.csv: no time column (a first column titled \"Time (s)\"); give the sample interval with "
+                  "--interval S");
+    // Exports that separate values by ';' (decimal commas) or tabs read as one column.
+    const std::string bySemicolons = "the values are separated by ';'; this reader takes ',' with '.' as the decimal "
+                                     "point (save the file as comma-separated)";
+    EXPECT_EQ(ReadError(WriteText("semi.csv", "Time (s);A;B\n0;1,5;2\n")), p + "semi.csv:1: " + bySemicolons);
+    EXPECT_EQ(ReadError(WriteText("semi_quoted.csv", "\"Time\";\"A\"\n0;1\n")), p + "semi_quoted.csv:1: " + bySemicolons);
+    EXPECT_EQ(ReadError(WriteText("tabs.csv", "Time\tA\n0\t1\n")),
+              p + "tabs.csv:1: the values are separated by tabs; this reader takes ',' with '.' as the decimal point "
+                  "(save the file as comma-separated)");
+    EXPECT_EQ(ReadError(WriteText("back.csv", "t,A\n0,1\n1,1\n1,1\n")), p + "back.csv:4: time \"1\" does not increase");
+    EXPECT_EQ(ReadError(WriteText("gap.csv", "t,A\n0,1\n1,1\n2,1\n3,1\n4,1\n6,1\n7,1\n")),
+              p + "gap.csv:7: the time column is not evenly spaced: a step of 2 where the mean step is 1.16666667");
+    EXPECT_EQ(ReadError(WriteText("quote.csv", "t,\"A\n0,1\n")), p + "quote.csv:1: a quoted value has no closing quote");
+    EXPECT_EQ(ReadError(WriteText("hours.csv", "Time (fortnights),A\n0,1\n1,1\n")),
+              p + "hours.csv:1: the time column's unit \"fortnights\" is not s, ms, us, min or h");
+}
+
+TEST_F(SignalFiles, UnreadableFilesGiveOneLineNamingTheFile)
+{
+    std::string p = dir_.string() + "/";
+    EXPECT_EQ(ReadError(Path("missing.wav")), p + "missing.wav: no such file");
+    EXPECT_EQ(ReadError(Path("missing.edf")), p + "missing.edf: no such file");
+    fs::create_directory(Path("folder.csv"));
+    EXPECT_EQ(ReadError(Path("folder.csv")), p + "folder.csv: is a directory, not a recording file");
+    EXPECT_EQ(ReadError(WriteText("data.xyz", "1")), p + "data.xyz: unknown kind of recording (expected .wav, .csv, .edf or .bdf)");
+
+    std::string wav = ReadError(WriteText("noise.wav", std::string(200, '\x5a')));
+    EXPECT_EQ(wav.rfind(p + "noise.wav: not a sound file libsndfile can read", 0), 0u) << wav;
+    EXPECT_EQ(wav.find('\n'), std::string::npos);
+
+    EXPECT_EQ(ReadError(WriteText("noise.edf", std::string(300, '0'))),
+              p + "noise.edf: not a valid EDF/BDF file (its header has format errors)");
+
+    // A real EDF cut short in its data.
+    WriteEdf(Path("whole.edf"), ShortDemo(), false);
+    fs::copy_file(Path("whole.edf"), Path("cut.edf"));
+    fs::resize_file(Path("cut.edf"), fs::file_size(Path("whole.edf")) - 1000);
+    std::string cut = ReadError(Path("cut.edf"));
+    EXPECT_EQ(cut.rfind(p + "cut.edf: ", 0), 0u) << cut;
+    EXPECT_EQ(cut.find('\n'), std::string::npos);
+}
+
+TEST_F(SignalFiles, WritersLeaveNothingBehindWhenTheyFail)
+{
+    SignalSet demo = ShortDemo(0.1);
+    demo.sampleInterval = 1.0 / 999.5;
+    EXPECT_THROW(WriteWav(Path("fraction.wav"), demo), SignalFileError);
+    EXPECT_THROW(WriteEdf(Path("fraction.edf"), demo, false), SignalFileError);
+    demo.channels[1].samples.pop_back();
+    EXPECT_THROW(WriteCsv(Path("ragged.csv"), demo), SignalFileError);
+    EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+TEST(DemoSignals, AreReproducibleFromTheSeedAndFitTheirDisplayRanges)
+{
+    SignalSet a = ShortDemo(3), b = ShortDemo(3);
+    DemoOptions otherSeed;
+    otherSeed.duration = 3;
+    otherSeed.seed = 7;
+    SignalSet c = MakeDemoSignals(otherSeed);
+    ASSERT_EQ(a.channels.size(), size_t(kDemoChannelCount));
+    EXPECT_EQ(a.SampleCount(), 3000u);
+    for (int ch = 0; ch < kDemoChannelCount; ++ch) {
+        EXPECT_EQ(a.channels[ch].samples, b.channels[ch].samples) << ch;
+        const ChannelSettings& info = a.channels[ch].info;
+        for (float v : a.channels[ch].samples) {
+            ASSERT_GT(v, info.displayLow) << info.title;
+            ASSERT_LT(v, info.displayHigh) << info.title;
+        }
+    }
+    // The sines are the same for every seed; heart and noise are not.
+    EXPECT_EQ(a.channels[2].samples, c.channels[2].samples);
+    EXPECT_NE(a.channels[0].samples, c.channels[0].samples);
+    EXPECT_NE(a.channels[4].samples, c.channels[4].samples);
+    // Sines and noise fit the plot's default range of ±0.9765625 V.
+    for (int ch = 2; ch < kDemoChannelCount; ++ch)
+        for (float v : a.channels[ch].samples)
+            ASSERT_LE(std::fabs(v), 0.9765625f);
+}
+
+TEST(DemoSignals, TheHeartTracesOneCounterClockwiseLoopABeat)
+{
+    SignalSet set = ShortDemo(10);
+    const std::vector<float>& volume = set.channels[0].samples;
+    const std::vector<float>& pressure = set.channels[1].samples;
+    // Beats start where pressure begins to rise at the largest volume; find
+    // them as the samples where volume stops growing and the loop turns up.
+    std::vector<size_t> starts;
+    for (size_t i = 1; i + 1 < volume.size(); ++i)
+        if (volume[i] > volume[i - 1] && volume[i + 1] == volume[i])
+            starts.push_back(i);
+    ASSERT_GE(starts.size(), 11u);  // about 12 beats of 0.8 s in 10 s
+    ASSERT_LE(starts.size(), 13u);
+    for (size_t b = 0; b + 1 < starts.size(); ++b) {
+        double area = 0;  // shoelace, volume across, pressure up
+        for (size_t i = starts[b]; i < starts[b + 1]; ++i)
+            area += double(volume[i]) * pressure[i + 1] - double(volume[i + 1]) * pressure[i];
+        area /= 2;
+        // Stroke work: about 70 mL times about 90 mmHg.
+        EXPECT_GT(area, 4000) << "beat " << b;
+        EXPECT_LT(area, 9000) << "beat " << b;
+        // The loop closes: the next beat starts where this one ended.
+        EXPECT_NEAR(volume[starts[b + 1]], volume[starts[b + 1] - 1], 0.5);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DisplayRange, HoldsTheDataOnAOneTwoFiveStepWithoutCrossingZeroNeedlessly)
+{
+    struct Case {
+        float low, high;
+        double wantLow, wantHigh;
+        int16_t decimals;
+    };
+    for (const Case& c : {Case{3.6f, 125.0f, 0, 140, 0}, Case{49.9f, 125.1f, 40, 130, 0},
+                          Case{-0.8f, 0.8f, -1, 1, 1}, Case{-0.004f, -0.001f, -0.0045, -0.0005, 4},
+                          Case{1e5f, 3e5f, 50000, 350000, 0}}) {
+        ChannelSettings info = FitDisplayRange(ChannelSettings{}, c.low, c.high);
+        EXPECT_NEAR(info.displayLow, c.wantLow, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
+        EXPECT_NEAR(info.displayHigh, c.wantHigh, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
+        EXPECT_EQ(info.decimals, c.decimals) << c.low << ".." << c.high;
+    }
+    // A constant channel still gets a range around its value.
+    ChannelSettings flat = FitDisplayRange(ChannelSettings{}, 5, 5);
+    EXPECT_LT(flat.displayLow, 5);
+    EXPECT_GT(flat.displayHigh, 5);
+}
+
+}  // namespace
