@@ -3,6 +3,8 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev clang-format-14
           libfreetype-dev fonts-dejavu-core libpng-dev libsndfile1-dev libedf-dev)
+# The live window (SDL2) and its tests: an X server of their own with real input events.
+packages+=(libsdl2-dev xvfb libxtst-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

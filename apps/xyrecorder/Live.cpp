@@ -14,6 +14,8 @@ namespace {
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO); }
 
+}  // namespace
+
 // Channels on the axes, then each axis adopts its channel's display range as
 // a user does with the axis menu's "Channel Range".
 WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<ChannelSettings>& channels)
@@ -35,6 +37,8 @@ void AdoptChannelRanges(Session& session, WindowRef window)
     session.ChooseAxisItem(window, AxisSide::x, "Channel Range");
     session.ChooseAxisItem(window, AxisSide::y, "Channel Range");
 }
+
+namespace {
 
 // The --frames folder: made when sampling begins; unless the run succeeds, the
 // frames written and the folders made go again.

@@ -34,6 +34,12 @@ void CheckOutputPath(const std::string& path, const std::string& what);
 // written: checked before any work, and nothing is made on disk.
 void CheckOutputs(const PlotOptions& plot, const LiveOptions* live);
 
+// A new plot window with the channels on its axes (--x, --y or the defaults).
+WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<ChannelSettings>& channels);
+// Each axis adopts its channel's display range, as a user does with the axis
+// menu's "Channel Range".
+void AdoptChannelRanges(Session& session, WindowRef window);
+
 // Samples the source live through the window: start, batches, stop; then the PNG.
 void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource& source);
 

@@ -11,6 +11,7 @@
 #include "Live.h"
 #include "Options.h"
 #include "Script.h"
+#include "WindowMode.h"
 #include "signals/DemoSignals.h"
 
 namespace {
@@ -25,6 +26,9 @@ Commands:
   view FILE      redraw a stretch of a recording file from recorded data
   script FILE    run a session script (every action a user can take)
   info FILE      list a recording file's channels, units, rate and length
+
+Add --window to demo, play or view to watch the window live on the desktop
+and use it with the mouse and keys.
 
 Run `xyrecorder COMMAND --help` for a command's options.
 
@@ -89,6 +93,9 @@ void PrintCommandHelp(const char* text, bool live, const char* example)
     std::fputs(kPlotOptionsHelp, stdout);
     if (live)
         std::fputs(kLiveOptionsHelp, stdout);
+    std::fputs(kWindowOptionsHelp, stdout);
+    if (live)
+        std::fputs(kWindowSpeedHelp, stdout);
     std::printf("\nExample:\n  %s\n", example);
 }
 
@@ -160,8 +167,9 @@ void PrintNotes(const SignalSet& signals)
 
 int RunDemo(const std::vector<std::string>& arguments)
 {
-    Options options(arguments, Join(Join(kPlotValueOptions, kLiveValueOptions), {"rate", "duration", "seed"}),
-                    {"realtime"});
+    Options options(arguments,
+                    Join(Join(Join(kPlotValueOptions, kLiveValueOptions), kWindowValueOptions), {"rate", "duration", "seed"}),
+                    {"realtime", "window"});
     if (!options.Positional().empty())
         throw UsageError("demo takes no FILE (did you mean play?)");
     DemoOptions demo;
@@ -170,6 +178,9 @@ int RunDemo(const std::vector<std::string>& arguments)
     demo.seed = uint32_t(options.Integer("seed", demo.seed, 0, 4294967295L));
     PlotOptions plot = ReadPlotOptions(options);
     LiveOptions live = ReadLiveOptions(options);
+    WindowOptions window = ReadWindowOptions(options, true);
+    if (window.wanted)
+        RequireDesktop();
     // Before the samples are made: a recording too large fails at once.
     CheckOutputs(plot, &live);
     char what[80];
@@ -178,30 +189,43 @@ int RunDemo(const std::vector<std::string>& arguments)
     std::fprintf(stderr, "xyrecorder: demo recording, %g s at %g Hz, seed %u\n", demo.duration, demo.sampleRate,
                  demo.seed);
     SignalSetSource source(MakeDemoSignals(demo));
-    PlotLive(plot, live, source);
+    if (window.wanted)
+        WatchLive(plot, live, window, source);
+    else
+        PlotLive(plot, live, source);
     return 0;
 }
 
 int RunPlay(const std::vector<std::string>& arguments)
 {
-    Options options(arguments, Join(Join(kPlotValueOptions, kLiveValueOptions), {"interval"}), {"realtime"});
+    Options options(arguments, Join(Join(Join(kPlotValueOptions, kLiveValueOptions), kWindowValueOptions), {"interval"}),
+                    {"realtime", "window"});
     std::string file = OneFile(options, "play");
     PlotOptions plot = ReadPlotOptions(options);
     plot.sourceName = file;
     LiveOptions live = ReadLiveOptions(options);
+    WindowOptions window = ReadWindowOptions(options, true);
+    if (window.wanted)
+        RequireDesktop();
     CheckOutputs(plot, &live);
     SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
     PrintNotes(signals);
     SignalSetSource source(std::move(signals));
-    PlotLive(plot, live, source);
+    if (window.wanted)
+        WatchLive(plot, live, window, source);
+    else
+        PlotLive(plot, live, source);
     return 0;
 }
 
 int RunView(const std::vector<std::string>& arguments)
 {
-    Options options(arguments, Join(kPlotValueOptions, {"from", "to", "interval"}), {});
+    Options options(arguments, Join(Join(kPlotValueOptions, kWindowValueOptions), {"from", "to", "interval"}), {"window"});
     std::string file = OneFile(options, "view");
     PlotOptions plot = ReadPlotOptions(options);
+    WindowOptions window = ReadWindowOptions(options, false);
+    if (window.wanted)
+        RequireDesktop();
     plot.sourceName = file;
     double from = options.Number("from", 0, 0, 1e12);
     std::optional<double> to;
@@ -227,7 +251,10 @@ int RunView(const std::vector<std::string>& arguments)
     auto last = int32_t(std::min<double>(std::ceil(endExact - 1e-9), double(signals.SampleCount())) - 1);
     if (last < first)
         last = first;
-    PlotRecorded(plot, signals, first, last);
+    if (window.wanted)
+        WatchRecorded(plot, window, signals, first, last);
+    else
+        PlotRecorded(plot, signals, first, last);
     return 0;
 }
 
