@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <unistd.h>
 
 #include "InstanceRecord.h"
@@ -16,6 +17,8 @@
 #include "Session.h"
 #include "recorder/Axis.h"
 #include "recorder/DemoSignals.h"
+#include "recorder/InputFile.h"
+#include "recorder/InputText.h"
 #include "recorder/SignalSource.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Windows.h"
@@ -33,7 +36,8 @@ Data and sampling
   source demo [rate HZ] [duration S] [seed N]   the built-in recording
   source file PATH [interval S]                 a recording file
                              (a new source gives the channels its titles, units
-                             and ranges at the next open, load or start)
+                             and ranges at the next open, load or start; not
+                             while sampling: stop first)
   load                       the source's samples as recorded data (no sampling);
                              the windows redraw their current range
   start [BATCH]              start sampling from the source's beginning (default 100 samples a batch)
@@ -146,7 +150,7 @@ uint32_t ParseColour(const std::string& text)
         if (end == text.c_str() + 7)
             return uint32_t(value);
     }
-    throw UsageError("colour \"" + text + "\" is not trace, white, black or #RRGGBB");
+    throw UsageError("colour " + QuoteInput(text) + " is not trace, white, black or #RRGGBB");
 }
 
 std::string ShowColour(uint32_t pixel)
@@ -158,7 +162,10 @@ std::string ShowColour(uint32_t pixel)
 
 class ScriptRunner {
 public:
-    ScriptRunner(const fs::path& path, std::string bundle) : path_(path), bundle_(std::move(bundle)) {}
+    ScriptRunner(const fs::path& path, std::string bundle) : path_(path), bundle_(std::move(bundle))
+    {
+        inputs_.push_back(path.string());
+    }
 
     // Checks every line's shape and values without acting; UsageError names the problem.
     void Check(const ScriptLine& line) { Dispatch(line, false); }
@@ -193,7 +200,7 @@ private:
             return AxisSide::x;
         if (text == "y")
             return AxisSide::y;
-        throw UsageError("axis \"" + text + "\" is not x or y");
+        throw UsageError("axis " + QuoteInput(text) + " is not x or y");
     }
     fs::path Resolve(const std::string& file) const
     {
@@ -203,8 +210,11 @@ private:
 
     Session& Host()
     {
-        if (!session_)
+        if (!session_) {
             session_ = std::make_unique<Session>(bundle_.empty() ? DefaultBundlePath() : bundle_, false);
+            for (const std::string& input : inputs_)
+                session_->AddInput(input);
+        }
         return *session_;
     }
     WindowRef Current()
@@ -240,7 +250,7 @@ private:
         };
         auto it = kActions.find(verb);
         if (it == kActions.end())
-            throw UsageError("unknown action \"" + verb + "\" (see xyrecorder script --help)");
+            throw UsageError("unknown action " + QuoteInput(verb) + " (see xyrecorder script --help)");
         (this->*(it->second))(w, act);
     }
 
@@ -258,23 +268,30 @@ private:
                 else if (w[i] == "seed")
                     demo.seed = uint32_t(Int(w[i + 1], "seed", 0, 4294967295L));
                 else
-                    throw UsageError("source demo takes rate, duration and seed, not \"" + w[i] + "\"");
+                    throw UsageError("source demo takes rate, duration and seed, not " + QuoteInput(w[i]));
             }
             CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount,
                                "the demo recording");
-            if (act)
+            if (act) {
+                RequireNotSampling("source");
                 SetSource(MakeDemoSignals(demo));
+            }
             return;
         }
         if (w.size() >= 3 && w[1] == "file") {
             CsvOptions csv;
             csv.intervalHint = "source file PATH interval S";
-            if (w.size() == 5 && w[3] == "interval")
-                csv.sampleInterval = Num(w[4], "interval", 1e-9, 3600);
-            else if (w.size() != 3)
+            if (w.size() == 5 && w[3] == "interval") {
+                csv.sampleInterval = Num(w[4], "interval");
+                if (auto problem = SampleIntervalProblem(*csv.sampleInterval))
+                    throw UsageError("interval: " + *problem);
+            } else if (w.size() != 3)
                 throw UsageError("expected: source file PATH [interval S]");
-            if (act)
+            if (act) {
+                RequireNotSampling("source");
                 SetSource(ReadSignals(Resolve(w[2]), csv));
+                AddInput(Resolve(w[2]).string());
+            }
             return;
         }
         throw UsageError("expected: source demo [...] or source file PATH [interval S]");
@@ -282,8 +299,16 @@ private:
 
     void SetSource(SignalSet signals)
     {
-        source_ = std::make_unique<SignalSetSource>(std::move(signals));
+        source_ = std::make_shared<SignalSetSource>(std::move(signals));
         sourceApplied_ = false;
+    }
+
+    // A file the script reads: no picture is written over it.
+    void AddInput(const std::string& path)
+    {
+        inputs_.push_back(path);
+        if (session_)
+            session_->AddInput(path);
     }
 
     // A new source gives the recording's channels its titles, units and
@@ -298,7 +323,7 @@ private:
 
     void RequireNotSampling(const char* action)
     {
-        if (Host().Host().IsSampling())
+        if (session_ && session_->Host().IsSampling())
             throw InputError(std::string(action) + ": sampling is under way; stop first");
     }
 
@@ -322,6 +347,7 @@ private:
             ApplySourceChannels();
             Source().Rewind();
             Host().Host().StartSampling(Source(), batch);
+            sampled_ = source_;  // kept while the recorder holds it, whatever the script does meanwhile
         }
     }
 
@@ -341,14 +367,16 @@ private:
         Need(w, 2, 2, "sample SECONDS");
         double seconds = Num(w[1], "seconds", 0, 1e7);
         if (act)
-            Host().Sample(size_t(std::llround(seconds / Source().SampleInterval())));
+            Host().Sample(size_t(std::llround(seconds / Host().Host().SampleInterval())));
     }
 
     void DoStop(const Words& w, bool act)
     {
         Need(w, 1, 1, "stop");
-        if (act)
+        if (act) {
             Host().Host().StopSampling();
+            sampled_.reset();
+        }
     }
 
     void DoSelect(const Words& w, bool act)
@@ -385,9 +413,9 @@ private:
             else if (key == "decimals")
                 Int(w[i + 1], key, 0, 15);
             else if (key == "units" && w[i + 1].size() > 15)
-                throw UsageError("units \"" + w[i + 1] + "\" are longer than 15 bytes");
+                throw UsageError("units " + QuoteInput(w[i + 1]) + " are longer than 15 bytes");
             else if (key != "title" && key != "units")
-                throw UsageError("a channel has title, units, low, high and decimals, not \"" + key + "\"");
+                throw UsageError("a channel has title, units, low, high and decimals, not " + QuoteInput(key));
             changes.emplace_back(key, w[i + 1]);
         }
         if (!act)
@@ -477,7 +505,7 @@ private:
     {
         Need(w, 1, 2, "zoom [in|out]");
         if (w.size() == 2 && w[1] != "in" && w[1] != "out")
-            throw UsageError("zoom takes in or out, not \"" + w[1] + "\"");
+            throw UsageError("zoom takes in or out, not " + QuoteInput(w[1]));
         if (!act)
             return;
         if (w.size() == 1)
@@ -510,6 +538,8 @@ private:
         const std::string& what = w[2];
         if (what == "channel") {
             Need(w, 4, 4, "axis AXIS channel C");
+            if (w[3].empty())
+                throw UsageError("axis " + w[1] + " channel: give a channel title or number");
             if (act)
                 Host().ChooseChannel(Current(), side,
                                      ResolveChannel(RecordingChannels(), w[3], "axis " + w[1] + " channel", "the recording"));
@@ -525,7 +555,7 @@ private:
                 {"channel-range", recorder::kChannelRangeItem}};
             auto item = kItems.find(what);
             if (item == kItems.end())
-                throw UsageError("axis takes channel, drag, zoom-in, zoom-out or channel-range, not \"" + what + "\"");
+                throw UsageError("axis takes channel, drag, zoom-in, zoom-out or channel-range, not " + QuoteInput(what));
             Need(w, 3, 3, "axis AXIS zoom-in|zoom-out|channel-range");
             if (act)
                 Host().ChooseAxisItem(Current(), side, item->second);
@@ -556,7 +586,7 @@ private:
         bool cancel = false;
         auto onOff = [&](const std::string& word) {
             if (word != "on" && word != "off")
-                throw UsageError("expected on or off, not \"" + word + "\"");
+                throw UsageError("expected on or off, not " + QuoteInput(word));
             on = word == "on";
         };
         if (w[1] == "cancel") {
@@ -609,7 +639,7 @@ private:
         if (field == "trace") {
             Need(w, 3, 4, "expect trace inside|outside [none|some|N]");
             if (w[2] != "inside" && w[2] != "outside")
-                throw UsageError("expect trace takes inside or outside, not \"" + w[2] + "\"");
+                throw UsageError("expect trace takes inside or outside, not " + QuoteInput(w[2]));
             std::string amount = w.size() == 4 ? w[3] : (w[2] == "inside" ? "some" : "none");
             long exact = -1;
             if (amount != "none" && amount != "some")
@@ -629,7 +659,7 @@ private:
                 for (const HostMessage& message : Host().Host().Messages())
                     if (message.text == w[2])
                         return;
-                throw ExpectationFailed("the extension showed no message \"" + w[2] + "\"");
+                throw ExpectationFailed("the extension showed no message " + QuoteInput(w[2]));
             }
             return;
         }
@@ -660,7 +690,7 @@ private:
             if (act) {
                 std::string got = field == "help" ? Host().Host().HelpText() : AxisTitle(field == "xTitle");
                 if (got != w[2])
-                    throw ExpectationFailed(field + " is \"" + got + "\", expected \"" + w[2] + "\"");
+                    throw ExpectationFailed(field + " is " + QuoteInput(got) + ", expected " + QuoteInput(w[2]));
             }
             return;
         }
@@ -723,7 +753,7 @@ private:
                 GetWindowPortBounds(Current(), &r);
                 return double(field == "width" ? r.right - r.left : r.bottom - r.top);
             };
-        throw UsageError("unknown field \"" + field + "\" (see xyrecorder script --help)");
+        throw UsageError("unknown field " + QuoteInput(field) + " (see xyrecorder script --help)");
     }
 
     long CountTracePixels(bool inside)
@@ -745,26 +775,34 @@ private:
 
     fs::path path_;
     std::string bundle_;
+    std::vector<std::string> inputs_;
+    std::shared_ptr<SignalSetSource> source_;   // what start, load and open take
+    std::shared_ptr<SignalSetSource> sampled_;  // what the recorder samples, until stop
+    // After the sources: the recorder goes first, so it never outlives what it samples.
     std::unique_ptr<Session> session_;
-    std::unique_ptr<SignalSetSource> source_;
     WindowRef current_ = nullptr;
     int16_t lastCursor_ = 0;
     bool sourceApplied_ = false;
 };
 
+// "FILE:LINE: message" on stderr, nothing in it raw on the terminal.
+void PrintLineError(const std::string& path, size_t line, const std::string& message)
+{
+    std::fprintf(stderr, "%s:%zu: %s\n", EscapeInput(path).c_str(), line, EscapeInput(message).c_str());
+}
+
 }  // namespace
 
 int RunScript(const std::string& path, const std::string& bundle)
 {
-    std::ifstream in(path);
-    if (!fs::exists(path)) {
-        std::fprintf(stderr, "xyrecorder: %s: no such file\n", path.c_str());
+    InputFile file(path, "a script file");
+    std::string script;
+    if (!file || !file.ReadAll(script)) {
+        std::fprintf(stderr, "xyrecorder: %s: %s\n", EscapeInput(path).c_str(),
+                     file ? "cannot be read" : file.Problem().c_str());
         return 1;
     }
-    if (!in || fs::is_directory(path)) {
-        std::fprintf(stderr, "xyrecorder: %s: cannot be read\n", path.c_str());
-        return 1;
-    }
+    std::istringstream in(script);
     ScriptRunner runner(path, bundle);
     std::vector<ScriptLine> lines;
     std::string text;
@@ -778,7 +816,7 @@ int RunScript(const std::string& path, const std::string& bundle)
             runner.Check(line);
             lines.push_back(std::move(line));
         } catch (const std::exception& error) {
-            std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), number, error.what());
+            PrintLineError(path, number, error.what());
             return 2;
         }
     }
@@ -787,16 +825,15 @@ int RunScript(const std::string& path, const std::string& bundle)
             runner.Run(line);
         } catch (const ExpectationFailed& error) {
             runner.ShowMessages();
-            std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), line.number, error.what());
+            PrintLineError(path, line.number, error.what());
             return 3;
         } catch (const std::bad_alloc&) {
             runner.ShowMessages();
-            std::fprintf(stderr, "%s:%zu: out of memory for the recording: there is not enough memory to hold it\n",
-                         path.c_str(), line.number);
+            PrintLineError(path, line.number, "out of memory for the recording: there is not enough memory to hold it");
             return 1;
         } catch (const std::exception& error) {
             runner.ShowMessages();
-            std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), line.number, error.what());
+            PrintLineError(path, line.number, error.what());
             return 1;
         }
     }
