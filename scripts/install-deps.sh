@@ -2,7 +2,8 @@
 # Installs the Debian packages the project builds with, when any is missing.
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-          libfreetype-dev fonts-dejavu-core libpng-dev libsndfile1-dev libedf-dev)
+          libfreetype-dev fonts-dejavu-core libpng-dev libsndfile1-dev libedf-dev
+          clang libclang-rt-14-dev valgrind)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -785,26 +785,17 @@ private:
     bool sourceApplied_ = false;
 };
 
-// "FILE:LINE: message" on stderr, nothing in it raw on the terminal.
-void PrintLineError(const std::string& path, size_t line, const std::string& message)
-{
-    std::fprintf(stderr, "%s:%zu: %s\n", EscapeInput(path).c_str(), line, EscapeInput(message).c_str());
-}
+struct ScriptLineError {
+    size_t line;
+    std::string message;
+};
 
-}  // namespace
-
-int RunScript(const std::string& path, const std::string& bundle)
+// Splits the script into lines of words and checks each line's shape and
+// values, without acting; the first line that does not parse, if any.
+std::optional<ScriptLineError> ParseScript(const std::string& script, ScriptRunner& runner,
+                                           std::vector<ScriptLine>& lines)
 {
-    InputFile file(path, "a script file");
-    std::string script;
-    if (!file || !file.ReadAll(script)) {
-        std::fprintf(stderr, "xyrecorder: %s: %s\n", EscapeInput(path).c_str(),
-                     file ? "cannot be read" : file.Problem().c_str());
-        return 1;
-    }
     std::istringstream in(script);
-    ScriptRunner runner(path, bundle);
-    std::vector<ScriptLine> lines;
     std::string text;
     for (size_t number = 1; std::getline(in, text); ++number) {
         if (!text.empty() && text.back() == '\r')
@@ -816,9 +807,42 @@ int RunScript(const std::string& path, const std::string& bundle)
             runner.Check(line);
             lines.push_back(std::move(line));
         } catch (const std::exception& error) {
-            PrintLineError(path, number, error.what());
-            return 2;
+            return ScriptLineError{number, error.what()};
         }
+    }
+    return std::nullopt;
+}
+
+// "FILE:LINE: message" on stderr, nothing in it raw on the terminal.
+void PrintLineError(const std::string& path, size_t line, const std::string& message)
+{
+    std::fprintf(stderr, "%s:%zu: %s\n", EscapeInput(path).c_str(), line, EscapeInput(message).c_str());
+}
+
+}  // namespace
+
+std::string CheckScript(const std::string& script)
+{
+    ScriptRunner runner("script.xys", "");
+    std::vector<ScriptLine> lines;
+    std::optional<ScriptLineError> error = ParseScript(script, runner, lines);
+    return error ? std::to_string(error->line) + ": " + error->message : std::string();
+}
+
+int RunScript(const std::string& path, const std::string& bundle)
+{
+    InputFile file(path, "a script file");
+    std::string script;
+    if (!file || !file.ReadAll(script)) {
+        std::fprintf(stderr, "xyrecorder: %s: %s\n", EscapeInput(path).c_str(),
+                     file ? "cannot be read" : file.Problem().c_str());
+        return 1;
+    }
+    ScriptRunner runner(path, bundle);
+    std::vector<ScriptLine> lines;
+    if (std::optional<ScriptLineError> error = ParseScript(script, runner, lines)) {
+        PrintLineError(path, error->line, error->message);
+        return 2;
     }
     for (const ScriptLine& line : lines) {
         try {
