@@ -5,6 +5,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string_view>
 #include <thread>
@@ -12,6 +13,8 @@
 #include "Progress.h"
 #include "recorder/InputText.h"
 #include "recorder/OutputFile.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -105,6 +108,12 @@ void CheckOutputs(const PlotOptions& plot, const LiveOptions* live)
         } catch (const OutputError& error) {
             throw InputError("--frames " + EscapeInput(live->framesDir) + ": " + error.what());
         }
+        // The frames folder is replaced whole at the end: the picture can't live in it.
+        std::error_code ec;
+        fs::path frames = fs::weakly_canonical(fs::absolute(live->framesDir), ec);
+        fs::path picture = fs::weakly_canonical(fs::absolute(plot.out), ec);
+        if (!ec && picture.parent_path() == frames)
+            throw InputError("--out " + EscapeInput(plot.out) + ": lies in the --frames folder, which the run replaces");
     }
 }
 

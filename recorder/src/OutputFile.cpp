@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <set>
 
 #include "recorder/InputFile.h"
@@ -376,18 +377,23 @@ void WriteOutput(const fs::path& path, const std::function<void(const fs::path&)
     RemoveStaleTemporaries(FolderOf(target.file));
     // The temporary gets the mode any new file gets (0666 less the umask), as
     // the file would if written in place; mkstemp would make it private.
+    // Registered before it exists, so that no interrupt can leave it behind.
     fs::path temporary;
+    std::unique_ptr<TemporaryCleanup> cleanup;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
         temporary = TemporaryBeside(target.file);
+        cleanup = std::make_unique<TemporaryCleanup>(Leftover::file, temporary);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
-    if (fd < 0)
-        throw OutputError("can't create a file there: " + ErrorText(errno));
+    if (fd < 0) {
+        int error = errno;
+        cleanup->Release();  // what failed to be made is not ours to remove
+        throw OutputError("can't create a file there: " + ErrorText(error));
+    }
     ::close(fd);
-    TemporaryCleanup cleanup(Leftover::file, temporary);
     try {
         write(temporary);
         // On disk before it takes the old file's place: a crash leaves one or the other.
@@ -484,6 +490,13 @@ void OutputFolder::Commit()
     } else {
         if (!S_ISDIR(earlier.st_mode))
             throw OutputError("is no longer a folder; nothing was replaced");
+        // Only what was checked at the start goes with it: anything that
+        // appeared there since keeps the earlier folder in place.
+        std::error_code ec;
+        for (const fs::directory_entry& entry : fs::directory_iterator(target_, ec))
+            if (!entry.is_regular_file(ec) || !replaceable_(entry.path().filename().string()))
+                throw OutputError("the folder now holds " + QuoteInput(entry.path().filename().string()) +
+                                  ", which appeared during the run; nothing was replaced");
         ::chmod(fresh_.c_str(), earlier.st_mode & 07777);
         fs::path old = fresh_;
         if (::renameat2(AT_FDCWD, fresh_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) != 0) {
@@ -500,7 +513,6 @@ void OutputFolder::Commit()
             }
         }
         // The earlier run's files, now under the temporary name, go.
-        std::error_code ec;
         for (const fs::directory_entry& entry : fs::directory_iterator(old, ec))
             if (replaceable_(entry.path().filename().string()))
                 fs::remove(entry.path(), ec);

@@ -394,6 +394,14 @@ TEST_F(Frames, AFolderWithOtherFilesIsRefusedUntouched)
                            ": the folder holds other files than frames (\"notes.txt\"); give a new folder, an empty "
                            "one, or one that holds only frames\n");
     EXPECT_EQ(Tree(), (std::vector<std::string>{"mine", "mine/frame-00001.png", "mine/notes.txt"}));
+
+    // Nor may the picture go where the frames go: that folder is replaced whole.
+    fs::create_directories(Path("frames"));
+    Outcome inside = Xy({"demo", "--duration", "0.2", "--every", "1", "--frames", Path("frames").string(), "--out",
+                         Path("frames/last.png").string()});
+    EXPECT_EQ(inside.code, 1);
+    EXPECT_EQ(inside.err, "xyrecorder: --out " + Path("frames/last.png").string() +
+                              ": lies in the --frames folder, which the run replaces\n");
 }
 
 TEST_F(Frames, AnInterruptedRunLeavesTheEarlierFramesAndNothingElse)

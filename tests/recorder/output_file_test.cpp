@@ -218,6 +218,21 @@ TEST_F(OutputFiles, AFolderAppearsWholeOnCommitAndNotAtAllWithout)
     EXPECT_EQ(Names(Path("frames")), std::vector<std::string>{"frame-00007.png"});
 }
 
+TEST_F(OutputFiles, AFileThatAppearsInTheFolderDuringTheRunKeepsItInPlace)
+{
+    fs::create_directories(Path("frames"));
+    std::ofstream(Path("frames/frame-00001.png")) << "earlier";
+    {
+        OutputFolder folder(Path("frames"), "frames", IsFrame);
+        WriteText(folder.PathOf("frame-00001.png"), "this run");
+        std::ofstream(Path("frames/notes.txt")) << "written meanwhile";
+        EXPECT_THROW(folder.Commit(), OutputError);
+    }
+    EXPECT_EQ(Names(dir_), std::vector<std::string>{"frames"});
+    EXPECT_EQ(Names(Path("frames")), (std::vector<std::string>{"frame-00001.png", "notes.txt"}));
+    EXPECT_EQ(Read(Path("frames/frame-00001.png")), "earlier");
+}
+
 TEST_F(OutputFiles, AFolderWithOtherFilesOrNoFolderIsRefused)
 {
     fs::create_directories(Path("mine/sub"));
