@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -28,7 +30,8 @@ namespace fs = std::filesystem;
 const char* const kScriptHelp = R"HELP(xyrecorder script FILE: run a session script
 
 One action a line; '#' starts a comment; words with spaces go in double quotes.
-Paths are relative to the script's folder. Windows are numbered from 1 in the
+FILE - reads the script from standard input. Paths are relative to the
+script's folder (to the current folder for standard input). Windows are numbered from 1 in the
 order they were opened; actions apply to the current window (the last opened,
 or the one `window N` chose).
 
@@ -91,6 +94,8 @@ Example:
 )HELP";
 
 namespace {
+
+constexpr const char* kStandardInput = "-";
 
 // An action's failure that is the script's fault at run time (exit code 1) or
 // an expectation (exit code 3); both get FILE:LINE: in front.
@@ -162,9 +167,11 @@ std::string ShowColour(uint32_t pixel)
 
 class ScriptRunner {
 public:
-    ScriptRunner(const fs::path& path, std::string bundle) : path_(path), bundle_(std::move(bundle))
+    ScriptRunner(const fs::path& path, std::string bundle)
+        : path_(path == kStandardInput ? fs::path("script") : path), bundle_(std::move(bundle))
     {
-        inputs_.push_back(path.string());
+        // Standard input may be a file redirected: that file is the script.
+        inputs_.push_back(path == kStandardInput ? std::string("/dev/stdin") : path.string());
     }
 
     // Checks every line's shape and values without acting; UsageError names the problem.
@@ -460,6 +467,9 @@ private:
             return;
         Recorder& host = Host().Host();
         size_t before = host.Windows().size();
+        const std::vector<MenuCommand>& commands = host.MenuCommands();
+        if (std::none_of(commands.begin(), commands.end(), [&](const MenuCommand& c) { return c.path == w[1]; }))
+            throw InputError("no menu command " + QuoteInput(w[1]));
         try {
             host.ChooseMenuCommand(w[1]);
         } catch (const RecorderError& error) {
@@ -831,17 +841,22 @@ std::string CheckScript(const std::string& script)
 
 int RunScript(const std::string& path, const std::string& bundle)
 {
-    InputFile file(path, "a script file");
     std::string script;
-    if (!file || !file.ReadAll(script)) {
-        std::fprintf(stderr, "xyrecorder: %s: %s\n", EscapeInput(path).c_str(),
-                     file ? "cannot be read" : file.Problem().c_str());
-        return 1;
+    if (path == kStandardInput) {
+        script.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+        InputFile file(path, "a script file");
+        if (!file || !file.ReadAll(script)) {
+            std::fprintf(stderr, "xyrecorder: %s: %s\n", EscapeInput(path).c_str(),
+                         file ? "cannot be read" : file.Problem().c_str());
+            return 1;
+        }
     }
+    const std::string shown = path == kStandardInput ? "standard input" : path;  // in messages
     ScriptRunner runner(path, bundle);
     std::vector<ScriptLine> lines;
     if (std::optional<ScriptLineError> error = ParseScript(script, runner, lines)) {
-        PrintLineError(path, error->line, error->message);
+        PrintLineError(shown, error->line, error->message);
         return 2;
     }
     for (const ScriptLine& line : lines) {
@@ -849,15 +864,15 @@ int RunScript(const std::string& path, const std::string& bundle)
             runner.Run(line);
         } catch (const ExpectationFailed& error) {
             runner.ShowMessages();
-            PrintLineError(path, line.number, error.what());
+            PrintLineError(shown, line.number, error.what());
             return 3;
         } catch (const std::bad_alloc&) {
             runner.ShowMessages();
-            PrintLineError(path, line.number, "out of memory for the recording: there is not enough memory to hold it");
+            PrintLineError(shown, line.number, "out of memory for the recording: there is not enough memory to hold it");
             return 1;
         } catch (const std::exception& error) {
             runner.ShowMessages();
-            PrintLineError(path, line.number, error.what());
+            PrintLineError(shown, line.number, error.what());
             return 1;
         }
     }

@@ -25,7 +25,7 @@ Commands:
   demo           sample the built-in recording live and write the window as a PNG
   play FILE      the same with a recording file (.wav, .csv, .edf, .bdf)
   view FILE      redraw a stretch of a recording file from recorded data
-  script FILE    run a session script (every action a user can take)
+  script FILE    run a session script (every action a user can take; - reads it from standard input)
   info FILE      list a recording file's channels, units, rate and length
 
 Run `xyrecorder COMMAND --help` for a command's options.

@@ -53,7 +53,7 @@ void RequireWritable(const fs::path& path, const SignalSet& set)
         Fail(path, "nothing to write: no samples");
     for (const SignalChannel& channel : set.channels)
         if (channel.samples.size() != count)
-            Fail(path, "channel \"" + channel.info.title + "\" has " + std::to_string(channel.samples.size()) +
+            Fail(path, "channel " + QuoteInput(channel.info.title) + " has " + std::to_string(channel.samples.size()) +
                            " samples, the first channel " + std::to_string(count));
     if (!(set.sampleInterval > 0) || !std::isfinite(set.sampleInterval))
         Fail(path, "the sample interval must be a positive number of seconds");

@@ -246,6 +246,16 @@ TEST_F(HostileInput, InputsMustBeRegularFiles)
         EXPECT_EQ(run.err.substr(last == std::string::npos ? 0 : last + 1), c.message);
     }
     EXPECT_TRUE(IsFifo(Path("pipe.csv")));
+
+    // Standard input is read when asked for with "-", also as a file it must not write over.
+    std::ofstream(Path("piped.xys")) << "source demo duration 1\nopen\nexpect windows 1\npng " << Path("piped.xys").string()
+                                     << "\n";
+    std::string command = "'" + std::string(XYRECORDER_PATH) + "' script - < '" + Path("piped.xys").string() +
+                          "' 2>'" + Path("piped.err").string() + "'";
+    int status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+    EXPECT_EQ(Slurp(Path("piped.err")), "standard input:4: PNG " + Path("piped.xys").string() +
+                                            ": is the input /dev/stdin; it is not written over\n");
 }
 
 TEST_F(HostileInput, WavCutOffInItsDataSaysThatItEndsEarly)
