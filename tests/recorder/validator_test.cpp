@@ -96,7 +96,7 @@ private:
 // anything (no batches drawn, no trace seen) fails too.
 struct Exercised {
     long batches = 0;
-    long tracePixels = 0;  // inside plot areas, summed over the checks
+    long tracePixels = 0;  // inside plot areas at the end of each session
 };
 
 class Session {
@@ -118,6 +118,7 @@ public:
             if (!fault.empty())
                 return "after action " + std::to_string(step) + " (" + action + "): " + fault;
         }
+        exercised_.tracePixels += TraceInside();
         if (recorder_.IsSampling())
             recorder_.StopSampling();
         source_.reset();
@@ -311,18 +312,32 @@ private:
             SInt32 width = 0, height = 0;
             const UInt32* pixels = GetPortPixels(GetWindowPort(window), &width, &height);
             PlotArea area = PlotAreaOf(width, height);
-            for (SInt32 v = 0; v < height; ++v)
-                for (SInt32 h = 0; h < width; ++h) {
-                    bool inside = v >= area.top && v < area.bottom && h >= area.left && h < area.right;
-                    bool trace = (pixels[v * width + h] & 0xFFFFFF) == kTracePixel;
-                    exercised_.tracePixels += inside && trace;
-                    if (!inside && trace)
+            for (SInt32 v = 0; v < height; ++v) {
+                bool besideOnly = v >= area.top && v < area.bottom;  // a row through the plot: its two margins
+                for (SInt32 h = 0; h < width; h = besideOnly && h == area.left - 1 ? std::max(h + 1, area.right) : h + 1)
+                    if ((pixels[v * width + h] & 0xFFFFFF) == kTracePixel &&
+                        !(besideOnly && h >= area.left && h < area.right))
                         return "a trace pixel at " + std::to_string(h) + "," + std::to_string(v) +
                                " outside the plot area of a " + std::to_string(width) + " x " +
                                std::to_string(height) + " window";
-                }
+            }
         }
         return "";
+    }
+
+    // Trace pixels inside the plot areas, once a session: that the sessions draw at all.
+    long TraceInside()
+    {
+        long count = 0;
+        for (WindowRef window : recorder_.Windows()) {
+            SInt32 width = 0, height = 0;
+            const UInt32* pixels = GetPortPixels(GetWindowPort(window), &width, &height);
+            PlotArea area = PlotAreaOf(width, height);
+            for (SInt32 v = std::max(area.top, 0); v < std::min(area.bottom, height); ++v)
+                for (SInt32 h = std::max(area.left, 0); h < std::min(area.right, width); ++h)
+                    count += (pixels[v * width + h] & 0xFFFFFF) == kTracePixel;
+        }
+        return count;
     }
 
     std::string CheckNothingLeft(const LowZoneStats& zone)
@@ -378,7 +393,7 @@ TEST(HostSessionValidator, RandomSessionsLeaveNothingBehindAndDrawOnlyInThePlotA
                 seeds.size(), kActionsPerSession, exercised.batches, exercised.tracePixels);
     if (seeds.size() >= size_t(kSessions)) {
         EXPECT_GT(exercised.batches, long(seeds.size()));
-        EXPECT_GT(exercised.tracePixels, 100000);
+        EXPECT_GT(exercised.tracePixels, 10000);
     }
 }
 
