@@ -113,7 +113,8 @@ void CheckOutputs(const PlotOptions& plot, const LiveOptions* live)
         fs::path frames = fs::weakly_canonical(fs::absolute(live->framesDir), ec);
         fs::path picture = fs::weakly_canonical(fs::absolute(plot.out), ec);
         if (!ec && picture.parent_path() == frames)
-            throw InputError("--out " + EscapeInput(plot.out) + ": lies in the --frames folder, which the run replaces");
+            throw InputError("--out " + EscapeInput(plot.out) +
+                             ": lies in the --frames folder, which the run replaces");
     }
 }
 

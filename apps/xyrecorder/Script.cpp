@@ -565,7 +565,8 @@ private:
                 {"channel-range", recorder::kChannelRangeItem}};
             auto item = kItems.find(what);
             if (item == kItems.end())
-                throw UsageError("axis takes channel, drag, zoom-in, zoom-out or channel-range, not " + QuoteInput(what));
+                throw UsageError("axis takes channel, drag, zoom-in, zoom-out or channel-range, not " +
+                                 QuoteInput(what));
             Need(w, 3, 3, "axis AXIS zoom-in|zoom-out|channel-range");
             if (act)
                 Host().ChooseAxisItem(Current(), side, item->second);
@@ -868,7 +869,8 @@ int RunScript(const std::string& path, const std::string& bundle)
             return 3;
         } catch (const std::bad_alloc&) {
             runner.ShowMessages();
-            PrintLineError(shown, line.number, "out of memory for the recording: there is not enough memory to hold it");
+            PrintLineError(shown, line.number,
+                           "out of memory for the recording: there is not enough memory to hold it");
             return 1;
         } catch (const std::exception& error) {
             runner.ShowMessages();

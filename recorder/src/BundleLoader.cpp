@@ -51,7 +51,8 @@ ExtensionBundle::ExtensionBundle(const std::string& path, const HostServiceTable
     struct stat info;
     if (stat(file.c_str(), &info) != 0)
         throw BundleError("bundle " + EscapeInput(path) + ": " + std::strerror(errno));
-    if (!S_ISREG(info.st_mode)) throw BundleError("bundle " + EscapeInput(path) + ": " + NotARegularFile(info.st_mode, "a bundle file"));
+    if (!S_ISREG(info.st_mode))
+        throw BundleError("bundle " + EscapeInput(path) + ": " + NotARegularFile(info.st_mode, "a bundle file"));
     // The resource file too: a FIFO in its place would block the reading of it.
     if (stat(resourcePath_.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
         throw BundleError("bundle " + EscapeInput(path) + ": its resource file " + EscapeInput(resourcePath_) + " " +
@@ -60,7 +61,8 @@ ExtensionBundle::ExtensionBundle(const std::string& path, const HostServiceTable
     library_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library_) {
         const char* reason = dlerror();
-        throw BundleError("bundle " + EscapeInput(path) + ": not a loadable bundle (" + (reason ? reason : "unknown reason") + ")");
+        throw BundleError("bundle " + EscapeInput(path) + ": not a loadable bundle (" +
+                          (reason ? reason : "unknown reason") + ")");
     }
     dlerror();
     void* entry = dlsym(library_, "Main1");

@@ -359,7 +359,8 @@ OutputTarget ResolveOutput(const fs::path& path)
     if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode))
         return {OutputTarget::Kind::stream, path};
     if (!S_ISREG(info.st_mode))
-        throw OutputError("is " + FileKindName(info.st_mode) + "; output goes to a regular file, a FIFO or a character device");
+        throw OutputError("is " + FileKindName(info.st_mode) +
+                          "; output goes to a regular file, a FIFO or a character device");
     std::error_code ec;
     fs::path file = fs::canonical(path, ec);
     if (ec)

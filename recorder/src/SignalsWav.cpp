@@ -80,7 +80,9 @@ struct WavBytes {
     static sf_count_t Seek(sf_count_t offset, int whence, void* self)
     {
         auto& bytes = *static_cast<WavBytes*>(self);
-        sf_count_t base = whence == SEEK_CUR ? sf_count_t(bytes.position) : whence == SEEK_END ? sf_count_t(bytes.size) : 0;
+        sf_count_t base = whence == SEEK_CUR   ? sf_count_t(bytes.position)
+                          : whence == SEEK_END ? sf_count_t(bytes.size)
+                                               : 0;
         if (offset > std::numeric_limits<sf_count_t>::max() - base || base + offset < 0)
             return -1;
         bytes.position = uint64_t(base + offset);
@@ -108,8 +110,8 @@ struct WavDataLength {
     std::string Note() const
     {
         if (blockAlign)
-            return "its header gives " + std::to_string(declared / blockAlign) + " samples per channel, the file holds " +
-                   std::to_string(present / blockAlign);
+            return "its header gives " + std::to_string(declared / blockAlign) +
+                   " samples per channel, the file holds " + std::to_string(present / blockAlign);
         return "its header gives " + std::to_string(declared) + " bytes of data, the file holds " +
                std::to_string(present);
     }
@@ -136,7 +138,9 @@ std::optional<WavDataLength> CheckRiffChunks(const WavBytes& bytes, const fs::pa
         return value;
     };
     auto invalid = [&](const std::string& what) { Fail(path, "not a valid WAV file: " + what); };
-    auto name = [](const unsigned char* id) { return QuoteInput(std::string_view(reinterpret_cast<const char*>(id), 4)); };
+    auto name = [](const unsigned char* id) {
+        return QuoteInput(std::string_view(reinterpret_cast<const char*>(id), 4));
+    };
 
     WavDataLength data;
     uint64_t ds64DataSize = 0;
@@ -156,7 +160,8 @@ std::optional<WavDataLength> CheckRiffChunks(const WavBytes& bytes, const fs::pa
                 return data;
             }
         } else if (body + size > bytes.size + (size & 1)) {
-            invalid("the " + name(chunk) + " chunk claims " + std::to_string(size) + " bytes, beyond the end of the file");
+            invalid("the " + name(chunk) + " chunk claims " + std::to_string(size) +
+                    " bytes, beyond the end of the file");
         }
         if (std::memcmp(chunk, "ds64", 4) == 0 && got >= 8 + 16)
             ds64DataSize = number(chunk + 16, 8);
@@ -208,7 +213,8 @@ SignalSet ReadSound(WavBytes bytes, const fs::path& path)
     constexpr size_t kBlockFrames = 65536;
     std::vector<float> interleaved, block(kBlockFrames * channels);
     while (interleaved.size() < frames * channels) {
-        sf_count_t read = sf_readf_float(file.get(), block.data(), sf_count_t(std::min(kBlockFrames, frames - interleaved.size() / channels)));
+        size_t wanted = std::min(kBlockFrames, frames - interleaved.size() / channels);
+        sf_count_t read = sf_readf_float(file.get(), block.data(), sf_count_t(wanted));
         if (read <= 0)
             break;
         interleaved.insert(interleaved.end(), block.begin(), block.begin() + ptrdiff_t(size_t(read) * channels));
@@ -239,7 +245,8 @@ SignalSet ReadSound(WavBytes bytes, const fs::path& path)
         }
     }
     if (!ApplyChannelComment(sf_get_string(file.get(), SF_STR_COMMENT), set))
-        set.notes.push_back(EscapeInput(path.string()) + ": channels have no titles in the file; named \"Channel 1\" and on");
+        set.notes.push_back(EscapeInput(path.string()) +
+                            ": channels have no titles in the file; named \"Channel 1\" and on");
     for (SignalChannel& channel : set.channels)
         FitDisplayRange(channel);
     return set;
@@ -252,21 +259,18 @@ SignalSet ReadWav(const fs::path& path)
     InputFile file(path, kRecordingFile);
     if (!file)
         Fail(path, file.Problem());
-    return ReadSound(WavBytes{file.Size(), [&](void* buffer, size_t size, uint64_t offset) {
-                                  return file.ReadAt(buffer, size, offset);
-                              }},
-                     path);
+    auto readAt = [&](void* buffer, size_t size, uint64_t offset) { return file.ReadAt(buffer, size, offset); };
+    return ReadSound(WavBytes{file.Size(), readAt}, path);
 }
 
 SignalSet ReadWavBytes(std::string_view bytes, const std::string& name)
 {
-    return ReadSound(WavBytes{bytes.size(),
-                              [&](void* buffer, size_t size, uint64_t offset) {
-                                  size_t count = offset < bytes.size() ? std::min<uint64_t>(size, bytes.size() - offset) : 0;
-                                  std::memcpy(buffer, bytes.data() + offset, count);
-                                  return count;
-                              }},
-                     name);
+    auto readAt = [&](void* buffer, size_t size, uint64_t offset) {
+        size_t count = offset < bytes.size() ? size_t(std::min<uint64_t>(size, bytes.size() - offset)) : 0;
+        std::memcpy(buffer, bytes.data() + offset, count);
+        return count;
+    };
+    return ReadSound(WavBytes{bytes.size(), readAt}, name);
 }
 
 void WriteWav(const fs::path& path, const SignalSet& set)

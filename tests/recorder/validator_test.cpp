@@ -314,7 +314,8 @@ private:
             PlotArea area = PlotAreaOf(width, height);
             for (SInt32 v = 0; v < height; ++v) {
                 bool besideOnly = v >= area.top && v < area.bottom;  // a row through the plot: its two margins
-                for (SInt32 h = 0; h < width; h = besideOnly && h == area.left - 1 ? std::max(h + 1, area.right) : h + 1)
+                auto next = [&](SInt32 h) { return besideOnly && h == area.left - 1 ? std::max(h + 1, area.right) : h + 1; };
+                for (SInt32 h = 0; h < width; h = next(h))
                     if ((pixels[v * width + h] & 0xFFFFFF) == kTracePixel &&
                         !(besideOnly && h >= area.left && h < area.right))
                         return "a trace pixel at " + std::to_string(h) + "," + std::to_string(v) +

@@ -39,7 +39,8 @@ OutputTarget ResolveOutput(const std::filesystem::path& path);
 // (a temporary beside a replaced file; a memory file for a stream, copied
 // into it once complete). Throws OutputError, or what write throws; a failed
 // write leaves what path names as it was (a stream may have taken part).
-void WriteOutput(const std::filesystem::path& path, const std::function<void(const std::filesystem::path& file)>& write);
+void WriteOutput(const std::filesystem::path& path,
+                 const std::function<void(const std::filesystem::path& file)>& write);
 
 class TemporaryCleanup;  // what an interrupt removes, for as long as it is registered
 
