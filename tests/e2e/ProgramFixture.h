@@ -129,8 +129,19 @@ public:
         posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawnp(&pid_, argv[0], &files, nullptr, argv.data(), environ) != 0)
+        // Signals as a user's shell gives them, whatever this test was started
+        // with (a background job of a script ignores SIGINT, and so would its children).
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t all, none;
+        sigfillset(&all);
+        sigemptyset(&none);
+        posix_spawnattr_setsigdefault(&attributes, &all);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+        if (posix_spawnp(&pid_, argv[0], &files, &attributes, argv.data(), environ) != 0)
             pid_ = -1;
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&files);
     }
     ~RunningProgram()
