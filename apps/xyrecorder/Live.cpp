@@ -59,7 +59,7 @@ bool IsFrameName(const std::string& name)
 // (when the run fails or is interrupted) what was there before.
 class FramesFolder {
 public:
-    explicit FramesFolder(const std::string& dir)
+    explicit FramesFolder(const std::string& dir) : dir_(dir)
     {
         if (dir.empty())
             return;
@@ -78,11 +78,16 @@ public:
     }
     void Keep()
     {
-        if (folder_)
-            folder_->Commit();
+        try {
+            if (folder_)
+                folder_->Commit();
+        } catch (const OutputError& error) {
+            throw InputError("--frames " + EscapeInput(dir_) + ": " + error.what());
+        }
     }
 
 private:
+    std::string dir_;
     std::unique_ptr<OutputFolder> folder_;
     size_t written_ = 0;
 };
