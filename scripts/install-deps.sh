@@ -5,6 +5,8 @@ packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev n
           libfreetype-dev fonts-dejavu-core libpng-dev libsndfile1-dev libedf-dev)
 # The live window (SDL2) and its tests: an X server of their own with real input events.
 packages+=(libsdl2-dev xvfb libxtst-dev)
+# Fuzzing (libFuzzer comes with clang) and memory checks.
+packages+=(clang libclang-rt-14-dev valgrind)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

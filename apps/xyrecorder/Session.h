@@ -74,7 +74,10 @@ public:
     // (the recorder's block limit and the memory below 4 GiB); what names them.
     void CheckRoom(double samples, size_t channels, const std::string& what) const;
 
-    // Throws InputError naming the path when it can't be written.
+    // A file the run reads (the bundles loaded count too): WritePng never
+    // writes over it.
+    void AddInput(const std::string& path) { inputs_.push_back(path); }
+    // Throws InputError naming the path when it can't be written or is an input.
     void WritePng(WindowRef window, const std::string& path);
 
     // Errors the extension reported, as InputError (the first one).
@@ -95,6 +98,7 @@ private:
     Recorder recorder_;
     ScriptedInput input_;
     ScopedInputSource scopedInput_;
+    std::vector<std::string> inputs_;
     size_t messagesShown_ = 0;
 };
 
@@ -108,6 +112,10 @@ constexpr double kMaxRecordingBytes = 512.0 * 1024 * 1024;
 // Throws InputError unless samples × channels fit those limits; what names the
 // recording in the message.
 void CheckRecordingFits(double samples, size_t channels, const std::string& what);
+
+// Throws InputError ("WHAT PATH: is the input INPUT; ...") when path names the
+// same file as one of inputs, by any name (a link, another hard link).
+void RequireNotAnInput(const std::string& path, const std::vector<std::string>& inputs, const std::string& what);
 
 // The message for a std::bad_alloc; detail says when it happened.
 std::string OutOfMemoryMessage(const std::string& detail);
