@@ -170,7 +170,9 @@ std::function<double()> ScriptChecks::NumericField(const std::string& field)
         {"firstChannelItem", {AxisSide::x, [](const A& a) { return recorder::FirstChannelItemOf(a.Menu()); }}},
     };
     if (auto it = kAxisFields.find(field); it != kAxisFields.end()) {
-        auto [side, read] = it->second;
+        // Copied out by name: a lambda may not capture structured bindings before C++20.
+        AxisSide side = it->second.first;
+        auto read = it->second.second;
         return [this, side, read] { return read(Host().Axis(Current(), side)); };
     }
     if (field == "xChannel" || field == "yChannel") {
