@@ -37,7 +37,7 @@ size_t SampleFeed::Read(size_t frames, std::span<float* const> channels)
     return n;
 }
 
-bool SampleFeed::Push(std::span<const float* const> channels, size_t frames)
+bool SampleFeed::Push(std::span<const float* const> channels, size_t frames, std::optional<Clock::time_point> arrival)
 {
     std::unique_lock lock(mutex_);
     size_t done = 0;
@@ -62,7 +62,8 @@ bool SampleFeed::Push(std::span<const float* const> channels, size_t frames)
         pushed_ += n;
         done += n;
     }
-    if (keepArrivals_ && frames > 0) pending_.push_back({pushed_, Clock::now()});
+    if (keepArrivals_ && frames > 0) pending_.push_back({pushed_, arrival.value_or(Clock::now())});
+    arrived_.notify_all();
     return true;
 }
 
@@ -71,12 +72,19 @@ void SampleFeed::Finish(const std::string& error)
     std::lock_guard lock(mutex_);
     finished_ = true;
     error_ = error;
+    arrived_.notify_all();
 }
 
 size_t SampleFeed::Available() const
 {
     std::lock_guard lock(mutex_);
     return count_;
+}
+
+bool SampleFeed::WaitForSamples(Clock::time_point until)
+{
+    std::unique_lock lock(mutex_);
+    return arrived_.wait_until(lock, until, [&] { return count_ > 0 || finished_ || closed_; });
 }
 
 bool SampleFeed::Finished() const
@@ -102,6 +110,7 @@ void SampleFeed::Close()
     std::lock_guard lock(mutex_);
     closed_ = true;
     room_.notify_all();
+    arrived_.notify_all();
 }
 
 void SampleFeed::Reset()
