@@ -12,7 +12,11 @@ SampleFeed::SampleFeed(std::vector<ChannelSettings> channels, double sampleInter
     if (!(sampleInterval_ > 0.0))
         throw std::invalid_argument("a sample feed needs a positive sample interval");
     if (capacity_ == 0) throw std::invalid_argument("a sample feed needs room for samples");
-    ring_.assign(channels_.size(), std::vector<float>(capacity_));
+    // Left uninitialised: a large ring's pages are only touched (and the
+    // memory taken) as samples reach them, so a fast source's room for
+    // minutes costs nothing at the start.
+    for (size_t m = 0; m < channels_.size(); ++m)
+        ring_.emplace_back(new float[capacity_]);
 }
 
 size_t SampleFeed::Read(size_t frames, std::span<float* const> channels)
@@ -22,9 +26,9 @@ size_t SampleFeed::Read(size_t frames, std::span<float* const> channels)
     if (n == 0) return 0;
     const size_t first = std::min(n, capacity_ - head_);  // before the ring wraps
     for (size_t m = 0; m < ring_.size() && m < channels.size(); ++m) {
-        const std::vector<float>& ring = ring_[m];
-        std::copy_n(ring.begin() + ptrdiff_t(head_), first, channels[m]);
-        std::copy_n(ring.begin(), n - first, channels[m] + first);
+        const float* ring = ring_[m].get();
+        std::copy_n(ring + head_, first, channels[m]);
+        std::copy_n(ring, n - first, channels[m] + first);
     }
     head_ = (head_ + n) % capacity_;
     count_ -= n;
@@ -48,14 +52,14 @@ bool SampleFeed::Push(std::span<const float* const> channels, size_t frames, std
         const size_t tail = (head_ + count_) % capacity_;
         const size_t first = std::min(n, capacity_ - tail);
         for (size_t m = 0; m < ring_.size(); ++m) {
-            std::vector<float>& ring = ring_[m];
+            float* ring = ring_[m].get();
             const float* from = m < channels.size() ? channels[m] + done : nullptr;
             if (from) {
-                std::copy_n(from, first, ring.begin() + ptrdiff_t(tail));
-                std::copy_n(from + first, n - first, ring.begin());
+                std::copy_n(from, first, ring + tail);
+                std::copy_n(from + first, n - first, ring);
             } else {
-                std::fill_n(ring.begin() + ptrdiff_t(tail), first, 0.0f);
-                std::fill_n(ring.begin(), n - first, 0.0f);
+                std::fill_n(ring + tail, first, 0.0f);
+                std::fill_n(ring, n - first, 0.0f);
             }
         }
         count_ += n;

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -71,7 +72,7 @@ private:
     std::vector<ChannelSettings> channels_;
     double sampleInterval_;
     size_t capacity_;
-    std::vector<std::vector<float>> ring_;  // per channel, capacity_ floats
+    std::vector<std::unique_ptr<float[]>> ring_;  // per channel, capacity_ floats
     mutable std::mutex mutex_;
     std::condition_variable room_;
     std::condition_variable arrived_;  // for WaitForSamples
