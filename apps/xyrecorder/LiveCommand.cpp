@@ -51,8 +51,9 @@ SOURCE is one of:
 CSV rows: a header row of channel titles, optionally a units row, then a row
 of numbers per sample. A first column titled like a time ("Time (s)", "t",
 "time_ms") gives the sample interval from the first rows; without one give
---rate. A board that resets and prints its header again goes on recording;
-lines that can't be read are skipped and counted.
+--rate or --interval. The axes take their ranges from the first rows (eight,
+or those of the first 0.1 s). A board that resets and prints its header again
+goes on recording; lines that can't be read are skipped and counted.
 
 Sampling ends when the source does (standard input closes, a device goes
 away), after --duration, or on Ctrl-C. The recording so far is kept: the
@@ -62,6 +63,7 @@ window stays open until you quit.
 Options:
   --rate HZ         samples per second (CSV without a time column; for audio,
                     the rate asked of the device)
+  --interval S      seconds between CSV rows, as play takes it (instead of --rate)
   --baud N          a serial device's speed (default 115200)
   --duration S      stop after S seconds of samples
   --save FILE       write the recording when sampling ends: .csv, .wav, .edf or
@@ -410,7 +412,7 @@ int RunLive(const std::vector<std::string>& arguments)
 {
     Options options(arguments,
                     Join(Join(Join(kPlotValueOptions, kLiveValueOptions), kWindowValueOptions),
-                         {"rate", "baud", "duration", "save"}),
+                         {"rate", "interval", "baud", "duration", "save"}),
                     {"window", "realtime"});
     if (options.Positional().size() != 1)
         throw UsageError("live needs exactly one SOURCE: -, a serial device, udp:PORT or audio:");
@@ -426,11 +428,18 @@ int RunLive(const std::vector<std::string>& arguments)
     if (!options.Has("batch"))
         live.batch = kLiveBatch;
     WindowOptions window = ReadWindowOptions(options, true);
+    if (options.Has("rate") && options.Has("interval"))
+        throw UsageError("--rate and --interval say the same; give one");
     if (options.Has("rate")) {
         const double rate = options.Number("rate", 1, 1e-9, 1e12);
         request.stream.sampleInterval = 1.0 / rate;
         if (auto problem = SampleIntervalProblem(*request.stream.sampleInterval))
             throw UsageError("--rate: an interval of " + *problem);
+    }
+    if (options.Has("interval")) {
+        request.stream.sampleInterval = options.Number("interval", 0.001, -1e308, 1e308);
+        if (auto problem = SampleIntervalProblem(*request.stream.sampleInterval))
+            throw UsageError("--interval: " + *problem);
     }
     if (options.Has("baud")) {
         if (!NamesADevice(request.source))

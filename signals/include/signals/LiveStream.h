@@ -39,7 +39,7 @@ struct LiveSourceOptions {
     std::optional<double> sampleInterval;
     int baud = 115200;  // a serial device's speed
     // How the user gives the interval, for messages that ask for it.
-    std::string intervalHint = "--rate HZ";
+    std::string intervalHint = "--rate HZ or --interval S";
 };
 
 // Rows in a live CSV stream: before sampling, the last line of titles before
