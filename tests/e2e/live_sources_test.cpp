@@ -4,6 +4,7 @@
 // loopback, and a sound card played from a file through SDL's disk driver.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 
@@ -52,10 +53,10 @@ public:
     pid_t Pid() const { return program_->Pid(); }
     void Signal(int signal) const { program_->Signal(signal); }
     std::string Err() const { return Slurp(dir_ / "stderr.txt"); }
-    // Waits until stderr says this (the run got that far); false after 20 s.
+    // Waits until stderr says this (the run got that far); false after 60 s.
     bool WaitForErr(const std::string& text) const
     {
-        for (int i = 0; i < 2000; ++i, std::this_thread::sleep_for(10ms))
+        for (int i = 0; i < 6000; ++i, std::this_thread::sleep_for(10ms))
             if (Err().find(text) != std::string::npos)
                 return true;
         return false;
@@ -229,7 +230,7 @@ public:
     // read on either end), so that nothing written later is flushed.
     bool WaitForRawMode() const
     {
-        for (int i = 0; i < 2000; ++i, std::this_thread::sleep_for(10ms)) {
+        for (int i = 0; i < 6000; ++i, std::this_thread::sleep_for(10ms)) {
             termios mode {};
             if (::tcgetattr(board_, &mode) == 0 && !(mode.c_lflag & (ICANON | ECHO)))
                 return true;
@@ -237,6 +238,20 @@ public:
         return false;
     }
     void Send(const std::string& text) { ASSERT_EQ(::write(board_, text.data(), text.size()), ssize_t(text.size())); }
+    // True once the program has read all that was sent (the line's input
+    // queue, seen from an end of our own, is empty): a board unplugged then
+    // loses nothing.
+    bool WaitUntilRead() const
+    {
+        const int line = ::open(device_.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+        bool read = false;
+        for (int i = 0; i < 6000 && !read; ++i, std::this_thread::sleep_for(10ms)) {
+            int waiting = -1;
+            read = ::ioctl(line, FIONREAD, &waiting) == 0 && waiting == 0;
+        }
+        ::close(line);
+        return read;
+    }
     void Unplug()
     {
         if (board_ >= 0)
@@ -255,19 +270,19 @@ TEST_F(Live, ASerialBoardThatResetsAndSendsABadLineIsRecordedUntilItGoesAway)
     ASSERT_FALSE(board.Device().empty());
     LiveRun live(Arguments(board.Device(), {"--baud", "9600", "--rate", "100"}), dir_, false);
     ASSERT_TRUE(board.WaitForRawMode()) << live.Err();
-    std::this_thread::sleep_for(100ms);  // the program flushes what came before raw mode
+    std::this_thread::sleep_for(300ms);  // the program flushes what came before raw mode
     std::string first = "X,Y\r\nmV,mV\r\n", second = "X,Y\r\nmV,mV\r\n";
     for (int i = 0; i < 30; ++i)
         first += std::to_string(i) + "," + std::to_string(-i) + "\r\n";
     for (int i = 30; i < 60; ++i)
         second += std::to_string(i) + "," + std::to_string(-i) + "\r\n";
     board.Send(first);
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(board.WaitUntilRead());
     // Noise on the line: a value with a terminal's control sequence in it,
     // and a row cut short by the reset.
     board.Send("31,\x1b[2Jhello\r\n7\r\n");
     board.Send(second);
-    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(board.WaitUntilRead());
     board.Unplug();
     Outcome run = live.Finish();
     EXPECT_EQ(run.code, 1) << run.err;
@@ -304,7 +319,7 @@ TEST_F(Live, UdpDatagramsOnTheLoopbackAreRecordedInOrder)
 
     LiveRun live(Arguments("udp:127.0.0.1:" + port, {"--rate", "100", "--duration", "0.5"}), dir_, false);
     bool bound = false;
-    for (int i = 0; i < 2000 && !bound; ++i, std::this_thread::sleep_for(10ms)) {
+    for (int i = 0; i < 6000 && !bound; ++i, std::this_thread::sleep_for(10ms)) {
         const int probe = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         bound = ::bind(probe, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 && errno == EADDRINUSE;
         ::close(probe);
