@@ -240,9 +240,11 @@ public:
     void Send(const std::string& text) { ASSERT_EQ(::write(board_, text.data(), text.size()), ssize_t(text.size())); }
     // True once the program has read all that was sent (the line's input
     // queue, seen from an end of our own, is empty): a board unplugged then
-    // loses nothing.
+    // loses nothing. The kernel moves what the board wrote into that queue
+    // a moment later, so the queue is looked at after that moment.
     bool WaitUntilRead() const
     {
+        std::this_thread::sleep_for(100ms);
         const int line = ::open(device_.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
         bool read = false;
         for (int i = 0; i < 6000 && !read; ++i, std::this_thread::sleep_for(10ms)) {
