@@ -36,6 +36,9 @@ struct DisplayOptions {
     std::function<std::string(int windowNumber)> savePath;
     // After every action: the program shows what the extension told the user.
     std::function<void()> afterAction;
+    // Asked a few times a second, also inside modal loops: true quits as Q
+    // does (an interrupt the program takes as "finish"). Null: never.
+    std::function<bool()> quitRequested;
 };
 
 constexpr int kMaxZoom = 4;
