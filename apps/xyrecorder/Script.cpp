@@ -29,9 +29,7 @@
 
 namespace fs = std::filesystem;
 
-const char* const kScriptHelp = R"HELP(xyrecorder script FILE: run a session script
-
-One action a line; '#' starts a comment; words with spaces go in double quotes.
+const char* const kScriptLanguageHelp = R"HELP(One action a line; '#' starts a comment; words with spaces go in double quotes.
 FILE - reads the script from standard input. Paths are relative to the
 script's folder (to the current folder for standard input). Windows are numbered from 1 in the
 order they were opened; actions apply to the current window (the last opened,
@@ -92,9 +90,6 @@ Output and checks
 
 Exit codes: 0 done, 1 an action failed, 2 a line does not parse, 3 an
 expectation did not hold.
-
-Example:
-  xyrecorder script session.xys
 )HELP";
 
 namespace {

@@ -5,7 +5,8 @@
 
 #include <string>
 
-extern const char* const kScriptHelp;
+// The script language, for `xyrecorder script --help`.
+extern const char* const kScriptLanguageHelp;
 
 // Parses and checks every line as RunScript does before anything runs, and
 // runs nothing (what a fuzzer feeds): "" when all is well, else "LINE: message".

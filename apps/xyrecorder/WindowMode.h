@@ -28,7 +28,6 @@ void WatchLive(const PlotOptions& plot, const LiveOptions& live, const WindowOpt
 void WatchRecorded(const PlotOptions& plot, const WindowOptions& window, const SignalSet& signals, int32_t first,
                    int32_t last);
 
-// What --window, --zoom and --speed add to a command's options.
-extern const std::vector<std::string> kWindowValueOptions;
-extern const char* const kWindowOptionsHelp;
-extern const char* const kWindowSpeedHelp;  // demo and play
+// What --window and --zoom add to a command's options, and --speed to demo's and play's.
+extern const OptionGroup kWindowOptions;
+extern const OptionGroup kWindowSpeedOptions;

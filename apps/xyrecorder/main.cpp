@@ -1,6 +1,8 @@
 // xyrecorder: the X-Y plot extension driven by a replacement host, from the
-// command line. Exit codes: 0 done, 1 bad input or a failed action, 2 bad
-// usage (options, script syntax), 3 a script expectation that did not hold.
+// command line. Each command is defined once below (its options, help and
+// example); help, errors and short options all come from that definition.
+// Exit codes: 0 done, 1 bad input or a failed action, 2 bad usage (options,
+// script syntax), 3 a script expectation that did not hold.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -18,97 +20,48 @@
 
 namespace {
 
-constexpr const char* kProgramHelp = R"HELP(xyrecorder: plot one recorded channel against another with the X-Y extension
+// ---- Options, each defined once ----
 
-Usage: xyrecorder COMMAND [OPTIONS]
+const OptionSpec kBundleOption{"bundle", 0, "PATH",
+                               "the extension bundle (default: $XYRECORDER_BUNDLE, else\n"
+                               "xyplot.so beside the program or where it is installed)"};
 
-Commands:
-  demo           sample the built-in recording live and write the window as a PNG
-  play FILE      the same with a recording file (.wav, .csv, .edf, .bdf)
-  view FILE      redraw a stretch of a recording file from recorded data
-  script FILE    run a session script (every action a user can take; - reads it from standard input)
-  info FILE      list a recording file's channels, units, rate and length
+const OptionGroup kPlotOptions = {
+    {"x", 'x', "CHANNEL", "channel on the X axis: title or number (default 1)"},
+    {"y", 'y', "CHANNEL", "channel on the Y axis (default 2)"},
+    {"width", 0, "W", "window content width in pixels, 200..2000 (default 480)"},
+    {"height", 0, "H", "window content height in pixels, 200..1000 (default 400)"},
+    {"out", 'o', "PATH", "the PNG to write (default xy.png)"},
+    kBundleOption,
+};
 
-Add --window to demo, play or view to watch the window live on the desktop
-and use it with the mouse and keys.
+const OptionGroup kLiveOptions = {
+    {"batch", 0, "N", "samples per batch, 1..32767 (default 100)"},
+    {"erase-time", 0, "MIN", "erase the trace automatically every MIN minutes (0.1..100)"},
+    {"frames", 0, "DIR", "also write DIR/frame-00001.png, ... during sampling"},
+    {"every", 0, "N", "a frame every N batches (default 10)"},
+    {"realtime", 0, "", "deliver the batches at the sample rate (default: at once)"},
+};
 
-Run `xyrecorder COMMAND --help` for a command's options.
+const OptionGroup kDemoOptions = {
+    {"rate", 0, "HZ", "sample rate (default 1000)"},
+    {"duration", 0, "S", "seconds to record (default 10); rate × duration at most\n"
+                         "22369621 samples (512 MiB of recording)"},
+    {"seed", 0, "N", "seed of the random parts (default 20261207)"},
+};
 
-Example:
-  xyrecorder demo --out xy.png
-)HELP";
+const OptionGroup kFileOptions = {
+    {"interval", 0, "S", "seconds between CSV rows (needed without a time column)"},
+};
 
-constexpr const char* kPlotOptionsHelp = R"HELP(  --x CHANNEL       channel on the X axis: title or number (default 1)
-  --y CHANNEL       channel on the Y axis (default 2)
-  --width W         window content width in pixels, 200..2000 (default 480)
-  --height H        window content height in pixels, 200..1000 (default 400)
-  --out PATH        the PNG to write (default xy.png)
-  --bundle PATH     the extension bundle (default: $XYRECORDER_BUNDLE, else
-                    xyplot.so beside the program or where it is installed)
-)HELP";
+const OptionGroup kViewOptions = {
+    {"from", 0, "S", "start, in seconds from the start of the recording (default 0)"},
+    {"to", 0, "S", "end, in seconds (default: the end of the recording)"},
+};
 
-constexpr const char* kLiveOptionsHelp = R"HELP(  --batch N         samples per batch, 1..32767 (default 100)
-  --erase-time MIN  erase the trace automatically every MIN minutes (0.1..100)
-  --frames DIR      also write DIR/frame-00001.png, ... during sampling
-  --every N         a frame every N batches (default 10)
-  --realtime        deliver the batches at the sample rate (default: at once)
-)HELP";
+const OptionGroup kScriptOptions = {kBundleOption};
 
-constexpr const char* kDemoHelp = R"HELP(xyrecorder demo: sample the built-in recording live through the X-Y window
-
-The recording has six channels: 1 Volume (mL) and 2 Pressure (mmHg) of a
-beating heart, a loop per beat; 3 Sine A and 4 Sine B (V), a Lissajous figure
-3:2 that turns slowly; 5 Noise X and 6 Noise Y (V), a correlated random walk.
-Each axis takes its channel's display range.
-
-Options:
-  --rate HZ         sample rate (default 1000)
-  --duration S      seconds to record (default 10); rate × duration at most
-                    22369621 samples (512 MiB of recording)
-  --seed N          seed of the random parts (default 20261207)
-)HELP";
-
-constexpr const char* kPlayHelp = R"HELP(xyrecorder play FILE: sample a recording file live through the X-Y window
-
-FILE is a WAV (any number of channels), a CSV (a header row of channel titles,
-optionally a units row, a first column "Time (s)" or --interval) or an EDF/BDF
-file. Titles and units come from the file.
-
-Options:
-  --interval S      seconds between CSV rows (needed without a time column)
-)HELP";
-
-constexpr const char* kViewHelp = R"HELP(xyrecorder view FILE: redraw part of a recording from recorded data
-
-The file is loaded as recorded data; the range --from..--to is selected, and
-the window redraws it as it does for the host's current range.
-
-Options:
-  --from S          start, in seconds from the start of the recording (default 0)
-  --to S            end, in seconds (default: the end of the recording)
-  --interval S      seconds between CSV rows (needed without a time column)
-)HELP";
-
-void PrintCommandHelp(const char* text, bool live, const char* example)
-{
-    std::fputs(text, stdout);
-    std::fputs(kPlotOptionsHelp, stdout);
-    if (live)
-        std::fputs(kLiveOptionsHelp, stdout);
-    std::fputs(kWindowOptionsHelp, stdout);
-    if (live)
-        std::fputs(kWindowSpeedHelp, stdout);
-    std::printf("\nExample:\n  %s\n", example);
-}
-
-const std::vector<std::string> kPlotValueOptions = {"x", "y", "width", "height", "out", "bundle"};
-const std::vector<std::string> kLiveValueOptions = {"batch", "erase-time", "frames", "every"};
-
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+// ---- What the options give ----
 
 PlotOptions ReadPlotOptions(const Options& options)
 {
@@ -118,8 +71,6 @@ PlotOptions ReadPlotOptions(const Options& options)
     plot.width = int(options.Integer("width", plot.width, 200, 2000));
     plot.height = int(options.Integer("height", plot.height, 200, 1000));
     plot.out = options.Text("out", plot.out);
-    if (plot.out.empty())
-        throw UsageError("--out needs a file name");
     plot.bundle = options.Text("bundle", "");
     return plot;
 }
@@ -156,25 +107,16 @@ CsvOptions ReadCsvOptions(const Options& options)
     return csv;
 }
 
-bool WantsHelp(const std::vector<std::string>& arguments)
-{
-    for (const std::string& argument : arguments)
-        if (argument == "--help" || argument == "-h")
-            return true;
-    return false;
-}
-
 void PrintNotes(const SignalSet& signals)
 {
     for (const std::string& note : signals.notes)
         std::fprintf(stderr, "xyrecorder: note: %s\n", EscapeInput(note).c_str());
 }
 
-int RunDemo(const std::vector<std::string>& arguments)
+// ---- The commands ----
+
+int RunDemo(const Options& options)
 {
-    Options options(arguments,
-                    Join(Join(Join(kPlotValueOptions, kLiveValueOptions), kWindowValueOptions), {"rate", "duration", "seed"}),
-                    {"realtime", "window"});
     if (!options.Positional().empty())
         throw UsageError("demo takes no FILE (did you mean play?)");
     DemoOptions demo;
@@ -201,10 +143,8 @@ int RunDemo(const std::vector<std::string>& arguments)
     return 0;
 }
 
-int RunPlay(const std::vector<std::string>& arguments)
+int RunPlay(const Options& options)
 {
-    Options options(arguments, Join(Join(Join(kPlotValueOptions, kLiveValueOptions), kWindowValueOptions), {"interval"}),
-                    {"realtime", "window"});
     std::string file = OneFile(options, "play");
     PlotOptions plot = ReadPlotOptions(options);
     plot.sourceName = file;
@@ -224,9 +164,8 @@ int RunPlay(const std::vector<std::string>& arguments)
     return 0;
 }
 
-int RunView(const std::vector<std::string>& arguments)
+int RunView(const Options& options)
 {
-    Options options(arguments, Join(Join(kPlotValueOptions, kWindowValueOptions), {"from", "to", "interval"}), {"window"});
     std::string file = OneFile(options, "view");
     PlotOptions plot = ReadPlotOptions(options);
     WindowOptions window = ReadWindowOptions(options, false);
@@ -265,21 +204,8 @@ int RunView(const std::vector<std::string>& arguments)
     return 0;
 }
 
-constexpr const char* kInfoHelp = R"HELP(xyrecorder info FILE: what a recording file holds
-
-Lists the channels (number, title, units, the display range the axes take),
-the sample rate and the length, so that you can choose --x and --y.
-
-Options:
-  --interval S      seconds between CSV rows (needed without a time column)
-
-Example:
-  xyrecorder info recording.edf
-)HELP";
-
-int RunInfo(const std::vector<std::string>& arguments)
+int RunInfo(const Options& options)
 {
-    Options options(arguments, {"interval"}, {});
     std::string file = OneFile(options, "info");
     SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
     PrintNotes(signals);
@@ -295,11 +221,88 @@ int RunInfo(const std::vector<std::string>& arguments)
     return 0;
 }
 
-int RunScriptCommand(const std::vector<std::string>& arguments)
+int RunScriptCommand(const Options& options)
 {
-    Options options(arguments, {"bundle"}, {});
     std::string file = OneFile(options, "script");
     return RunScript(file, options.Text("bundle", ""));
+}
+
+struct Command {
+    const char* name;
+    const char* synopsis;  // the command and its words, as typed
+    const char* summary;   // one line, in the program's help and atop the command's
+    const char* about;     // what the command's help says before its options
+    std::vector<const OptionGroup*> options;
+    const char* example;
+    int (*run)(const Options&);
+};
+
+const Command kCommands[] = {
+    {"demo", "demo", "sample the built-in recording live and write the window as a PNG",
+     R"TEXT(The recording has six channels: 1 Volume (mL) and 2 Pressure (mmHg) of a
+beating heart, a loop per beat; 3 Sine A and 4 Sine B (V), a Lissajous figure
+3:2 that turns slowly; 5 Noise X and 6 Noise Y (V), a correlated random walk.
+Each axis takes its channel's display range.
+)TEXT",
+     {&kDemoOptions, &kPlotOptions, &kLiveOptions, &kWindowOptions, &kWindowSpeedOptions},
+     "xyrecorder demo --x \"Sine A\" --y \"Sine B\" --out lissajous.png", RunDemo},
+    {"play", "play FILE", "sample a recording file live through the X-Y window",
+     R"TEXT(FILE is a WAV (any number of channels), a CSV (a header row of channel titles,
+optionally a units row, a first column "Time (s)" or --interval) or an EDF/BDF
+file. Titles and units come from the file.
+)TEXT",
+     {&kFileOptions, &kPlotOptions, &kLiveOptions, &kWindowOptions, &kWindowSpeedOptions},
+     "xyrecorder play loop.csv --x Volume --y Pressure --out loop.png", RunPlay},
+    {"view", "view FILE", "redraw a stretch of a recording file from recorded data",
+     R"TEXT(The file is loaded as recorded data; the range --from..--to is selected, and
+the window redraws it as it does for the host's current range.
+)TEXT",
+     {&kViewOptions, &kFileOptions, &kPlotOptions, &kWindowOptions},
+     "xyrecorder view sleep.edf --from 60 --to 70 --x 1 --y 2", RunView},
+    {"script", "script FILE", "run a session script (every action a user can take; - reads it from standard input)",
+     kScriptLanguageHelp, {&kScriptOptions}, "xyrecorder script session.xys", RunScriptCommand},
+    {"info", "info FILE", "list a recording file's channels, units, rate and length",
+     R"TEXT(Lists the channels (number, title, units, the display range the axes take),
+the sample rate and the length, so that you can choose --x and --y.
+)TEXT",
+     {&kFileOptions}, "xyrecorder info recording.edf", RunInfo},
+};
+
+const Command* FindCommand(const std::string& name)
+{
+    for (const Command& command : kCommands)
+        if (name == command.name)
+            return &command;
+    return nullptr;
+}
+
+OptionGroup OptionsOf(const Command& command)
+{
+    OptionGroup all;
+    for (const OptionGroup* group : command.options)
+        all.insert(all.end(), group->begin(), group->end());
+    all.push_back(kHelpOption);
+    return all;
+}
+
+void PrintProgramHelp(FILE* out)
+{
+    std::fputs("xyrecorder: plot one recorded channel against another with the X-Y extension\n\n"
+               "Usage: xyrecorder COMMAND [OPTIONS]\n\nCommands:\n",
+               out);
+    for (const Command& command : kCommands)
+        std::fprintf(out, "  %-13s  %s\n", command.synopsis, command.summary);
+    std::fputs("\nAdd --window to demo, play or view to watch the window live on the desktop\n"
+               "and use it with the mouse and keys.\n\n"
+               "Run `xyrecorder COMMAND --help` for a command's options, `xyrecorder --version`\n"
+               "for the version.\n\nExample:\n  xyrecorder demo --out xy.png\n",
+               out);
+}
+
+void PrintCommandHelp(const Command& command)
+{
+    std::printf("xyrecorder %s: %s\n\n%s\nOptions:\n%s\nExample:\n  %s\n", command.synopsis, command.summary,
+                command.about, OptionsHelp(OptionsOf(command)).c_str(), command.example);
 }
 
 }  // namespace
@@ -309,46 +312,33 @@ int main(int argc, char** argv)
     RemoveTemporariesOnInterrupt();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty()) {
-        std::fputs(kProgramHelp, stderr);
+        PrintProgramHelp(stderr);
         return 2;
     }
-    std::string command = arguments[0];
+    std::string name = arguments[0];
     arguments.erase(arguments.begin());
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kProgramHelp, stdout);
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintProgramHelp(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("xyrecorder %s\n", XY_VERSION);
+        return 0;
+    }
+    const Command* command = FindCommand(name);
+    if (!command) {
+        std::fprintf(stderr, "xyrecorder: unknown command %s (try xyrecorder --help)\n", QuoteInput(name).c_str());
+        return 2;
+    }
+    if (AsksForHelp(arguments)) {
+        PrintCommandHelp(*command);
         return 0;
     }
     try {
-        if (command == "demo") {
-            if (WantsHelp(arguments))
-                return PrintCommandHelp(kDemoHelp, true, "xyrecorder demo --x \"Sine A\" --y \"Sine B\" --out lissajous.png"), 0;
-            return RunDemo(arguments);
-        }
-        if (command == "play") {
-            if (WantsHelp(arguments))
-                return PrintCommandHelp(kPlayHelp, true, "xyrecorder play loop.csv --x Volume --y Pressure --out loop.png"), 0;
-            return RunPlay(arguments);
-        }
-        if (command == "view") {
-            if (WantsHelp(arguments))
-                return PrintCommandHelp(kViewHelp, false, "xyrecorder view sleep.edf --from 60 --to 70 --x 1 --y 2"), 0;
-            return RunView(arguments);
-        }
-        if (command == "info") {
-            if (WantsHelp(arguments))
-                return std::fputs(kInfoHelp, stdout), 0;
-            return RunInfo(arguments);
-        }
-        if (command == "script") {
-            if (WantsHelp(arguments))
-                return std::fputs(kScriptHelp, stdout), 0;
-            return RunScriptCommand(arguments);
-        }
-        std::fprintf(stderr, "xyrecorder: unknown command %s (try xyrecorder --help)\n", QuoteInput(command).c_str());
-        return 2;
+        return command->run(Options(arguments, OptionsOf(*command)));
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "xyrecorder %s: %s (see xyrecorder %s --help)\n", command.c_str(),
-                     EscapeInput(error.what()).c_str(), command.c_str());
+        std::fprintf(stderr, "xyrecorder %s: %s (see xyrecorder %s --help)\n", command->name,
+                     EscapeInput(error.what()).c_str(), command->name);
         return 2;
     } catch (const std::bad_alloc&) {
         std::fputs("xyrecorder: out of memory for the recording: there is not enough memory to hold it; try a shorter "
