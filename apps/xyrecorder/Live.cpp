@@ -13,6 +13,7 @@
 #include "Progress.h"
 #include "signals/InputText.h"
 #include "signals/OutputFile.h"
+#include "toolbox/Windows.h"
 
 namespace fs = std::filesystem;
 
@@ -20,7 +21,38 @@ namespace {
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO); }
 
+std::string Lowercase(std::string text)
+{
+    for (char& c : text)
+        c = char(std::tolower((unsigned char)c));
+    return text;
+}
+
 }  // namespace
+
+void WarnUnlessPngName(const std::string& out)
+{
+    std::string extension = Lowercase(fs::path(out).extension().string());
+    if (!extension.empty() && extension != ".png")
+        std::fprintf(stderr, "xyrecorder: warning: --out %s: the picture is written as PNG, whatever its name says\n",
+                     EscapeInput(out).c_str());
+}
+
+std::string OutputName(const std::string& path)
+{
+    return path == kStandardOutput ? std::string("standard output") : EscapeInput(path);
+}
+
+std::string WhatWasWritten(const std::string& out, WindowRef window, const std::string& framesDir, size_t frames)
+{
+    Rect port;
+    GetWindowPortBounds(window, &port);
+    std::string also = frames > 0 ? " and " + std::to_string(frames) + (frames == 1 ? " frame in " : " frames in ") +
+                                        EscapeInput(framesDir)
+                                  : std::string();
+    return "xyrecorder: wrote " + OutputName(out) + " (" + std::to_string(port.right - port.left) + " × " +
+           std::to_string(port.bottom - port.top) + ")" + also + "\n";
+}
 
 // Channels on the axes, then each axis adopts its channel's display range as
 // a user does with the axis menu's "Channel Range".
@@ -80,6 +112,7 @@ public:
         std::snprintf(name, sizeof name, "frame-%05zu.png", ++written_);
         session.WritePng(window, folder_->PathOf(name).string());
     }
+    size_t Written() const { return written_; }
     void Keep()
     {
         try {
@@ -134,6 +167,7 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     for (const std::string& input : plot.inputs)
         session.AddInput(input);
+    std::string written;  // said last, after what the extension showed
     try {
         Recorder& host = session.Host();
         WindowRef window = OpenPlot(session, plot, source.Channels());
@@ -162,11 +196,13 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
         session.RequireNoErrors("sampling");
         session.WritePng(window, plot.out);
         frames.Keep();
+        written = WhatWasWritten(plot.out, window, live.framesDir, frames.Written());
     } catch (...) {
         session.ShowMessages(false);
         throw;
     }
     session.ShowMessages(false);
+    std::fputs(written.c_str(), stderr);
 }
 
 void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t first, int32_t last)
@@ -176,6 +212,7 @@ void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t fir
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     for (const std::string& input : plot.inputs)
         session.AddInput(input);
+    std::string written;  // said last, after what the extension showed
     try {
         std::vector<ChannelSettings> channels;
         for (const SignalChannel& channel : signals.channels)
@@ -186,9 +223,11 @@ void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t fir
         AdoptChannelRanges(session, window);
         session.RequireNoErrors("redrawing");
         session.WritePng(window, plot.out);
+        written = WhatWasWritten(plot.out, window, "", 0);
     } catch (...) {
         session.ShowMessages(false);
         throw;
     }
     session.ShowMessages(false);
+    std::fputs(written.c_str(), stderr);
 }

@@ -94,8 +94,6 @@ expectation did not hold.
 
 namespace {
 
-constexpr const char* kStandardInput = "-";
-
 struct ScriptLine {
     size_t number;
     std::vector<std::string> words;

@@ -15,6 +15,7 @@
 #include "Script.h"
 #include "WindowMode.h"
 #include "signals/DemoSignals.h"
+#include "signals/InputFile.h"
 #include "signals/InputText.h"
 #include "signals/OutputFile.h"
 
@@ -71,6 +72,7 @@ PlotOptions ReadPlotOptions(const Options& options)
     plot.width = int(options.Integer("width", plot.width, 200, 2000));
     plot.height = int(options.Integer("height", plot.height, 200, 1000));
     plot.out = options.Text("out", plot.out);
+    WarnUnlessPngName(plot.out);
     plot.bundle = options.Text("bundle", "");
     return plot;
 }
@@ -94,6 +96,19 @@ std::string OneFile(const Options& options, const char* command)
     if (options.Positional().size() != 1)
         throw UsageError(std::string(command) + " needs exactly one FILE");
     return options.Positional()[0];
+}
+
+// The input file as messages name it.
+std::string InputName(const std::string& file)
+{
+    return file == kStandardInput ? std::string("standard input") : file;
+}
+
+// What the run reads, so that no output is written over it: standard input
+// is the file it was sent from, when it was.
+std::string InputPath(const std::string& file)
+{
+    return file == kStandardInput ? std::string("/dev/stdin") : file;
 }
 
 CsvOptions ReadCsvOptions(const Options& options)
@@ -147,8 +162,8 @@ int RunPlay(const Options& options)
 {
     std::string file = OneFile(options, "play");
     PlotOptions plot = ReadPlotOptions(options);
-    plot.sourceName = file;
-    plot.inputs.push_back(file);
+    plot.sourceName = InputName(file);
+    plot.inputs.push_back(InputPath(file));
     LiveOptions live = ReadLiveOptions(options);
     WindowOptions window = ReadWindowOptions(options, true);
     if (window.wanted)
@@ -171,8 +186,8 @@ int RunView(const Options& options)
     WindowOptions window = ReadWindowOptions(options, false);
     if (window.wanted)
         RequireDesktop();
-    plot.sourceName = file;
-    plot.inputs.push_back(file);
+    plot.sourceName = InputName(file);
+    plot.inputs.push_back(InputPath(file));
     double from = options.Number("from", 0, 0, 1e12);
     std::optional<double> to;
     if (options.Has("to"))
@@ -209,7 +224,7 @@ int RunInfo(const Options& options)
     std::string file = OneFile(options, "info");
     SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
     PrintNotes(signals);
-    std::printf("%s: %zu channels, %zu samples at %g Hz (%g s)\n", EscapeInput(file).c_str(),
+    std::printf("%s: %zu channels, %zu samples at %g Hz (%g s)\n", EscapeInput(InputName(file)).c_str(),
                 signals.channels.size(), signals.SampleCount(), signals.SampleRate(),
                 double(signals.SampleCount()) * signals.sampleInterval);
     // Titles and units as the recorder keeps them (255 and 15 bytes at most), never raw on the terminal.

@@ -58,8 +58,14 @@ struct CsvOptions {
 // The format from the file name's extension (.wav/.csv/.edf/.bdf, any case;
 // other sound formats libsndfile knows count as Wav). Throws SignalFileError.
 SignalFormat SignalFormatOf(const std::filesystem::path& path);
+// The same, nothing when the extension says nothing.
+std::optional<SignalFormat> SignalFormatOfName(const std::filesystem::path& path);
+// The format the first bytes of a file show: a sound file's magic, an EDF or
+// BDF header's version field, or text; nothing for anything else.
+std::optional<SignalFormat> SignalFormatOfContent(std::string_view start);
 
-// Reads any supported file, choosing the reader from the extension.
+// Reads any supported file, choosing the reader from the extension, else from
+// the content. "-" (kStandardInput) reads standard input, named so in messages.
 SignalSet ReadSignals(const std::filesystem::path& path, const CsvOptions& csv = {});
 
 // libsndfile: any channel count; titles "Channel N" unless the file carries
