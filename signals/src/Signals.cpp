@@ -196,15 +196,20 @@ SignalSet ReadSignals(const fs::path& path, const CsvOptions& csv)
     } catch (const std::runtime_error& error) {
         throw SignalFileError(error.what());
     }
-    try {
-        return ReadByFormat(copy, csv);
-    } catch (const SignalFileError& error) {
-        // Messages name the file as the user gave it, not the memory file that holds it.
-        std::string message = error.what();
-        std::string held = EscapeInput(copy.string());
+    // Messages and notes name the file as the user gave it, not the memory file that holds it.
+    const std::string held = EscapeInput(copy.string());
+    auto named = [&](std::string message) {
         if (message.compare(0, held.size(), held) == 0)
             message.replace(0, held.size(), "standard input");
-        throw SignalFileError(message);
+        return message;
+    };
+    try {
+        SignalSet set = ReadByFormat(copy, csv);
+        for (std::string& note : set.notes)
+            note = named(note);
+        return set;
+    } catch (const SignalFileError& error) {
+        throw SignalFileError(named(error.what()));
     }
 }
 
