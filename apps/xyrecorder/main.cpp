@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Channels.h"
 #include "Live.h"
 #include "Options.h"
 #include "Script.h"
@@ -52,7 +53,23 @@ const OptionGroup kDemoOptions = {
 };
 
 const OptionGroup kFileOptions = {
+    {"channels", 'c', "LIST", "the channels to record: numbers, ranges, titles, wildcards\n"
+                              "(such as 1-8,12,EEG*); default all, at most the first 32.\n"
+                              "--x and --y then count among these"},
     {"interval", 0, "S", "seconds between CSV rows (needed without a time column)"},
+    {"time-column", 0, "NAME", "the CSV column that holds the time: title or number\n"
+                               "(default: a first column titled like time, t, timestamp,\n"
+                               "seconds, time_ms, or holding ISO 8601 date-times)"},
+    {"no-time-column", 0, "", "the CSV has no time column: every column is a channel"},
+};
+
+const OptionGroup kSaveOptions = {
+    {"save", 0, "FILE", "write the recording to FILE (.csv, .edf, .bdf or .wav) instead\n"
+                        "of plotting it"},
+};
+
+const OptionGroup kExportOptions = {
+    {"to", 0, "OUT", "the file to write: .csv, .edf, .bdf or .wav"},
 };
 
 const OptionGroup kViewOptions = {
@@ -114,6 +131,11 @@ std::string InputPath(const std::string& file)
 CsvOptions ReadCsvOptions(const Options& options)
 {
     CsvOptions csv;
+    if (options.Has("time-column") && options.Has("no-time-column"))
+        throw UsageError("--time-column and --no-time-column exclude each other");
+    if (options.Has("time-column"))
+        csv.timeColumn = options.Text("time-column", "");
+    csv.noTimeColumn = options.Has("no-time-column");
     if (options.Has("interval")) {
         csv.sampleInterval = options.Number("interval", 0.001, -1e308, 1e308);
         if (auto problem = SampleIntervalProblem(*csv.sampleInterval))
@@ -128,6 +150,35 @@ void PrintNotes(const SignalSet& signals)
         std::fprintf(stderr, "xyrecorder: note: %s\n", EscapeInput(note).c_str());
 }
 
+// The recording file, with the channels --channels names (or the first 32),
+// its notes shown.
+SignalSet ReadRecording(const Options& options, const std::string& file, bool forPlot)
+{
+    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
+    if (forPlot || options.Has("channels"))
+        ChooseChannels(signals, options.Text("channels", ""), InputName(file));
+    PrintNotes(signals);
+    if (forPlot)
+        RequireTwoChannels(signals, InputName(file));
+    return signals;
+}
+
+// The output path of a recording, checked before any work as --out is.
+void CheckRecordingOutput(const std::string& out, const std::vector<std::string>& inputs, const std::string& what)
+{
+    if (out == kStandardOutput)
+        throw UsageError(what + " -: a recording is written to a file, whose extension gives its kind");
+    SignalFormatOf(out);
+    CheckOutputPath(out, what);
+    RequireNotAnInput(out, inputs, what);
+}
+
+void SayRecordingWritten(const std::string& out, const SignalSet& signals)
+{
+    std::fprintf(stderr, "xyrecorder: wrote %s (%zu channels, %zu samples at %g Hz)\n", EscapeInput(out).c_str(),
+                 signals.channels.size(), signals.SampleCount(), signals.SampleRate());
+}
+
 // ---- The commands ----
 
 int RunDemo(const Options& options)
@@ -138,6 +189,17 @@ int RunDemo(const Options& options)
     demo.sampleRate = options.Number("rate", demo.sampleRate, 1, 1e6);
     demo.duration = options.Number("duration", demo.duration, 1e-3, 86400);
     demo.seed = uint32_t(options.Integer("seed", demo.seed, 0, 4294967295L));
+    if (options.Has("save")) {
+        std::string out = options.Text("save", "");
+        CheckRecordingOutput(out, {}, "--save");
+        char what[80];
+        std::snprintf(what, sizeof what, "the demo recording (%g s at %g Hz)", demo.duration, demo.sampleRate);
+        CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount, what);
+        SignalSet signals = MakeDemoSignals(demo);
+        WriteSignals(out, signals);
+        SayRecordingWritten(out, signals);
+        return 0;
+    }
     PlotOptions plot = ReadPlotOptions(options);
     LiveOptions live = ReadLiveOptions(options);
     WindowOptions window = ReadWindowOptions(options, true);
@@ -169,9 +231,7 @@ int RunPlay(const Options& options)
     if (window.wanted)
         RequireDesktop();
     CheckOutputs(plot, &live);
-    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
-    PrintNotes(signals);
-    SignalSetSource source(std::move(signals));
+    SignalSetSource source(ReadRecording(options, file, true));
     if (window.wanted)
         WatchLive(plot, live, window, source);
     else
@@ -193,8 +253,7 @@ int RunView(const Options& options)
     if (options.Has("to"))
         to = options.Number("to", 0, 0, 1e12);
     CheckOutputs(plot, nullptr);
-    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
-    PrintNotes(signals);
+    SignalSet signals = ReadRecording(options, file, true);
 
     double length = double(signals.SampleCount()) * signals.sampleInterval;
     char span[160];
@@ -222,8 +281,7 @@ int RunView(const Options& options)
 int RunInfo(const Options& options)
 {
     std::string file = OneFile(options, "info");
-    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
-    PrintNotes(signals);
+    SignalSet signals = ReadRecording(options, file, false);
     std::printf("%s: %zu channels, %zu samples at %g Hz (%g s)\n", EscapeInput(InputName(file)).c_str(),
                 signals.channels.size(), signals.SampleCount(), signals.SampleRate(),
                 double(signals.SampleCount()) * signals.sampleInterval);
@@ -233,6 +291,19 @@ int RunInfo(const Options& options)
         std::printf("  %2zu  %-20s %-10s %g .. %g\n", c + 1, ShowInput(info.title, 255).c_str(),
                     info.units.empty() ? "-" : ShowInput(info.units, 15).c_str(), info.displayLow, info.displayHigh);
     }
+    return 0;
+}
+
+int RunExport(const Options& options)
+{
+    std::string file = OneFile(options, "export");
+    if (!options.Has("to"))
+        throw UsageError("export needs --to OUT");
+    std::string out = options.Text("to", "");
+    CheckRecordingOutput(out, {InputPath(file)}, "--to");
+    SignalSet signals = ReadRecording(options, file, false);
+    WriteSignals(out, signals);
+    SayRecordingWritten(out, signals);
     return 0;
 }
 
@@ -259,12 +330,15 @@ beating heart, a loop per beat; 3 Sine A and 4 Sine B (V), a Lissajous figure
 3:2 that turns slowly; 5 Noise X and 6 Noise Y (V), a correlated random walk.
 Each axis takes its channel's display range.
 )TEXT",
-     {&kDemoOptions, &kPlotOptions, &kLiveOptions, &kWindowOptions, &kWindowSpeedOptions},
+     {&kDemoOptions, &kSaveOptions, &kPlotOptions, &kLiveOptions, &kWindowOptions, &kWindowSpeedOptions},
      "xyrecorder demo --x \"Sine A\" --y \"Sine B\" --out lissajous.png", RunDemo},
     {"play", "play FILE", "sample a recording file live through the X-Y window",
-     R"TEXT(FILE is a WAV (any number of channels), a CSV (a header row of channel titles,
-optionally a units row, a first column "Time (s)" or --interval) or an EDF/BDF
-file. Titles and units come from the file.
+     R"TEXT(FILE is a WAV, a CSV or an EDF/BDF file, known by its extension or else by
+its content; - reads it from standard input. A CSV has a header row of channel
+titles (without one, the columns are Channel 1, 2, ...), optionally a units row,
+and a time column or --interval; an untitled first column is a row index, and
+an empty cell holds its channel's previous value. Titles and units come from
+the file. An X-Y plot needs two channels.
 )TEXT",
      {&kFileOptions, &kPlotOptions, &kLiveOptions, &kWindowOptions, &kWindowSpeedOptions},
      "xyrecorder play loop.csv --x Volume --y Pressure --out loop.png", RunPlay},
@@ -281,6 +355,11 @@ the window redraws it as it does for the host's current range.
 the sample rate and the length, so that you can choose --x and --y.
 )TEXT",
      {&kFileOptions}, "xyrecorder info recording.edf", RunInfo},
+    {"export", "export FILE", "write a recording file (or the channels chosen) as CSV, EDF, BDF or WAV",
+     R"TEXT(Reads FILE as play and view do and writes it to --to OUT, in the kind OUT's
+extension names. EDF and BDF need a whole number of samples per second.
+)TEXT",
+     {&kExportOptions, &kFileOptions}, "xyrecorder export recording.wav --to recording.csv", RunExport},
 };
 
 const Command* FindCommand(const std::string& name)
