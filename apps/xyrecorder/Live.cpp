@@ -177,7 +177,7 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
         FramesFolder frames(live.framesDir);
         host.StartSampling(source, live.batch);
         AdoptChannelRanges(session, window);
-        Progress progress("sampling", source.Remaining());
+        Progress progress("sampling", source.Remaining(), "samples");
         size_t total = source.Remaining();
         long batches = 0;
         auto due = std::chrono::steady_clock::now();
