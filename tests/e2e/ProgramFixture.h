@@ -91,12 +91,12 @@ inline std::vector<std::string> ProgramCommand(const std::vector<std::string>& a
 }
 
 // A process started without a shell in the folder dir, stdin from /dev/null
-// and its output in files; killed when it is still running at the end of Wait
-// or of its scope.
+// (or the file in), and its output in files; killed when it is still running
+// at the end of Wait or of its scope.
 class RunningProgram {
 public:
     RunningProgram(const std::vector<std::string>& command, const fs::path& out, const fs::path& err,
-                   const fs::path& dir = fs::path())
+                   const fs::path& dir = fs::path(), const fs::path& in = "/dev/null")
     {
         std::vector<char*> argv;
         for (const std::string& word : command)
@@ -104,7 +104,7 @@ public:
         argv.push_back(nullptr);
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (!dir.empty())
@@ -180,7 +180,13 @@ protected:
     // a run that outlasts the timeout is killed and gives code -1.
     Outcome Xy(const std::vector<std::string>& arguments, int timeoutSeconds = kRunTimeoutSeconds)
     {
-        RunningProgram run(ProgramCommand(arguments), Path("stdout.txt"), Path("stderr.txt"), dir_);
+        return XyReading("/dev/null", arguments, timeoutSeconds);
+    }
+    // The same with standard input read from the file in.
+    Outcome XyReading(const fs::path& in, const std::vector<std::string>& arguments,
+                      int timeoutSeconds = kRunTimeoutSeconds)
+    {
+        RunningProgram run(ProgramCommand(arguments), Path("stdout.txt"), Path("stderr.txt"), dir_, in);
         Outcome outcome{run.Wait(timeoutSeconds), Slurp(Path("stdout.txt")), Slurp(Path("stderr.txt"))};
         fs::remove(Path("stdout.txt"));
         fs::remove(Path("stderr.txt"));
