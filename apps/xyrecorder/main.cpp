@@ -77,7 +77,10 @@ const OptionGroup kViewOptions = {
     {"to", 0, "S", "end, in seconds (default: the end of the recording)"},
 };
 
-const OptionGroup kScriptOptions = {kBundleOption};
+const OptionGroup kScriptOptions = {
+    {"pictures", 'p', "DIR", "the folder png writes to (default: the script's)"},
+    kBundleOption,
+};
 
 // ---- What the options give ----
 
@@ -310,7 +313,7 @@ int RunExport(const Options& options)
 int RunScriptCommand(const Options& options)
 {
     std::string file = OneFile(options, "script");
-    return RunScript(file, options.Text("bundle", ""));
+    return RunScript(file, options.Text("bundle", ""), options.Text("pictures", ""));
 }
 
 struct Command {

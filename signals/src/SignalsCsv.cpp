@@ -528,9 +528,9 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
     }
     if (heldCount > 0)
         set.notes.push_back(EscapeInput(path.string()) + ": " + std::to_string(heldCount) +
-                            (heldCount == 1 ? " empty cell holds" : " empty cells hold") +
-                            " its channel's previous value (a channel's first values, its first value); the first "
-                            "at " + heldWhere);
+                            (heldCount == 1 ? " empty cell takes" : " empty cells take") +
+                            " its channel's previous value (before a channel's first value, that value); the "
+                            "first at " + heldWhere);
     return set;
 }
 

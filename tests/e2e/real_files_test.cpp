@@ -131,8 +131,8 @@ TEST_F(FilesTest, EmptyCellsHoldThePreviousValueWithANote)
     }));
     Outcome run = Xy({"view", "holes.csv", "--x", "X", "--y", "Y", "--out", "holes.png"});
     EXPECT_EQ(run.code, 0);
-    EXPECT_EQ(run.err, "xyrecorder: note: holes.csv: 2 empty cells hold its channel's previous value (a channel's first "
-                       "values, its first value); the first at line 42, column 3\n"
+    EXPECT_EQ(run.err, "xyrecorder: note: holes.csv: 2 empty cells take its channel's previous value (before a "
+                       "channel's first value, that value); the first at line 42, column 3\n"
                        "xyrecorder: wrote holes.png (480 × 400)\n");
     EXPECT_EQ(TracePixels(ReadPng(Path("holes.png"))), Trace({"held.csv"}));
 }

@@ -267,7 +267,7 @@ TEST_F(SignalFiles, CsvAsOtherToolsWriteIt)
     EXPECT_EQ(set.channels[0].samples, (std::vector<float>{7, 7, 7, 8}));
     EXPECT_EQ(set.channels[1].samples, (std::vector<float>{1, 1, 3, 3}));
     ASSERT_EQ(set.notes.size(), 1u);
-    EXPECT_NE(set.notes[0].find(": 4 empty cells hold its channel's previous value"), std::string::npos) << set.notes[0];
+    EXPECT_NE(set.notes[0].find(": 4 empty cells take its channel's previous value"), std::string::npos) << set.notes[0];
     EXPECT_NE(set.notes[0].find("the first at line 2, column 2"), std::string::npos) << set.notes[0];
 
     // As many channels as the file has: choosing among them is the program's.
