@@ -92,7 +92,6 @@ PlotOptions ReadPlotOptions(const Options& options)
     plot.width = int(options.Integer("width", plot.width, 200, 2000));
     plot.height = int(options.Integer("height", plot.height, 200, 1000));
     plot.out = options.Text("out", plot.out);
-    WarnUnlessPngName(plot.out);
     plot.bundle = options.Text("bundle", "");
     return plot;
 }
@@ -210,6 +209,7 @@ int RunDemo(const Options& options)
         RequireDesktop();
     // Before the samples are made: a recording too large fails at once.
     CheckOutputs(plot, &live);
+    WarnUnlessPngName(plot.out);
     char what[80];
     std::snprintf(what, sizeof what, "the demo recording (%g s at %g Hz)", demo.duration, demo.sampleRate);
     CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount, what);
@@ -234,6 +234,7 @@ int RunPlay(const Options& options)
     if (window.wanted)
         RequireDesktop();
     CheckOutputs(plot, &live);
+    WarnUnlessPngName(plot.out);
     SignalSetSource source(ReadRecording(options, file, true));
     if (window.wanted)
         WatchLive(plot, live, window, source);
@@ -256,6 +257,7 @@ int RunView(const Options& options)
     if (options.Has("to"))
         to = options.Number("to", 0, 0, 1e12);
     CheckOutputs(plot, nullptr);
+    WarnUnlessPngName(plot.out);
     SignalSet signals = ReadRecording(options, file, true);
 
     double length = double(signals.SampleCount()) * signals.sampleInterval;
