@@ -57,7 +57,7 @@ const OptionGroup kFileOptions = {
                               "(such as 1-8,12,EEG*); default all, at most the first 32.\n"
                               "--x and --y then count among these"},
     {"interval", 0, "S", "seconds between CSV rows (needed without a time column)"},
-    {"time-column", 0, "NAME", "the CSV column that holds the time: title or number\n"
+    {"time-column", 0, "C", "the CSV column C that holds the time: title or number\n"
                                "(default: a first column titled like time, t, timestamp,\n"
                                "seconds, time_ms, or holding ISO 8601 date-times)"},
     {"no-time-column", 0, "", "the CSV has no time column: every column is a channel"},
