@@ -285,3 +285,45 @@ TEST_F(FilesTest, ExportAndDemoSaveWriteRecordingsThatDrawTheSame)
 }
 
 }  // namespace
+
+namespace {
+
+// On a terminal the progress line shows the total, the percentage and the
+// time left, redrawn a few times a second rather than once per batch.
+TEST_F(RealFiles, TheProgressLineOnATerminalCountsDownAFewTimesASecond)
+{
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    std::string terminal = ::ptsname(master);
+    // Held open here too, so that what the program wrote stays readable after it ends.
+    int slave = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    // 2 s at its own pace in 40 batches of 50 samples.
+    RunningProgram run(ProgramCommand({"demo", "--duration", "2", "--batch", "50", "--realtime", "-o", "p.png"}),
+                       Path("out.txt"), terminal, Path(""));
+    EXPECT_EQ(run.Wait(kRunTimeoutSeconds), 0);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, size_t(got));
+    ::close(slave);
+    ::close(master);
+
+    std::vector<std::string> lines;  // each redraw starts with a carriage return
+    for (size_t at = shown.find("\rsampling ["); at != std::string::npos; at = shown.find("\rsampling [", at + 1))
+        lines.push_back(shown.substr(at + 1, shown.find_first_of("\r\n", at + 1) - at - 1));
+    ASSERT_GE(lines.size(), 4u) << shown;
+    EXPECT_LE(lines.size(), 14u) << "about four a second over two seconds, not one per batch (40)";
+    EXPECT_NE(lines.front().find("of 2000 samples"), std::string::npos) << lines.front();
+    EXPECT_NE(lines.back().find("] 100%  2000 of 2000 samples"), std::string::npos) << lines.back();
+    bool counted = false;
+    for (const std::string& line : lines)
+        counted = counted || line.find(" s left") != std::string::npos;
+    EXPECT_TRUE(counted) << shown;
+    EXPECT_NE(shown.find("xyrecorder: wrote p.png (480 × 400)"), std::string::npos) << shown;
+}
+
+}  // namespace
