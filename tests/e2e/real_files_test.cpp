@@ -147,6 +147,9 @@ TEST_F(FilesTest, StandardInputAndOutputAndFilesWithoutAnExtension)
     WriteWav(Path("demo.wav"), DemoSamples(0.5));
     Outcome wav = XyReading(Path("demo.wav"), {"info", "-"});
     EXPECT_EQ(wav.out.rfind("standard input: 6 channels, 500 samples at 1000 Hz (0.5 s)\n", 0), 0u) << wav.out << wav.err;
+    WriteEdf(Path("demo.edf"), DemoSamples(0.5), false);
+    Outcome edf = XyReading(Path("demo.edf"), {"info", "-"});
+    EXPECT_EQ(edf.out.rfind("standard input: 6 channels, 500 samples at 1000 Hz (0.5 s)\n", 0), 0u) << edf.out << edf.err;
     Outcome empty = XyReading("/dev/null", {"play", "-"});
     EXPECT_EQ(empty.code, 1);
     EXPECT_EQ(empty.err, "xyrecorder: standard input: empty: no recording in it\n");
@@ -289,8 +292,9 @@ TEST_F(FilesTest, ExportAndDemoSaveWriteRecordingsThatDrawTheSame)
 namespace {
 
 // On a terminal the progress line shows the total, the percentage and the
-// time left, redrawn a few times a second rather than once per batch.
-TEST_F(RealFiles, TheProgressLineOnATerminalCountsDownAFewTimesASecond)
+// time left, redrawn a few times a second rather than once per batch; and a
+// terminal as standard output gets no picture.
+TEST_F(RealFiles, OnATerminalProgressCountsDownAndNoPictureIsSentToIt)
 {
     int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
@@ -309,8 +313,6 @@ TEST_F(RealFiles, TheProgressLineOnATerminalCountsDownAFewTimesASecond)
     char buffer[4096];
     for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;)
         shown.append(buffer, size_t(got));
-    ::close(slave);
-    ::close(master);
 
     std::vector<std::string> lines;  // each redraw starts with a carriage return
     for (size_t at = shown.find("\rsampling ["); at != std::string::npos; at = shown.find("\rsampling [", at + 1))
@@ -324,6 +326,15 @@ TEST_F(RealFiles, TheProgressLineOnATerminalCountsDownAFewTimesASecond)
         counted = counted || line.find(" s left") != std::string::npos;
     EXPECT_TRUE(counted) << shown;
     EXPECT_NE(shown.find("xyrecorder: wrote p.png (480 × 400)"), std::string::npos) << shown;
+
+    // A picture is no text: a terminal as standard output is refused before any work.
+    RunningProgram toTerminal(ProgramCommand({"demo", "--duration", "0.1", "-o", "-"}), terminal, Path("err.txt"),
+                              Path(""));
+    EXPECT_EQ(toTerminal.Wait(kRunTimeoutSeconds), 1);
+    EXPECT_EQ(Slurp(Path("err.txt")), "xyrecorder: --out -: standard output is a terminal, which can't show a "
+                                      "picture; redirect it to a file (> picture.png) or a program (| display)\n");
+    ::close(slave);
+    ::close(master);
 }
 
 }  // namespace
