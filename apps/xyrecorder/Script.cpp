@@ -133,7 +133,7 @@ public:
           pictures_(std::move(pictures))
     {
         // Standard input may be a file redirected: that file is the script.
-        inputs_.push_back(path == kStandardInput ? std::string("/dev/stdin") : path.string());
+        inputs_.push_back(path.string());
     }
 
     // Checks every line's shape and values without acting; UsageError names the problem.

@@ -409,10 +409,13 @@ void RequireNotAnInput(const std::string& path, const std::vector<std::string>& 
     std::optional<FileIdentity> output = path == kStandardOutput ? IdentityOf(STDOUT_FILENO) : IdentityOf(path);
     if (!output)
         return;
-    for (const std::string& input : inputs)
-        if (IdentityOf(input) == output)
-            throw InputError(what + " " + EscapeInput(path) + ": is the input " + EscapeInput(input) +
+    for (const std::string& input : inputs) {
+        bool standard = input == kStandardInput;
+        if ((standard ? IdentityOf(STDIN_FILENO) : IdentityOf(input)) == output)
+            throw InputError(what + " " + EscapeInput(path) + ": is the input " +
+                             (standard ? std::string("standard input") : EscapeInput(input)) +
                              "; it is not written over");
+    }
 }
 
 std::string OutOfMemoryMessage(const std::string& detail)

@@ -123,13 +123,6 @@ std::string InputName(const std::string& file)
     return file == kStandardInput ? std::string("standard input") : file;
 }
 
-// What the run reads, so that no output is written over it: standard input
-// is the file it was sent from, when it was.
-std::string InputPath(const std::string& file)
-{
-    return file == kStandardInput ? std::string("/dev/stdin") : file;
-}
-
 CsvOptions ReadCsvOptions(const Options& options)
 {
     CsvOptions csv;
@@ -228,7 +221,7 @@ int RunPlay(const Options& options)
     std::string file = OneFile(options, "play");
     PlotOptions plot = ReadPlotOptions(options);
     plot.sourceName = InputName(file);
-    plot.inputs.push_back(InputPath(file));
+    plot.inputs.push_back(file);
     LiveOptions live = ReadLiveOptions(options);
     WindowOptions window = ReadWindowOptions(options, true);
     if (window.wanted)
@@ -251,7 +244,7 @@ int RunView(const Options& options)
     if (window.wanted)
         RequireDesktop();
     plot.sourceName = InputName(file);
-    plot.inputs.push_back(InputPath(file));
+    plot.inputs.push_back(file);
     double from = options.Number("from", 0, 0, 1e12);
     std::optional<double> to;
     if (options.Has("to"))
@@ -305,7 +298,7 @@ int RunExport(const Options& options)
     if (!options.Has("to"))
         throw UsageError("export needs --to OUT");
     std::string out = options.Text("to", "");
-    CheckRecordingOutput(out, {InputPath(file)}, "--to");
+    CheckRecordingOutput(out, {file}, "--to");
     SignalSet signals = ReadRecording(options, file, false);
     WriteSignals(out, signals);
     SayRecordingWritten(out, signals);

@@ -166,6 +166,16 @@ TEST_F(FilesTest, StandardInputAndOutputAndFilesWithoutAnExtension)
     EXPECT_EQ(ReadPng(Path("from_stdout.png")).pixels, ReadPng(Path("file.png")).pixels);
     EXPECT_EQ(Slurp(Path("from_stdout.png")), Slurp(Path("file.png")));
 
+    // Standard output sent into the input, by its name or as standard input, is refused before any work.
+    fs::copy_file(Path("plain.csv"), Path("again.csv"));
+    RunningProgram intoInput(ProgramCommand({"view", "again.csv", "-o", "-"}), Path("again.csv"), Path("err.txt"), Path(""));
+    EXPECT_EQ(intoInput.Wait(kRunTimeoutSeconds), 1);
+    EXPECT_EQ(Slurp(Path("err.txt")), "xyrecorder: --out -: is the input again.csv; it is not written over\n");
+    RunningProgram intoStandardInput(ProgramCommand({"view", "-", "-o", "-"}), Path("again.csv"), Path("err.txt"),
+                                     Path(""), Path("again.csv"));
+    EXPECT_EQ(intoStandardInput.Wait(kRunTimeoutSeconds), 1);
+    EXPECT_EQ(Slurp(Path("err.txt")), "xyrecorder: --out -: is the input standard input; it is not written over\n");
+
     // A file named without a known extension is read by its content.
     fs::copy_file(Path("plain.csv"), Path("recording"));
     EXPECT_EQ(Trace({"recording"}), expected_);
