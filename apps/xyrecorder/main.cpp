@@ -185,6 +185,10 @@ int RunDemo(const Options& options)
     demo.duration = options.Number("duration", demo.duration, 1e-3, 86400);
     demo.seed = uint32_t(options.Integer("seed", demo.seed, 0, 4294967295L));
     if (options.Has("save")) {
+        for (const char* plotting : {"out", "frames", "window"})
+            if (options.Has(plotting))
+                throw UsageError(std::string("--save writes the recording instead of plotting it; --") + plotting +
+                                 " has no use beside it");
         std::string out = options.Text("save", "");
         CheckRecordingOutput(out, {}, "--save");
         char what[80];

@@ -277,6 +277,9 @@ TEST_F(FilesTest, ExportAndDemoSaveWriteRecordingsThatDrawTheSame)
         {{"export", "plain.csv", "--to", "plain.csv"}, 1, "xyrecorder: --to plain.csv: is the input plain.csv; it is not written over\n"},
         {{"export", "plain.csv", "--to", "plain.xyz"}, 1,
          "xyrecorder: plain.xyz: unknown kind of recording (expected .wav, .csv, .edf or .bdf)\n"},
+        {{"demo", "--save", "demo.csv", "-o", "demo.png"}, 2,
+         "xyrecorder demo: --save writes the recording instead of plotting it; --out has no use beside it (see "
+         "xyrecorder demo --help)\n"},
         {{"export", "plain.csv", "--to", "-"}, 2,
          "xyrecorder export: --to -: a recording is written to a file, whose extension gives its kind (see "
          "xyrecorder export --help)\n"},
