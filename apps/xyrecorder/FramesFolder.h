@@ -17,6 +17,7 @@ class FramesFolder {
 public:
     explicit FramesFolder(const std::string& dir);  // InputError naming --frames
     void Write(Session& session, WindowRef window);
+    size_t Written() const { return written_; }
     void Keep();  // InputError naming --frames
 
 private:

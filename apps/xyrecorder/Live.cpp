@@ -14,6 +14,7 @@
 #include "Progress.h"
 #include "signals/InputText.h"
 #include "signals/OutputFile.h"
+#include "toolbox/Windows.h"
 
 namespace fs = std::filesystem;
 
@@ -22,6 +23,30 @@ namespace {
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO); }
 
 }  // namespace
+
+void WarnUnlessPngName(const std::string& out)
+{
+    std::string extension = Lowercase(fs::path(out).extension().string());
+    if (!extension.empty() && extension != ".png")
+        std::fprintf(stderr, "xyrecorder: warning: --out %s: the picture is written as PNG, whatever its name says\n",
+                     EscapeInput(out).c_str());
+}
+
+std::string OutputName(const std::string& path)
+{
+    return path == kStandardOutput ? std::string("standard output") : EscapeInput(path);
+}
+
+std::string WhatWasWritten(const std::string& out, WindowRef window, const std::string& framesDir, size_t frames)
+{
+    Rect port;
+    GetWindowPortBounds(window, &port);
+    std::string also = frames > 0 ? " and " + std::to_string(frames) + (frames == 1 ? " frame in " : " frames in ") +
+                                        EscapeInput(framesDir)
+                                  : std::string();
+    return "xyrecorder: wrote " + OutputName(out) + " (" + std::to_string(port.right - port.left) + " × " +
+           std::to_string(port.bottom - port.top) + ")" + also + "\n";
+}
 
 // Channels on the axes, then each axis adopts its channel's display range as
 // a user does with the axis menu's "Channel Range".
@@ -81,6 +106,7 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     for (const std::string& input : plot.inputs)
         session.AddInput(input);
+    std::string written;  // said last, after what the extension showed
     try {
         Recorder& host = session.Host();
         WindowRef window = OpenPlot(session, plot, source.Channels());
@@ -90,7 +116,7 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
         FramesFolder frames(live.framesDir);
         host.StartSampling(source, live.batch);
         AdoptChannelRanges(session, window);
-        Progress progress("sampling", source.Remaining());
+        Progress progress("sampling", source.Remaining(), "samples");
         size_t total = source.Remaining();
         long batches = 0;
         auto due = std::chrono::steady_clock::now();
@@ -109,11 +135,13 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
         session.RequireNoErrors("sampling");
         session.WritePng(window, plot.out);
         frames.Keep();
+        written = WhatWasWritten(plot.out, window, live.framesDir, frames.Written());
     } catch (...) {
         session.ShowMessages(false);
         throw;
     }
     session.ShowMessages(false);
+    std::fputs(written.c_str(), stderr);
 }
 
 void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t first, int32_t last)
@@ -123,6 +151,7 @@ void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t fir
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     for (const std::string& input : plot.inputs)
         session.AddInput(input);
+    std::string written;  // said last, after what the extension showed
     try {
         std::vector<ChannelSettings> channels;
         for (const SignalChannel& channel : signals.channels)
@@ -133,9 +162,11 @@ void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t fir
         AdoptChannelRanges(session, window);
         session.RequireNoErrors("redrawing");
         session.WritePng(window, plot.out);
+        written = WhatWasWritten(plot.out, window, "", 0);
     } catch (...) {
         session.ShowMessages(false);
         throw;
     }
     session.ShowMessages(false);
+    std::fputs(written.c_str(), stderr);
 }

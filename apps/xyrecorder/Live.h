@@ -37,6 +37,13 @@ void CheckOutputPath(const std::string& path, const std::string& what);
 // nothing is made on disk.
 void CheckOutputs(const PlotOptions& plot, const LiveOptions* live);
 
+// A warning on stderr when --out names another kind of file than a PNG ("x.txt").
+void WarnUnlessPngName(const std::string& out);
+// The name of an output in messages: its path, or "standard output" for "-".
+std::string OutputName(const std::string& path);
+// The line for stderr that names the picture written (with its size) and the frames.
+std::string WhatWasWritten(const std::string& out, WindowRef window, const std::string& framesDir, size_t frames);
+
 // A new plot window with the channels on its axes (--x, --y or the defaults).
 WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<ChannelSettings>& channels);
 // Each axis adopts its channel's display range, as a user does with the axis

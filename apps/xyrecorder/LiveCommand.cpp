@@ -38,9 +38,9 @@ constexpr Clock::duration kWaitingNotice = 2s;
 // Samples a batch holds by default: what arrived in a tick, up to a block.
 constexpr size_t kLiveBatch = 32767;
 
-constexpr const char* kLiveHelp = R"HELP(xyrecorder live SOURCE: record and plot samples as they arrive
+}  // namespace
 
-SOURCE is one of:
+const char* const kLiveAbout = R"TEXT(SOURCE is one of:
   -                 CSV rows on standard input, as they come
   DEVICE            a serial device (/dev/ttyACM0, /dev/ttyUSB0) or a FIFO
   udp:PORT          CSV lines in UDP datagrams sent to PORT (udp:127.0.0.1:PORT
@@ -60,22 +60,30 @@ away), after --duration, or on Ctrl-C. The recording so far is kept: the
 window is written as a PNG and, with --save, the recording. With --window the
 window stays open until you quit.
 
-Options:
-  --rate HZ         samples per second (CSV without a time column; for audio,
-                    the rate asked of the device)
-  --interval S      seconds between CSV rows, as play takes it (instead of --rate)
-  --baud N          a serial device's speed (default 115200)
-  --duration S      stop after S seconds of samples
-  --save FILE       write the recording when sampling ends: .csv, .wav, .edf or
-                    .bdf, by the name's extension
-)HELP";
+More examples:
+  xyrecorder live /dev/ttyACM0 --baud 115200 --window
+  xyrecorder live audio: --duration 10 --out scope.png
+)TEXT";
 
-constexpr const char* kLiveRunHelp = R"HELP(  --batch N         at most N samples per batch, 1..32767 (default: what
-                    arrived since the last batch; at most 200 batches a second)
-  --erase-time MIN  erase the trace automatically every MIN minutes (0.1..100)
-  --frames DIR      also write DIR/frame-00001.png, ... during sampling
-  --every N         a frame every N batches (default 10)
-)HELP";
+const OptionGroup kLiveSourceOptions = {
+    {"rate", 0, "HZ", "samples per second (CSV without a time column; for audio,\n"
+                      "the rate asked of the device)"},
+    {"interval", 0, "S", "seconds between CSV rows, as play takes it (instead of --rate)"},
+    {"baud", 0, "N", "a serial device's speed (default 115200)"},
+    {"duration", 0, "S", "stop after S seconds of samples"},
+    {"save", 0, "FILE", "write the recording when sampling ends: .csv, .wav, .edf or\n"
+                        ".bdf, by the name's extension"},
+};
+
+const OptionGroup kLiveBatchOptions = {
+    {"batch", 0, "N", "at most N samples per batch, 1..32767 (default: what\n"
+                      "arrived since the last batch; at most 200 batches a second)"},
+    {"erase-time", 0, "MIN", "erase the trace automatically every MIN minutes (0.1..100)"},
+    {"frames", 0, "DIR", "also write DIR/frame-00001.png, ... during sampling"},
+    {"every", 0, "N", "a frame every N batches (default 10)"},
+};
+
+namespace {
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO); }
 
@@ -212,8 +220,8 @@ bool SaveRecording(Session& session, const std::string& path)
         std::fprintf(stderr, "xyrecorder: --save: %s\n", EscapeInput(error.what()).c_str());
         return false;
     }
-    std::fprintf(stderr, "xyrecorder: saved the recording (%d samples) as %s\n", recording.SampleCount(),
-                 EscapeInput(path).c_str());
+    std::fprintf(stderr, "xyrecorder: wrote %s (the recording, %d samples)\n", EscapeInput(path).c_str(),
+                 recording.SampleCount());
     return true;
 }
 
@@ -325,6 +333,7 @@ int RecordToPicture(const PlotOptions& plot, const LiveOptions& live, const Live
         session.WritePng(window, plot.out);
         frames.Keep();
         session.RequireNoErrors("sampling");
+        std::fputs(WhatWasWritten(plot.out, window, live.framesDir, frames.Written()).c_str(), stderr);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "xyrecorder: %s\n", EscapeInput(error.what()).c_str());
         failed = true;
@@ -396,29 +405,10 @@ int RecordInWindow(const PlotOptions& plot, const LiveOptions& live, const Windo
 
 }  // namespace
 
-void PrintLiveHelp()
+int RunLive(const Options& options)
 {
-    std::fputs(kLiveHelp, stdout);
-    std::fputs(kPlotOptionsHelp, stdout);
-    std::fputs(kLiveRunHelp, stdout);
-    std::fputs(kWindowOptionsHelp, stdout);
-    std::fputs("\nExamples:\n  my-logger | xyrecorder live - --x Volume --y Pressure --save run.csv\n"
-               "  xyrecorder live /dev/ttyACM0 --baud 115200 --window\n"
-               "  xyrecorder live audio: --duration 10 --out scope.png\n",
-               stdout);
-}
-
-int RunLive(const std::vector<std::string>& arguments)
-{
-    Options options(arguments,
-                    Join(Join(Join(kPlotValueOptions, kLiveValueOptions), kWindowValueOptions),
-                         {"rate", "interval", "baud", "duration", "save"}),
-                    {"window", "realtime"});
     if (options.Positional().size() != 1)
         throw UsageError("live needs exactly one SOURCE: -, a serial device, udp:PORT or audio:");
-    for (const char* paced : {"realtime", "speed"})
-        if (options.Has(paced))
-            throw UsageError(std::string("--") + paced + ": a live source comes at its own pace");
 
     LiveRequest request;
     request.source = options.Positional()[0];

@@ -3,12 +3,14 @@
 // without the live window. Whatever ends the run, the recording so far is kept.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "Options.h"
 
-void PrintLiveHelp();
+// The command's options beyond the plot's, and its help before them.
+extern const OptionGroup kLiveSourceOptions;
+extern const OptionGroup kLiveBatchOptions;
+extern const char* const kLiveAbout;
 
 // Exit code 0 when the source ended, was stopped (Ctrl-C, --duration) or the
 // user quit; 1 when the source failed (a device gone, rows that changed) or
 // an output could not be written, after everything that could be was.
-int RunLive(const std::vector<std::string>& arguments);
+int RunLive(const Options& options);

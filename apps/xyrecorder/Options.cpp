@@ -1,13 +1,19 @@
 // Strict command-line parsing: every option known, every value checked.
 #include "Options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
 #include "signals/InputText.h"
 
+const OptionSpec kHelpOption{"help", 'h', "", "show this help"};
+
 namespace {
+
+// Help texts start in this column.
+constexpr size_t kHelpColumn = 24;
 
 std::string Show(double value)
 {
@@ -16,47 +22,71 @@ std::string Show(double value)
     return text;
 }
 
+const OptionSpec* FindByName(const OptionGroup& specs, const std::string& name)
+{
+    auto found = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.name == name; });
+    return found == specs.end() ? nullptr : &*found;
+}
+
+const OptionSpec* FindByLetter(const OptionGroup& specs, char letter)
+{
+    auto found = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.letter == letter; });
+    return found == specs.end() ? nullptr : &*found;
+}
+
 }  // namespace
 
-Options::Options(const std::vector<std::string>& arguments, const std::vector<std::string>& valueOptions,
-                 const std::vector<std::string>& flagOptions)
+Options::Options(const std::vector<std::string>& arguments, const OptionGroup& specs)
 {
-    auto known = [](const std::vector<std::string>& list, const std::string& name) {
-        for (const std::string& item : list)
-            if (item == name)
-                return true;
-        return false;
-    };
+    bool optionsEnded = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (argument.size() < 3 || argument.compare(0, 2, "--") != 0) {
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
             positional_.push_back(argument);
             continue;
         }
-        std::string name = argument.substr(2), value;
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const OptionSpec* spec = nullptr;
+        std::string value;
         bool hasValue = false;
-        if (size_t equals = name.find('='); equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name.resize(equals);
-            hasValue = true;
-        }
-        if (known(flagOptions, name)) {
-            if (hasValue)
-                throw UsageError("--" + name + " takes no value");
-            values_[name] = "";
-        } else if (known(valueOptions, name)) {
-            if (!hasValue) {
-                if (i + 1 >= arguments.size())
-                    throw UsageError("--" + name + " needs a value");
-                value = arguments[++i];
+        if (argument[1] == '-') {
+            std::string name = argument.substr(2);
+            if (size_t equals = name.find('='); equals != std::string::npos) {
+                value = name.substr(equals + 1);
+                name.resize(equals);
+                hasValue = true;
             }
-            // An empty value would silently mean the default (channel 1, no frames).
-            if (value.empty())
-                throw UsageError("--" + name + " needs a value, not an empty one");
-            values_[name] = value;
+            spec = FindByName(specs, name);
+            if (!spec)
+                throw UsageError("unknown option --" + ShowInput(name));
         } else {
-            throw UsageError("unknown option --" + ShowInput(name));
+            spec = FindByLetter(specs, argument[1]);
+            if (!spec)
+                throw UsageError("unknown option " + ShowInput(argument.substr(0, 2)));
+            if (argument.size() > 2) {
+                value = argument.substr(2);
+                hasValue = true;
+            }
         }
+        const std::string shown = "--" + spec->name;
+        if (spec->value.empty()) {
+            if (hasValue)
+                throw UsageError(shown + " takes no value");
+            values_[spec->name] = "";
+            continue;
+        }
+        if (!hasValue) {
+            if (i + 1 >= arguments.size())
+                throw UsageError(shown + " needs a value");
+            value = arguments[++i];
+        }
+        // An empty value would silently mean the default (channel 1, no frames).
+        if (value.empty())
+            throw UsageError(shown + " needs a value, not an empty one");
+        values_[spec->name] = value;
     }
 }
 
@@ -76,6 +106,39 @@ long Options::Integer(const std::string& name, long fallback, long low, long hig
 {
     auto it = values_.find(name);
     return it == values_.end() ? fallback : ParseInteger(it->second, "--" + name, low, high);
+}
+
+bool AsksForHelp(const std::vector<std::string>& arguments)
+{
+    for (const std::string& argument : arguments) {
+        if (argument == "--")
+            return false;
+        if (argument == "--help" || argument == "-h")
+            return true;
+    }
+    return false;
+}
+
+std::string OptionsHelp(const OptionGroup& specs)
+{
+    std::string text;
+    for (const OptionSpec& spec : specs) {
+        std::string head = "  ";
+        head += spec.letter ? std::string("-") + spec.letter + ", " : std::string("    ");
+        head += "--" + spec.name;
+        if (!spec.value.empty())
+            head += " " + spec.value;
+        head += head.size() + 2 > kHelpColumn ? "  " : std::string(kHelpColumn - head.size(), ' ');
+        size_t start = 0;
+        while (start <= spec.help.size()) {
+            size_t end = spec.help.find('\n', start);
+            if (end == std::string::npos)
+                end = spec.help.size();
+            text += (start == 0 ? head : std::string(kHelpColumn, ' ')) + spec.help.substr(start, end - start) + "\n";
+            start = end + 1;
+        }
+    }
+    return text;
 }
 
 double ParseNumber(const std::string& text, const std::string& what, double low, double high)
@@ -100,4 +163,17 @@ long ParseInteger(const std::string& text, const std::string& what, long low, lo
         throw UsageError(what + ": " + ShowInput(text) + " is outside " + std::to_string(low) + " to " +
                          std::to_string(high));
     return value;
+}
+
+std::pair<double, double> ParseRange(const std::string& text, const std::string& what)
+{
+    // The colon that separates the ends: not one inside an exponent ("1e-3:2").
+    size_t colon = text.find(':');
+    if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos)
+        throw UsageError(what + ": " + QuoteInput(text) + " is not a range LO:HI (such as -5:5)");
+    double low = ParseNumber(text.substr(0, colon), what + " LO", -1e300, 1e300);
+    double high = ParseNumber(text.substr(colon + 1), what + " HI", -1e300, 1e300);
+    if (!(low < high))
+        throw UsageError(what + ": " + ShowInput(text) + " is no range: LO must be below HI");
+    return {low, high};
 }

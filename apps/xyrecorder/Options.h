@@ -1,5 +1,7 @@
-// Command-line and script arguments: "--name value" or "--name=value" options
-// and positional words, with numbers parsed strictly.
+// Command-line arguments: options defined once each (long name, short letter,
+// value, help), read strictly from "--name value", "--name=value", "-n value"
+// or "-nvalue", and positional words; "--" ends the options. Numbers are
+// parsed strictly, here and in session scripts.
 #pragma once
 
 #include <map>
@@ -18,12 +20,24 @@ struct InputError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// One option as the user gives it and as help shows it.
+struct OptionSpec {
+    std::string name;   // given as --name
+    char letter = 0;    // also given as -letter; 0 for none
+    std::string value;  // what it takes, shown in help ("PATH"); empty for a flag
+    std::string help;   // one or more lines
+};
+using OptionGroup = std::vector<OptionSpec>;
+
+// --help and -h, which every command takes.
+extern const OptionSpec kHelpOption;
+
 class Options {
 public:
-    // valueOptions take a value, which may not be empty; flagOptions take
-    // none. Anything else that starts with "--" is a UsageError naming it.
-    Options(const std::vector<std::string>& arguments, const std::vector<std::string>& valueOptions,
-            const std::vector<std::string>& flagOptions);
+    // Reads arguments against specs. A value may not be empty; a flag takes
+    // none. Anything else that looks like an option is a UsageError naming it;
+    // "-" alone is a positional word (standard input or output).
+    Options(const std::vector<std::string>& arguments, const OptionGroup& specs);
 
     bool Has(const std::string& name) const { return values_.count(name) > 0; }
     std::string Text(const std::string& name, const std::string& fallback) const;
@@ -36,7 +50,15 @@ private:
     std::vector<std::string> positional_;
 };
 
+// Whether the arguments ask for help (--help or -h before any "--").
+bool AsksForHelp(const std::vector<std::string>& arguments);
+
+// The options' help, one aligned entry each: "  -o, --out PATH    the PNG...".
+std::string OptionsHelp(const OptionGroup& specs);
+
 // Strict parsers: the whole text, finite, within [low, high]. what names the
 // value in the message ("--rate", "width").
 double ParseNumber(const std::string& text, const std::string& what, double low, double high);
 long ParseInteger(const std::string& text, const std::string& what, long low, long high);
+// "LO:HI" with LO below HI, both finite: an axis range.
+std::pair<double, double> ParseRange(const std::string& text, const std::string& what);

@@ -29,11 +29,10 @@
 
 namespace fs = std::filesystem;
 
-const char* const kScriptHelp = R"HELP(xyrecorder script FILE: run a session script
-
-One action a line; '#' starts a comment; words with spaces go in double quotes.
+const char* const kScriptLanguageHelp = R"HELP(One action a line; '#' starts a comment; words with spaces go in double quotes.
 FILE - reads the script from standard input. Paths are relative to the
-script's folder (to the current folder for standard input). Windows are numbered from 1 in the
+script's folder (to the current folder for standard input); those of png to
+--pictures DIR when it is given, so that a script in a read-only folder runs. Windows are numbered from 1 in the
 order they were opened; actions apply to the current window (the last opened,
 or the one `window N` chose).
 
@@ -92,14 +91,9 @@ Output and checks
 
 Exit codes: 0 done, 1 an action failed, 2 a line does not parse, 3 an
 expectation did not hold.
-
-Example:
-  xyrecorder script session.xys
 )HELP";
 
 namespace {
-
-constexpr const char* kStandardInput = "-";
 
 struct ScriptLine {
     size_t number;
@@ -134,11 +128,12 @@ std::vector<std::string> SplitWords(const std::string& text)
 
 class ScriptRunner {
 public:
-    ScriptRunner(const fs::path& path, std::string bundle)
-        : path_(path == kStandardInput ? fs::path("script") : path), bundle_(std::move(bundle))
+    ScriptRunner(const fs::path& path, std::string bundle, fs::path pictures = fs::path())
+        : path_(path == kStandardInput ? fs::path("script") : path), bundle_(std::move(bundle)),
+          pictures_(std::move(pictures))
     {
         // Standard input may be a file redirected: that file is the script.
-        inputs_.push_back(path == kStandardInput ? std::string("/dev/stdin") : path.string());
+        inputs_.push_back(path.string());
     }
 
     // Checks every line's shape and values without acting; UsageError names the problem.
@@ -586,13 +581,16 @@ private:
     {
         Need(w, 2, 2, "png PATH");
         if (act)
-            Host().WritePng(Current(), Resolve(w[1]).string());
+            Host().WritePng(Current(), pictures_.empty() || fs::path(w[1]).is_absolute()
+                                           ? Resolve(w[1]).string()
+                                           : (pictures_ / w[1]).string());
     }
 
     void DoExpect(const Words& w, bool act) { checks_.Expect(w, act); }
 
     fs::path path_;
     std::string bundle_;
+    fs::path pictures_;  // where png writes; empty: beside the script
     std::vector<std::string> inputs_;
     std::shared_ptr<SignalSetSource> source_;   // what start, load and open take
     std::shared_ptr<SignalSetSource> sampled_;  // what the recorder samples, until stop
@@ -648,8 +646,14 @@ std::string CheckScript(const std::string& script)
     return error ? std::to_string(error->line) + ": " + error->message : std::string();
 }
 
-int RunScript(const std::string& path, const std::string& bundle)
+int RunScript(const std::string& path, const std::string& bundle, const std::string& pictures)
 {
+    // Before the script is read: standard input can be read only once.
+    std::error_code ec;
+    if (!pictures.empty() && !fs::is_directory(pictures, ec)) {
+        std::fprintf(stderr, "xyrecorder: --pictures %s: no such folder\n", EscapeInput(pictures).c_str());
+        return 1;
+    }
     std::string script;
     if (path == kStandardInput) {
         script.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
@@ -662,7 +666,7 @@ int RunScript(const std::string& path, const std::string& bundle)
         }
     }
     const std::string shown = path == kStandardInput ? "standard input" : path;  // in messages
-    ScriptRunner runner(path, bundle);
+    ScriptRunner runner(path, bundle, pictures);
     std::vector<ScriptLine> lines;
     if (std::optional<ScriptLineError> error = ParseScript(script, runner, lines)) {
         PrintLineError(shown, error->line, error->message);

@@ -5,7 +5,8 @@
 
 #include <string>
 
-extern const char* const kScriptHelp;
+// The script language, for `xyrecorder script --help`.
+extern const char* const kScriptLanguageHelp;
 
 // Parses and checks every line as RunScript does before anything runs, and
 // runs nothing (what a fuzzer feeds): "" when all is well, else "LINE: message".
@@ -13,4 +14,5 @@ std::string CheckScript(const std::string& script);
 
 // Runs the script; the exit code (0 done, 1 a failed action, 2 a line that
 // does not parse, 3 an expectation that did not hold). Messages go to stderr.
-int RunScript(const std::string& path, const std::string& bundle);
+// png writes to the folder pictures (when not empty) instead of beside the script.
+int RunScript(const std::string& path, const std::string& bundle, const std::string& pictures = "");

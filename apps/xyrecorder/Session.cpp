@@ -15,6 +15,7 @@
 #include "toolbox/Dialogs.h"
 #include "signals/InputFile.h"
 #include "signals/InputText.h"
+#include "signals/OutputFile.h"
 #include "toolbox/Menus.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Windows.h"
@@ -404,13 +405,17 @@ void CheckRecordingFits(double samples, size_t channels, const std::string& what
 
 void RequireNotAnInput(const std::string& path, const std::vector<std::string>& inputs, const std::string& what)
 {
-    std::optional<FileIdentity> output = IdentityOf(path);
+    // Standard output may have been sent into an input (">> recording.csv").
+    std::optional<FileIdentity> output = path == kStandardOutput ? IdentityOf(STDOUT_FILENO) : IdentityOf(path);
     if (!output)
         return;
-    for (const std::string& input : inputs)
-        if (IdentityOf(input) == output)
-            throw InputError(what + " " + EscapeInput(path) + ": is the input " + EscapeInput(input) +
+    for (const std::string& input : inputs) {
+        bool standard = input == kStandardInput;
+        if ((standard ? IdentityOf(STDIN_FILENO) : IdentityOf(input)) == output)
+            throw InputError(what + " " + EscapeInput(path) + ": is the input " +
+                             (standard ? std::string("standard input") : EscapeInput(input)) +
                              "; it is not written over");
+    }
 }
 
 std::string OutOfMemoryMessage(const std::string& detail)

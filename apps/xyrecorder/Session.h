@@ -114,7 +114,8 @@ constexpr double kMaxRecordingBytes = 512.0 * 1024 * 1024;
 void CheckRecordingFits(double samples, size_t channels, const std::string& what);
 
 // Throws InputError ("WHAT PATH: is the input INPUT; ...") when path names the
-// same file as one of inputs, by any name (a link, another hard link).
+// same file as one of inputs, by any name (a link, another hard link). "-" is
+// standard output as path and standard input among inputs.
 void RequireNotAnInput(const std::string& path, const std::vector<std::string>& inputs, const std::string& what);
 
 // The message for a std::bad_alloc; detail says when it happened.

@@ -12,16 +12,16 @@
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> kWindowValueOptions = {"zoom", "speed"};
+const OptionGroup kWindowOptions = {
+    {"window", 0, "", "watch it live in a desktop window and use the mouse and keys\n"
+                      "(press ? in the window for the keys; Ctrl+S saves to --out)"},
+    {"zoom", 0, "N", "with --window: every pixel shown N × N, 1..4 (default 1)"},
+};
 
-const char* const kWindowOptionsHelp = R"HELP(  --window          watch it live in a desktop window and use the mouse and keys
-                    (press ? in the window for the keys; Ctrl+S saves to --out)
-  --zoom N          with --window: every pixel shown N × N, 1..4 (default 1)
-)HELP";
-
-const char* const kWindowSpeedHelp = R"HELP(  --speed X         with --window: play at X times the recording's own rate,
-                    or max for as fast as possible (default 1)
-)HELP";
+const OptionGroup kWindowSpeedOptions = {
+    {"speed", 0, "X", "with --window: play at X times the recording's own rate,\n"
+                      "or max for as fast as possible (default 1)"},
+};
 
 namespace {
 
@@ -116,8 +116,8 @@ WindowOptions ReadWindowOptions(const Options& options, bool live)
     WindowOptions window;
     window.wanted = options.Has("window");
     if (!window.wanted) {
-        for (const std::string& name : kWindowValueOptions)
-            if (options.Has(name)) throw UsageError("--" + name + " needs --window");
+        for (const char* name : {"zoom", "speed"})
+            if (options.Has(name)) throw UsageError(std::string("--") + name + " needs --window");
         return window;
     }
     window.zoom = int(options.Integer("zoom", 1, 1, display::kMaxZoom));

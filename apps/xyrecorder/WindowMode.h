@@ -39,7 +39,6 @@ display::DisplayOptions DisplayOptionsFor(Session& session, const PlotOptions& p
 // whatever happens, and a desktop that fails is reported as bad input.
 void ShowingMessages(Session& session, const std::function<void()>& body);
 
-// What --window, --zoom and --speed add to a command's options.
-extern const std::vector<std::string> kWindowValueOptions;
-extern const char* const kWindowOptionsHelp;
-extern const char* const kWindowSpeedHelp;  // demo and play
+// What --window and --zoom add to a command's options, and --speed to demo's and play's.
+extern const OptionGroup kWindowOptions;
+extern const OptionGroup kWindowSpeedOptions;

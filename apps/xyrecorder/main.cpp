@@ -1,6 +1,8 @@
 // xyrecorder: the X-Y plot extension driven by a replacement host, from the
-// command line. Exit codes: 0 done, 1 bad input or a failed action, 2 bad
-// usage (options, script syntax), 3 a script expectation that did not hold.
+// command line. Each command is defined once below (its options, help and
+// example); help, errors and short options all come from that definition.
+// Exit codes: 0 done, 1 bad input or a failed action, 2 bad usage (options,
+// script syntax), 3 a script expectation that did not hold.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Channels.h"
 #include "Live.h"
 #include "LiveCommand.h"
 #include "Options.h"
@@ -15,110 +18,31 @@
 #include "Script.h"
 #include "WindowMode.h"
 #include "signals/DemoSignals.h"
+#include "signals/InputFile.h"
 #include "signals/InputText.h"
 #include "signals/OutputFile.h"
 
-namespace {
-
-constexpr const char* kProgramHelp = R"HELP(xyrecorder: plot one recorded channel against another with the X-Y extension
-
-Usage: xyrecorder COMMAND [OPTIONS]
-
-Commands:
-  demo           sample the built-in recording live and write the window as a PNG
-  play FILE      the same with a recording file (.wav, .csv, .edf, .bdf)
-  view FILE      redraw a stretch of a recording file from recorded data
-  script FILE    run a session script (every action a user can take; - reads it from standard input)
-  info FILE      list a recording file's channels, units, rate and length
-  live SOURCE    record and plot samples as they arrive: - (CSV rows on standard
-                 input), a serial device, udp:PORT or audio:
-
-Add --window to demo, play, view or live to watch the window live on the desktop
-and use it with the mouse and keys.
-
-Run `xyrecorder COMMAND --help` for a command's options.
-
-Example:
-  xyrecorder demo --out xy.png
-)HELP";
-
-}  // namespace
-
-const char* const kPlotOptionsHelp = R"HELP(  --x CHANNEL       channel on the X axis: title or number (default 1)
-  --y CHANNEL       channel on the Y axis (default 2)
-  --width W         window content width in pixels, 200..2000 (default 480)
-  --height H        window content height in pixels, 200..1000 (default 400)
-  --out PATH        the PNG to write (default xy.png)
-  --bundle PATH     the extension bundle (default: $XYRECORDER_BUNDLE, else
-                    xyplot.so beside the program or where it is installed)
-)HELP";
+// ---- Options, each defined once ----
 
 namespace {
 
-constexpr const char* kLiveOptionsHelp = R"HELP(  --batch N         samples per batch, 1..32767 (default 100)
-  --erase-time MIN  erase the trace automatically every MIN minutes (0.1..100)
-  --frames DIR      also write DIR/frame-00001.png, ... during sampling
-  --every N         a frame every N batches (default 10)
-  --realtime        deliver the batches at the sample rate (default: at once)
-)HELP";
-
-constexpr const char* kDemoHelp = R"HELP(xyrecorder demo: sample the built-in recording live through the X-Y window
-
-The recording has six channels: 1 Volume (mL) and 2 Pressure (mmHg) of a
-beating heart, a loop per beat; 3 Sine A and 4 Sine B (V), a Lissajous figure
-3:2 that turns slowly; 5 Noise X and 6 Noise Y (V), a correlated random walk.
-Each axis takes its channel's display range.
-
-Options:
-  --rate HZ         sample rate (default 1000)
-  --duration S      seconds to record (default 10); rate × duration at most
-                    22369621 samples (512 MiB of recording)
-  --seed N          seed of the random parts (default 20261207)
-)HELP";
-
-constexpr const char* kPlayHelp = R"HELP(xyrecorder play FILE: sample a recording file live through the X-Y window
-
-FILE is a WAV (any number of channels), a CSV (a header row of channel titles,
-optionally a units row, a first column "Time (s)" or --interval) or an EDF/BDF
-file. Titles and units come from the file.
-
-Options:
-  --interval S      seconds between CSV rows (needed without a time column)
-)HELP";
-
-constexpr const char* kViewHelp = R"HELP(xyrecorder view FILE: redraw part of a recording from recorded data
-
-The file is loaded as recorded data; the range --from..--to is selected, and
-the window redraws it as it does for the host's current range.
-
-Options:
-  --from S          start, in seconds from the start of the recording (default 0)
-  --to S            end, in seconds (default: the end of the recording)
-  --interval S      seconds between CSV rows (needed without a time column)
-)HELP";
-
-void PrintCommandHelp(const char* text, bool live, const char* example)
-{
-    std::fputs(text, stdout);
-    std::fputs(kPlotOptionsHelp, stdout);
-    if (live)
-        std::fputs(kLiveOptionsHelp, stdout);
-    std::fputs(kWindowOptionsHelp, stdout);
-    if (live)
-        std::fputs(kWindowSpeedHelp, stdout);
-    std::printf("\nExample:\n  %s\n", example);
-}
+const OptionSpec kBundleOption{"bundle", 0, "PATH",
+                               "the extension bundle (default: $XYRECORDER_BUNDLE, else\n"
+                               "xyplot.so beside the program or where it is installed)"};
 
 }  // namespace
 
-const std::vector<std::string> kPlotValueOptions = {"x", "y", "width", "height", "out", "bundle"};
-const std::vector<std::string> kLiveValueOptions = {"batch", "erase-time", "frames", "every"};
+// Shared with the live command (PlotCommands.h).
+const OptionGroup kPlotOptions = {
+    {"x", 'x', "CHANNEL", "channel on the X axis: title or number (default 1)"},
+    {"y", 'y', "CHANNEL", "channel on the Y axis (default 2)"},
+    {"width", 0, "W", "window content width in pixels, 200..2000 (default 480)"},
+    {"height", 0, "H", "window content height in pixels, 200..1000 (default 400)"},
+    {"out", 'o', "PATH", "the PNG to write (default xy.png)"},
+    kBundleOption,
+};
 
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+// ---- What the options give ----
 
 PlotOptions ReadPlotOptions(const Options& options)
 {
@@ -128,8 +52,6 @@ PlotOptions ReadPlotOptions(const Options& options)
     plot.width = int(options.Integer("width", plot.width, 200, 2000));
     plot.height = int(options.Integer("height", plot.height, 200, 1000));
     plot.out = options.Text("out", plot.out);
-    if (plot.out.empty())
-        throw UsageError("--out needs a file name");
     plot.bundle = options.Text("bundle", "");
     return plot;
 }
@@ -150,6 +72,51 @@ LiveOptions ReadLiveOptions(const Options& options)
 
 namespace {
 
+const OptionGroup kLiveOptions = {
+    {"batch", 0, "N", "samples per batch, 1..32767 (default 100)"},
+    {"erase-time", 0, "MIN", "erase the trace automatically every MIN minutes (0.1..100)"},
+    {"frames", 0, "DIR", "also write DIR/frame-00001.png, ... during sampling"},
+    {"every", 0, "N", "a frame every N batches (default 10)"},
+    {"realtime", 0, "", "deliver the batches at the sample rate (default: at once)"},
+};
+
+const OptionGroup kDemoOptions = {
+    {"rate", 0, "HZ", "sample rate (default 1000)"},
+    {"duration", 0, "S", "seconds to record (default 10); rate × duration at most\n"
+                         "22369621 samples (512 MiB of recording)"},
+    {"seed", 0, "N", "seed of the random parts (default 20261207)"},
+};
+
+const OptionGroup kFileOptions = {
+    {"channels", 'c', "LIST", "the channels to record: numbers, ranges, titles, wildcards\n"
+                              "(such as 1-8,12,EEG*); default all, at most the first 32.\n"
+                              "--x and --y then count among these"},
+    {"interval", 0, "S", "seconds between CSV rows (needed without a time column)"},
+    {"time-column", 0, "C", "the CSV column C that holds the time: title or number\n"
+                               "(default: a first column titled like time, t, timestamp,\n"
+                               "seconds, time_ms, or holding ISO 8601 date-times)"},
+    {"no-time-column", 0, "", "the CSV has no time column: every column is a channel"},
+};
+
+const OptionGroup kSaveOptions = {
+    {"save", 0, "FILE", "write the recording to FILE (.csv, .edf, .bdf or .wav) instead\n"
+                        "of plotting it"},
+};
+
+const OptionGroup kExportOptions = {
+    {"to", 0, "OUT", "the file to write: .csv, .edf, .bdf or .wav"},
+};
+
+const OptionGroup kViewOptions = {
+    {"from", 0, "S", "start, in seconds from the start of the recording (default 0)"},
+    {"to", 0, "S", "end, in seconds (default: the end of the recording)"},
+};
+
+const OptionGroup kScriptOptions = {
+    {"pictures", 'p', "DIR", "the folder png writes to (default: the script's)"},
+    kBundleOption,
+};
+
 std::string OneFile(const Options& options, const char* command)
 {
     if (options.Positional().size() != 1)
@@ -157,9 +124,20 @@ std::string OneFile(const Options& options, const char* command)
     return options.Positional()[0];
 }
 
+// The input file as messages name it.
+std::string InputName(const std::string& file)
+{
+    return file == kStandardInput ? std::string("standard input") : file;
+}
+
 CsvOptions ReadCsvOptions(const Options& options)
 {
     CsvOptions csv;
+    if (options.Has("time-column") && options.Has("no-time-column"))
+        throw UsageError("--time-column and --no-time-column exclude each other");
+    if (options.Has("time-column"))
+        csv.timeColumn = options.Text("time-column", "");
+    csv.noTimeColumn = options.Has("no-time-column");
     if (options.Has("interval")) {
         csv.sampleInterval = options.Number("interval", 0.001, -1e308, 1e308);
         if (auto problem = SampleIntervalProblem(*csv.sampleInterval))
@@ -168,31 +146,66 @@ CsvOptions ReadCsvOptions(const Options& options)
     return csv;
 }
 
-bool WantsHelp(const std::vector<std::string>& arguments)
-{
-    for (const std::string& argument : arguments)
-        if (argument == "--help" || argument == "-h")
-            return true;
-    return false;
-}
-
 void PrintNotes(const SignalSet& signals)
 {
     for (const std::string& note : signals.notes)
         std::fprintf(stderr, "xyrecorder: note: %s\n", EscapeInput(note).c_str());
 }
 
-int RunDemo(const std::vector<std::string>& arguments)
+// The recording file, with the channels --channels names (or the first 32),
+// its notes shown.
+SignalSet ReadRecording(const Options& options, const std::string& file, bool forPlot)
 {
-    Options options(arguments,
-                    Join(Join(Join(kPlotValueOptions, kLiveValueOptions), kWindowValueOptions), {"rate", "duration", "seed"}),
-                    {"realtime", "window"});
+    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
+    if (forPlot || options.Has("channels"))
+        ChooseChannels(signals, options.Text("channels", ""), InputName(file));
+    PrintNotes(signals);
+    if (forPlot)
+        RequireTwoChannels(signals, InputName(file));
+    return signals;
+}
+
+// The output path of a recording, checked before any work as --out is.
+void CheckRecordingOutput(const std::string& out, const std::vector<std::string>& inputs, const std::string& what)
+{
+    if (out == kStandardOutput)
+        throw UsageError(what + " -: a recording is written to a file, whose extension gives its kind");
+    SignalFormatOf(out);
+    CheckOutputPath(out, what);
+    RequireNotAnInput(out, inputs, what);
+}
+
+void SayRecordingWritten(const std::string& out, const SignalSet& signals)
+{
+    std::fprintf(stderr, "xyrecorder: wrote %s (%zu channels, %zu samples at %g Hz)\n", EscapeInput(out).c_str(),
+                 signals.channels.size(), signals.SampleCount(), signals.SampleRate());
+}
+
+// ---- The commands ----
+
+int RunDemo(const Options& options)
+{
     if (!options.Positional().empty())
         throw UsageError("demo takes no FILE (did you mean play?)");
     DemoOptions demo;
     demo.sampleRate = options.Number("rate", demo.sampleRate, 1, 1e6);
     demo.duration = options.Number("duration", demo.duration, 1e-3, 86400);
     demo.seed = uint32_t(options.Integer("seed", demo.seed, 0, 4294967295L));
+    if (options.Has("save")) {
+        for (const char* plotting : {"out", "frames", "window"})
+            if (options.Has(plotting))
+                throw UsageError(std::string("--save writes the recording instead of plotting it; --") + plotting +
+                                 " has no use beside it");
+        std::string out = options.Text("save", "");
+        CheckRecordingOutput(out, {}, "--save");
+        char what[80];
+        std::snprintf(what, sizeof what, "the demo recording (%g s at %g Hz)", demo.duration, demo.sampleRate);
+        CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount, what);
+        SignalSet signals = MakeDemoSignals(demo);
+        WriteSignals(out, signals);
+        SayRecordingWritten(out, signals);
+        return 0;
+    }
     PlotOptions plot = ReadPlotOptions(options);
     LiveOptions live = ReadLiveOptions(options);
     WindowOptions window = ReadWindowOptions(options, true);
@@ -200,6 +213,7 @@ int RunDemo(const std::vector<std::string>& arguments)
         RequireDesktop();
     // Before the samples are made: a recording too large fails at once.
     CheckOutputs(plot, &live);
+    WarnUnlessPngName(plot.out);
     char what[80];
     std::snprintf(what, sizeof what, "the demo recording (%g s at %g Hz)", demo.duration, demo.sampleRate);
     CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount, what);
@@ -213,22 +227,19 @@ int RunDemo(const std::vector<std::string>& arguments)
     return 0;
 }
 
-int RunPlay(const std::vector<std::string>& arguments)
+int RunPlay(const Options& options)
 {
-    Options options(arguments, Join(Join(Join(kPlotValueOptions, kLiveValueOptions), kWindowValueOptions), {"interval"}),
-                    {"realtime", "window"});
     std::string file = OneFile(options, "play");
     PlotOptions plot = ReadPlotOptions(options);
-    plot.sourceName = file;
+    plot.sourceName = InputName(file);
     plot.inputs.push_back(file);
     LiveOptions live = ReadLiveOptions(options);
     WindowOptions window = ReadWindowOptions(options, true);
     if (window.wanted)
         RequireDesktop();
     CheckOutputs(plot, &live);
-    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
-    PrintNotes(signals);
-    SignalSetSource source(std::move(signals));
+    WarnUnlessPngName(plot.out);
+    SignalSetSource source(ReadRecording(options, file, true));
     if (window.wanted)
         WatchLive(plot, live, window, source);
     else
@@ -236,23 +247,22 @@ int RunPlay(const std::vector<std::string>& arguments)
     return 0;
 }
 
-int RunView(const std::vector<std::string>& arguments)
+int RunView(const Options& options)
 {
-    Options options(arguments, Join(Join(kPlotValueOptions, kWindowValueOptions), {"from", "to", "interval"}), {"window"});
     std::string file = OneFile(options, "view");
     PlotOptions plot = ReadPlotOptions(options);
     WindowOptions window = ReadWindowOptions(options, false);
     if (window.wanted)
         RequireDesktop();
-    plot.sourceName = file;
+    plot.sourceName = InputName(file);
     plot.inputs.push_back(file);
     double from = options.Number("from", 0, 0, 1e12);
     std::optional<double> to;
     if (options.Has("to"))
         to = options.Number("to", 0, 0, 1e12);
     CheckOutputs(plot, nullptr);
-    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
-    PrintNotes(signals);
+    WarnUnlessPngName(plot.out);
+    SignalSet signals = ReadRecording(options, file, true);
 
     double length = double(signals.SampleCount()) * signals.sampleInterval;
     char span[160];
@@ -277,25 +287,11 @@ int RunView(const std::vector<std::string>& arguments)
     return 0;
 }
 
-constexpr const char* kInfoHelp = R"HELP(xyrecorder info FILE: what a recording file holds
-
-Lists the channels (number, title, units, the display range the axes take),
-the sample rate and the length, so that you can choose --x and --y.
-
-Options:
-  --interval S      seconds between CSV rows (needed without a time column)
-
-Example:
-  xyrecorder info recording.edf
-)HELP";
-
-int RunInfo(const std::vector<std::string>& arguments)
+int RunInfo(const Options& options)
 {
-    Options options(arguments, {"interval"}, {});
     std::string file = OneFile(options, "info");
-    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
-    PrintNotes(signals);
-    std::printf("%s: %zu channels, %zu samples at %g Hz (%g s)\n", EscapeInput(file).c_str(),
+    SignalSet signals = ReadRecording(options, file, false);
+    std::printf("%s: %zu channels, %zu samples at %g Hz (%g s)\n", EscapeInput(InputName(file)).c_str(),
                 signals.channels.size(), signals.SampleCount(), signals.SampleRate(),
                 double(signals.SampleCount()) * signals.sampleInterval);
     // Titles and units as the recorder keeps them (255 and 15 bytes at most), never raw on the terminal.
@@ -307,11 +303,112 @@ int RunInfo(const std::vector<std::string>& arguments)
     return 0;
 }
 
-int RunScriptCommand(const std::vector<std::string>& arguments)
+int RunExport(const Options& options)
 {
-    Options options(arguments, {"bundle"}, {});
+    std::string file = OneFile(options, "export");
+    if (!options.Has("to"))
+        throw UsageError("export needs --to OUT");
+    std::string out = options.Text("to", "");
+    CheckRecordingOutput(out, {file}, "--to");
+    SignalSet signals = ReadRecording(options, file, false);
+    WriteSignals(out, signals);
+    SayRecordingWritten(out, signals);
+    return 0;
+}
+
+int RunScriptCommand(const Options& options)
+{
     std::string file = OneFile(options, "script");
-    return RunScript(file, options.Text("bundle", ""));
+    return RunScript(file, options.Text("bundle", ""), options.Text("pictures", ""));
+}
+
+struct Command {
+    const char* name;
+    const char* synopsis;  // the command and its words, as typed
+    const char* summary;   // one line, in the program's help and atop the command's
+    const char* about;     // what the command's help says before its options
+    std::vector<const OptionGroup*> options;
+    const char* example;
+    int (*run)(const Options&);
+};
+
+const Command kCommands[] = {
+    {"demo", "demo", "sample the built-in recording live and write the window as a PNG",
+     R"TEXT(The recording has six channels: 1 Volume (mL) and 2 Pressure (mmHg) of a
+beating heart, a loop per beat; 3 Sine A and 4 Sine B (V), a Lissajous figure
+3:2 that turns slowly; 5 Noise X and 6 Noise Y (V), a correlated random walk.
+Each axis takes its channel's display range.
+)TEXT",
+     {&kDemoOptions, &kSaveOptions, &kPlotOptions, &kLiveOptions, &kWindowOptions, &kWindowSpeedOptions},
+     "xyrecorder demo --x \"Sine A\" --y \"Sine B\" --out lissajous.png", RunDemo},
+    {"play", "play FILE", "sample a recording file live through the X-Y window",
+     R"TEXT(FILE is a WAV, a CSV or an EDF/BDF file, known by its extension or else by
+its content; - reads it from standard input. A CSV has a header row of channel
+titles (without one, the columns are Channel 1, 2, ...), optionally a units row,
+and a time column or --interval; an untitled first column is a row index, and
+an empty cell holds its channel's previous value. Titles and units come from
+the file. An X-Y plot needs two channels.
+)TEXT",
+     {&kFileOptions, &kPlotOptions, &kLiveOptions, &kWindowOptions, &kWindowSpeedOptions},
+     "xyrecorder play loop.csv --x Volume --y Pressure --out loop.png", RunPlay},
+    {"view", "view FILE", "redraw a stretch of a recording file from recorded data",
+     R"TEXT(The file is loaded as recorded data; the range --from..--to is selected, and
+the window redraws it as it does for the host's current range.
+)TEXT",
+     {&kViewOptions, &kFileOptions, &kPlotOptions, &kWindowOptions},
+     "xyrecorder view sleep.edf --from 60 --to 70 --x 1 --y 2", RunView},
+    {"live", "live SOURCE", "record and plot samples as they arrive: - (CSV rows on standard input), a serial device, udp:PORT or audio:",
+     kLiveAbout, {&kLiveSourceOptions, &kPlotOptions, &kLiveBatchOptions, &kWindowOptions},
+     "my-logger | xyrecorder live - --x Volume --y Pressure --save run.csv", RunLive},
+    {"script", "script FILE", "run a session script (every action a user can take; - reads it from standard input)",
+     kScriptLanguageHelp, {&kScriptOptions}, "xyrecorder script session.xys", RunScriptCommand},
+    {"info", "info FILE", "list a recording file's channels, units, rate and length",
+     R"TEXT(Lists the channels (number, title, units, the display range the axes take),
+the sample rate and the length, so that you can choose --x and --y.
+)TEXT",
+     {&kFileOptions}, "xyrecorder info recording.edf", RunInfo},
+    {"export", "export FILE", "write a recording file (or the channels chosen) as CSV, EDF, BDF or WAV",
+     R"TEXT(Reads FILE as play and view do and writes it to --to OUT, in the kind OUT's
+extension names. EDF and BDF need a whole number of samples per second.
+)TEXT",
+     {&kExportOptions, &kFileOptions}, "xyrecorder export recording.wav --to recording.csv", RunExport},
+};
+
+const Command* FindCommand(const std::string& name)
+{
+    for (const Command& command : kCommands)
+        if (name == command.name)
+            return &command;
+    return nullptr;
+}
+
+OptionGroup OptionsOf(const Command& command)
+{
+    OptionGroup all;
+    for (const OptionGroup* group : command.options)
+        all.insert(all.end(), group->begin(), group->end());
+    all.push_back(kHelpOption);
+    return all;
+}
+
+void PrintProgramHelp(FILE* out)
+{
+    std::fputs("xyrecorder: plot one recorded channel against another with the X-Y extension\n\n"
+               "Usage: xyrecorder COMMAND [OPTIONS]\n\nCommands:\n",
+               out);
+    for (const Command& command : kCommands)
+        std::fprintf(out, "  %-13s  %s\n", command.synopsis, command.summary);
+    std::fputs("\nAdd --window to demo, play, view or live to watch the window live on the desktop\n"
+               "and use it with the mouse and keys.\n\n"
+               "Run `xyrecorder COMMAND --help` for a command's options, `xyrecorder --version`\n"
+               "for the version.\n\nExample:\n  xyrecorder demo --out xy.png\n",
+               out);
+}
+
+void PrintCommandHelp(const Command& command)
+{
+    std::printf("xyrecorder %s: %s\n\n%s\nOptions:\n%s\nExample:\n  %s\n", command.synopsis, command.summary,
+                command.about, OptionsHelp(OptionsOf(command)).c_str(), command.example);
 }
 
 }  // namespace
@@ -321,51 +418,33 @@ int main(int argc, char** argv)
     RemoveTemporariesOnInterrupt();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty()) {
-        std::fputs(kProgramHelp, stderr);
+        PrintProgramHelp(stderr);
         return 2;
     }
-    std::string command = arguments[0];
+    std::string name = arguments[0];
     arguments.erase(arguments.begin());
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kProgramHelp, stdout);
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintProgramHelp(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("xyrecorder %s\n", XY_VERSION);
+        return 0;
+    }
+    const Command* command = FindCommand(name);
+    if (!command) {
+        std::fprintf(stderr, "xyrecorder: unknown command %s (try xyrecorder --help)\n", QuoteInput(name).c_str());
+        return 2;
+    }
+    if (AsksForHelp(arguments)) {
+        PrintCommandHelp(*command);
         return 0;
     }
     try {
-        if (command == "demo") {
-            if (WantsHelp(arguments))
-                return PrintCommandHelp(kDemoHelp, true, "xyrecorder demo --x \"Sine A\" --y \"Sine B\" --out lissajous.png"), 0;
-            return RunDemo(arguments);
-        }
-        if (command == "play") {
-            if (WantsHelp(arguments))
-                return PrintCommandHelp(kPlayHelp, true, "xyrecorder play loop.csv --x Volume --y Pressure --out loop.png"), 0;
-            return RunPlay(arguments);
-        }
-        if (command == "view") {
-            if (WantsHelp(arguments))
-                return PrintCommandHelp(kViewHelp, false, "xyrecorder view sleep.edf --from 60 --to 70 --x 1 --y 2"), 0;
-            return RunView(arguments);
-        }
-        if (command == "live") {
-            if (WantsHelp(arguments))
-                return PrintLiveHelp(), 0;
-            return RunLive(arguments);
-        }
-        if (command == "info") {
-            if (WantsHelp(arguments))
-                return std::fputs(kInfoHelp, stdout), 0;
-            return RunInfo(arguments);
-        }
-        if (command == "script") {
-            if (WantsHelp(arguments))
-                return std::fputs(kScriptHelp, stdout), 0;
-            return RunScriptCommand(arguments);
-        }
-        std::fprintf(stderr, "xyrecorder: unknown command %s (try xyrecorder --help)\n", QuoteInput(command).c_str());
-        return 2;
+        return command->run(Options(arguments, OptionsOf(*command)));
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "xyrecorder %s: %s (see xyrecorder %s --help)\n", command.c_str(),
-                     EscapeInput(error.what()).c_str(), command.c_str());
+        std::fprintf(stderr, "xyrecorder %s: %s (see xyrecorder %s --help)\n", command->name,
+                     EscapeInput(error.what()).c_str(), command->name);
         return 2;
     } catch (const std::bad_alloc&) {
         std::fputs("xyrecorder: out of memory for the recording: there is not enough memory to hold it; try a shorter "

@@ -21,15 +21,9 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = char(std::tolower((unsigned char)c));
-    return text;
-}
+}  // namespace
 
-// "Pressure (mmHg)" or "Pressure [mmHg]" into a title and units.
-void SplitTitle(const std::string& cell, std::string& title, std::string& units)
+void SplitCsvTitle(const std::string& cell, std::string& title, std::string& units)
 {
     std::string_view text = Trim(cell);
     if (text.size() >= 3 && (text.back() == ')' || text.back() == ']')) {
@@ -46,15 +40,40 @@ void SplitTitle(const std::string& cell, std::string& title, std::string& units)
     units.clear();
 }
 
-bool LooksLikeTime(const std::string& title)
+bool LooksLikeTimeTitle(const std::string& title)
 {
-    std::string t = Lower(title);
-    return t == "t" || t == "time" || t == "seconds" || t == "sec" || t == "secs" || t == "time_s" ||
-           t == "time_ms" || t == "times" || t.rfind("time ", 0) == 0 || t.rfind("time_", 0) == 0 ||
-           t.rfind("time[", 0) == 0;
+    std::string t = Lowercase(title);
+    for (const char* name : {"t", "time", "times", "seconds", "sec", "secs", "timestamp", "timer", "datetime",
+                             "date_time", "date time", "elapsed", "elapsed time", "elapsed_time", "clock"})
+        if (t == name)
+            return true;
+    return t.rfind("time ", 0) == 0 || t.rfind("time_", 0) == 0 || t.rfind("time[", 0) == 0 ||
+           t.rfind("timestamp_", 0) == 0;
 }
 
-}  // namespace
+double SecondsPerTimeUnit(const std::string& title, const std::string& units)
+{
+    std::string u = Lowercase(units);
+    if (u.empty()) {
+        std::string t = Lowercase(title);
+        if (t.size() > 3 && t.compare(t.size() - 3, 3, "_ms") == 0)
+            return 1e-3;
+        if (t.size() > 3 && t.compare(t.size() - 3, 3, "_us") == 0)
+            return 1e-6;
+        return 1.0;
+    }
+    if (u == "s" || u == "sec" || u == "secs" || u == "seconds")
+        return 1.0;
+    if (u == "ms" || u == "msec")
+        return 1e-3;
+    if (u == "us" || u == "\xC2\xB5s" || u == "\xCE\xBCs")
+        return 1e-6;
+    if (u == "min")
+        return 60.0;
+    if (u == "h")
+        return 3600.0;
+    return 0;
+}
 
 std::string SplitCsvRow(std::string_view line, std::vector<CsvCell>& cells)
 {
@@ -155,8 +174,8 @@ CsvHeader CsvHeader::From(const std::vector<CsvCell>& cells)
     header.titles.resize(cells.size());
     header.units.resize(cells.size());
     for (size_t c = 0; c < cells.size(); ++c)
-        SplitTitle(cells[c].text, header.titles[c], header.units[c]);
-    header.hasTime = !header.titles.empty() && LooksLikeTime(header.titles[0]);
+        SplitCsvTitle(cells[c].text, header.titles[c], header.units[c]);
+    header.hasTime = !header.titles.empty() && LooksLikeTimeTitle(header.titles[0]);
     return header;
 }
 
@@ -175,28 +194,7 @@ std::string CsvHeader::Problem(const std::vector<CsvCell>& cells) const
 
 double CsvHeader::SecondsPerTimeUnit() const
 {
-    if (!hasTime)
-        return 1.0;
-    std::string u = Lower(units[0]);
-    if (u.empty()) {
-        std::string t = Lower(titles[0]);
-        if (t.size() > 3 && t.compare(t.size() - 3, 3, "_ms") == 0)
-            return 1e-3;
-        if (t.size() > 3 && t.compare(t.size() - 3, 3, "_us") == 0)
-            return 1e-6;
-        return 1.0;
-    }
-    if (u == "s" || u == "sec" || u == "secs" || u == "seconds")
-        return 1.0;
-    if (u == "ms" || u == "msec")
-        return 1e-3;
-    if (u == "us" || u == "\xC2\xB5s" || u == "\xCE\xBCs")
-        return 1e-6;
-    if (u == "min")
-        return 60.0;
-    if (u == "h")
-        return 3600.0;
-    return 0;
+    return hasTime ? signals_detail::SecondsPerTimeUnit(titles[0], units[0]) : 1.0;
 }
 
 std::string CsvValueProblem(const CsvCell& cell, size_t column, const std::string& title, bool isTime, double& value)

@@ -37,6 +37,16 @@ std::string CsvSeparatorProblem(char separator);
 // cell; 0 when the header is no such cell.
 char OtherCsvSeparator(const std::vector<CsvCell>& header);
 
+// "Pressure (mmHg)" or "Pressure [mmHg]" into a title and units.
+void SplitCsvTitle(const std::string& cell, std::string& title, std::string& units);
+
+// Whether a column's title names a time: "t", "Time", "timestamp", "time_ms", ...
+bool LooksLikeTimeTitle(const std::string& title);
+
+// Seconds per unit of a time column from its units ("ms") or, without any,
+// its title ("time_ms"); 0 when the unit is not a time unit.
+double SecondsPerTimeUnit(const std::string& title, const std::string& units);
+
 // A header row: titles and units from "Pressure (mmHg)" or "Pressure [mmHg]",
 // and whether the first column is a time column. Problem() tells why the row
 // can't be a header (a column without a title, a number).

@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/mman.h>
+
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 std::string FileKindName(mode_t mode)
 {
@@ -91,4 +95,51 @@ std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path)
     if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
     return FileIdentity{info.st_dev, info.st_ino};
+}
+
+std::optional<FileIdentity> IdentityOf(int descriptor)
+{
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0)
+        return std::nullopt;
+    return FileIdentity{info.st_dev, info.st_ino};
+}
+
+std::filesystem::path StandardInputAsFile()
+{
+    static int copy = -1;
+    if (copy >= 0)
+        return "/proc/self/fd/" + std::to_string(copy);
+    // Reading a terminal would wait for typing that no recording comes from.
+    if (::isatty(STDIN_FILENO))
+        throw std::runtime_error("standard input is a terminal; send a recording into it (< recording.csv or a pipe)");
+    int memory = ::memfd_create("xyrecorder-input", MFD_CLOEXEC);
+    if (memory < 0)
+        throw std::runtime_error(std::string("standard input: no memory file to hold it: ") + std::strerror(errno));
+    char buffer[1 << 16];
+    while (true) {
+        ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            int error = errno;
+            ::close(memory);
+            throw std::runtime_error(std::string("standard input cannot be read: ") + std::strerror(error));
+        }
+        if (got == 0)
+            break;
+        for (ssize_t done = 0; done < got;) {
+            ssize_t put = ::write(memory, buffer + done, size_t(got - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put < 0) {
+                int error = errno;
+                ::close(memory);
+                throw std::runtime_error(std::string("standard input: no room to hold it: ") + std::strerror(error));
+            }
+            done += put;
+        }
+    }
+    copy = memory;
+    return "/proc/self/fd/" + std::to_string(copy);
 }

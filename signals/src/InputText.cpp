@@ -1,5 +1,6 @@
 #include "signals/InputText.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 
@@ -91,4 +92,12 @@ std::string EscapeInput(std::string_view text)
     std::string out;
     Escape(text, text.size(), false, out);
     return out;
+}
+
+std::string Lowercase(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        c = char(std::tolower((unsigned char)c));
+    return lower;
 }

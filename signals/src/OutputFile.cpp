@@ -329,14 +329,24 @@ private:
     int fd_;
 };
 
+// The output made whole in a memory file, so that nothing is sent when making it fails.
+int MadeInMemory(const std::function<void(const fs::path&)>& write)
+{
+    int memory = ::memfd_create("xyrecorder-output", MFD_CLOEXEC);
+    if (memory < 0)
+        throw OutputError("no memory file to make it in: " + ErrorText(errno));
+    try {
+        write("/proc/self/fd/" + std::to_string(memory));
+    } catch (...) {
+        ::close(memory);
+        throw;
+    }
+    return memory;
+}
+
 void WriteStream(const fs::path& stream, const std::function<void(const fs::path&)>& write)
 {
-    // Made whole first, so that nothing is sent when making it fails.
-    Descriptor memory(::memfd_create("xyrecorder-output", MFD_CLOEXEC));
-    if (memory.Get() < 0)
-        throw OutputError("no memory file to make it in: " + ErrorText(errno));
-    write("/proc/self/fd/" + std::to_string(memory.Get()));
-
+    Descriptor memory(MadeInMemory(write));
     // Without O_NONBLOCK, opening a FIFO that nobody reads waits for a reader forever.
     Descriptor out(::open(stream.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (out.Get() < 0)
@@ -349,10 +359,31 @@ void WriteStream(const fs::path& stream, const std::function<void(const fs::path
     CopyAll(memory.Get(), out.Get());
 }
 
+void WriteStandardOutput(const std::function<void(const fs::path&)>& write)
+{
+    Descriptor memory(MadeInMemory(write));
+    BrokenPipeHeld held;
+    CopyAll(memory.Get(), STDOUT_FILENO);
+}
+
+void RequireStandardOutput()
+{
+    struct stat info {};
+    if (::fstat(STDOUT_FILENO, &info) != 0)
+        throw OutputError("standard output is closed");
+    if (::isatty(STDOUT_FILENO))
+        throw OutputError("standard output is a terminal, which can't show a picture; redirect it to a file "
+                          "(> picture.png) or a program (| display)");
+}
+
 }  // namespace
 
 OutputTarget ResolveOutput(const fs::path& path)
 {
+    if (path == kStandardOutput) {
+        RequireStandardOutput();
+        return {OutputTarget::Kind::standardOutput, path};
+    }
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         if (errno != ENOENT)
@@ -380,6 +411,8 @@ OutputTarget ResolveOutput(const fs::path& path)
 void WriteOutput(const fs::path& path, const std::function<void(const fs::path&)>& write)
 {
     OutputTarget target = ResolveOutput(path);
+    if (target.kind == OutputTarget::Kind::standardOutput)
+        return WriteStandardOutput(write);
     if (target.kind == OutputTarget::Kind::stream)
         return WriteStream(target.file, write);
 

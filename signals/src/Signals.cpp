@@ -87,13 +87,6 @@ using namespace signals_detail;
 
 namespace {
 
-std::string Lowercase(std::string_view text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return lower;
-}
 
 }  // namespace
 
@@ -122,7 +115,7 @@ int SignalSet::FindChannel(std::string_view titleOrNumber) const
     return 0;
 }
 
-SignalFormat SignalFormatOf(const fs::path& path)
+std::optional<SignalFormat> SignalFormatOfName(const fs::path& path)
 {
     std::string extension = Lowercase(path.extension().string());
     if (extension == ".csv" || extension == ".txt")
@@ -134,12 +127,55 @@ SignalFormat SignalFormatOf(const fs::path& path)
     if (extension == ".wav" || extension == ".wave" || extension == ".aif" || extension == ".aiff" ||
         extension == ".flac" || extension == ".au" || extension == ".caf")
         return SignalFormat::Wav;
+    return std::nullopt;
+}
+
+SignalFormat SignalFormatOf(const fs::path& path)
+{
+    if (std::optional<SignalFormat> format = SignalFormatOfName(path))
+        return *format;
     Fail(path, "unknown kind of recording (expected .wav, .csv, .edf or .bdf)");
 }
 
-SignalSet ReadSignals(const fs::path& path, const CsvOptions& csv)
+std::optional<SignalFormat> SignalFormatOfContent(std::string_view start)
 {
-    switch (SignalFormatOf(path)) {
+    auto startsWith = [&](std::string_view magic) { return start.substr(0, magic.size()) == magic; };
+    for (std::string_view magic : {"RIFF", "RIFX", "RF64", "FORM", "fLaC", ".snd", "caff"})
+        if (startsWith(magic))
+            return SignalFormat::Wav;
+    if (startsWith("\xFF" "BIOSEMI"))
+        return SignalFormat::Bdf;
+    if (startsWith("0       "))
+        return SignalFormat::Edf;
+    // Text: no control characters but line ends and tabs (bytes above 127 may be UTF-8).
+    if (start.empty())
+        return std::nullopt;
+    for (char c : start)
+        if ((unsigned char)c < 32 && c != '\n' && c != '\r' && c != '\t')
+            return std::nullopt;
+    return SignalFormat::Csv;
+}
+
+namespace {
+
+constexpr size_t kContentSniffBytes = 512;
+
+SignalSet ReadByFormat(const fs::path& path, const CsvOptions& csv)
+{
+    std::optional<SignalFormat> format = SignalFormatOfName(path);
+    if (!format) {
+        InputFile file(path, kRecordingFile);
+        if (!file)
+            Fail(path, file.Problem());
+        std::string start(size_t(std::min<uint64_t>(file.Size(), kContentSniffBytes)), '\0');
+        start.resize(file.ReadAt(start.data(), start.size(), 0));
+        format = SignalFormatOfContent(start);
+        if (!format)
+            Fail(path, start.empty() ? "empty: no recording in it"
+                                     : "unknown kind of recording: neither its name (.wav, .csv, .edf or .bdf) "
+                                       "nor its first bytes say what it is");
+    }
+    switch (*format) {
     case SignalFormat::Csv:
         return ReadCsv(path, csv);
     case SignalFormat::Edf:
@@ -149,6 +185,35 @@ SignalSet ReadSignals(const fs::path& path, const CsvOptions& csv)
         break;
     }
     return ReadWav(path);
+}
+
+}  // namespace
+
+SignalSet ReadSignals(const fs::path& path, const CsvOptions& csv)
+{
+    if (path != kStandardInput)
+        return ReadByFormat(path, csv);
+    fs::path copy;
+    try {
+        copy = StandardInputAsFile();
+    } catch (const std::runtime_error& error) {
+        throw SignalFileError(error.what());
+    }
+    // Messages and notes name the file as the user gave it, not the memory file that holds it.
+    const std::string held = EscapeInput(copy.string());
+    auto named = [&](std::string message) {
+        if (message.compare(0, held.size(), held) == 0)
+            message.replace(0, held.size(), "standard input");
+        return message;
+    };
+    try {
+        SignalSet set = ReadByFormat(copy, csv);
+        for (std::string& note : set.notes)
+            note = named(note);
+        return set;
+    } catch (const SignalFileError& error) {
+        throw SignalFileError(named(error.what()));
+    }
 }
 
 void WriteSignals(const fs::path& path, const SignalSet& set)

@@ -90,12 +90,13 @@ inline std::vector<std::string> ProgramCommand(const std::vector<std::string>& a
     return command;
 }
 
-// A process started without a shell, stdin from /dev/null (or the descriptor
-// given) and its output in files; killed when it is still running at the end
-// of Wait or of its scope.
+// A process started without a shell in the folder dir, stdin from /dev/null
+// (or the file in, or the open descriptor input), and its output in files;
+// killed when it is still running at the end of Wait or of its scope.
 class RunningProgram {
 public:
-    RunningProgram(const std::vector<std::string>& command, const fs::path& out, const fs::path& err, int input = -1)
+    RunningProgram(const std::vector<std::string>& command, const fs::path& out, const fs::path& err,
+                   const fs::path& dir = fs::path(), const fs::path& in = "/dev/null", int input = -1)
     {
         std::vector<char*> argv;
         for (const std::string& word : command)
@@ -106,9 +107,11 @@ public:
         if (input >= 0)
             posix_spawn_file_actions_adddup2(&files, input, 0);
         else
-            posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+            posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (!dir.empty())
+            posix_spawn_file_actions_addchdir_np(&files, dir.c_str());
         // Signals as a user's shell gives them, whatever this test was started
         // with (a background job of a script ignores SIGINT, and so would its children).
         posix_spawnattr_t attributes;
@@ -176,11 +179,17 @@ protected:
 
     fs::path Path(const std::string& name) const { return dir_ / name; }
 
-    // Runs the program with arguments and stdin closed; a run that outlasts
-    // the timeout is killed and gives code -1.
+    // Runs the program in the test's folder with arguments and stdin closed;
+    // a run that outlasts the timeout is killed and gives code -1.
     Outcome Xy(const std::vector<std::string>& arguments, int timeoutSeconds = kRunTimeoutSeconds)
     {
-        RunningProgram run(ProgramCommand(arguments), Path("stdout.txt"), Path("stderr.txt"));
+        return XyReading("/dev/null", arguments, timeoutSeconds);
+    }
+    // The same with standard input read from the file in.
+    Outcome XyReading(const fs::path& in, const std::vector<std::string>& arguments,
+                      int timeoutSeconds = kRunTimeoutSeconds)
+    {
+        RunningProgram run(ProgramCommand(arguments), Path("stdout.txt"), Path("stderr.txt"), dir_, in);
         Outcome outcome{run.Wait(timeoutSeconds), Slurp(Path("stdout.txt")), Slurp(Path("stderr.txt"))};
         fs::remove(Path("stdout.txt"));
         fs::remove(Path("stderr.txt"));

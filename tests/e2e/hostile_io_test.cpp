@@ -255,7 +255,7 @@ TEST_F(HostileInput, InputsMustBeRegularFiles)
     int status = std::system(command.c_str());
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
     EXPECT_EQ(Slurp(Path("piped.err")), "standard input:4: PNG " + Path("piped.xys").string() +
-                                            ": is the input /dev/stdin; it is not written over\n");
+                                            ": is the input standard input; it is not written over\n");
 }
 
 TEST_F(HostileInput, WavCutOffInItsDataSaysThatItEndsEarly)

@@ -30,7 +30,7 @@ public:
             input_ = fds[1];
         }
         program_ = std::make_unique<RunningProgram>(ProgramCommand(arguments), dir / "stdout.txt",
-                                                    dir / "stderr.txt", fds[0]);
+                                                    dir / "stderr.txt", fs::path(), "/dev/null", fds[0]);
         if (fds[0] >= 0)
             ::close(fds[0]);
     }

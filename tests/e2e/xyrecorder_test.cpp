@@ -183,10 +183,10 @@ TEST_F(Xyrecorder, TheExtensionsMessagesReachTheUserOnceEach)
     Picture picture = ReadPng(Path("view.png"));
     EXPECT_EQ(picture.width, 480);
     EXPECT_EQ(CountTrace(picture).inside + CountTrace(picture).outside, 0);
-    // One line for all the redraws, with their count.
+    // One line for all the redraws, with their count; then the line naming the picture.
     EXPECT_EQ(view.err.rfind(text + " (", 0), 0u) << view.err;
-    EXPECT_EQ(std::count(view.err.begin(), view.err.end(), '\n'), 1) << view.err;
-    EXPECT_NE(view.err.find(" times)\n"), std::string::npos) << view.err;
+    EXPECT_EQ(std::count(view.err.begin(), view.err.end(), '\n'), 2) << view.err;
+    EXPECT_NE(view.err.find(" times)\nxyrecorder: wrote "), std::string::npos) << view.err;
 
     // A script checks the message and shows it at its end as well.
     std::ofstream(Path("short.xys")) << "source file demo.csv\nload\nopen\nselect 0 999\n"

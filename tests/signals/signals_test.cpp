@@ -207,19 +207,113 @@ TEST_F(SignalFiles, CsvTakesTitlesUnitsAndTheIntervalFromTheFile)
     EXPECT_EQ(set.FindChannel("3"), 0);
 }
 
+TEST_F(SignalFiles, CsvAsOtherToolsWriteIt)
+{
+    // pandas' default: the row index as an untitled first column.
+    SignalSet set = ReadCsv(WriteText("pandas.csv", ",time,A,B\n0,0.0,1,2\n1,0.5,3,4\n2,1.0,5,6\n"));
+    ASSERT_EQ(set.channels.size(), 2u);
+    EXPECT_EQ(set.channels[0].info.title, "A");
+    EXPECT_EQ(set.channels[1].samples, (std::vector<float>{2, 4, 6}));
+    EXPECT_DOUBLE_EQ(set.sampleInterval, 0.5);
+    ASSERT_EQ(set.notes.size(), 1u);
+    EXPECT_NE(set.notes[0].find("column 1 has no title: it is taken as a row index"), std::string::npos);
+
+    // A date-time index is the time: ISO 8601 with 'T' or a space, a zone or none, across midnight.
+    set = ReadCsv(WriteText("dates.csv", ",A,B\n2024-02-29T23:59:59.998,1,2\n2024-02-29 23:59:59.999,3,4\n"
+                                         "2024-03-01T00:00:00.000Z,5,6\n"));
+    ASSERT_EQ(set.channels.size(), 2u);
+    EXPECT_NEAR(set.sampleInterval, 0.001, 1e-9);
+    EXPECT_TRUE(set.notes.empty());
+    set = ReadCsv(WriteText("zones.csv", "timestamp,A,B\n2024-01-01T10:00:00+02:00,1,2\n2024-01-01T08:00:02Z,1,2\n"));
+    EXPECT_DOUBLE_EQ(set.sampleInterval, 2);
+
+    // Time columns named as other programs name them, with units from the name.
+    for (const char* title : {"t", "Timestamp", "seconds", "timer", "time_ms"}) {
+        set = ReadCsv(WriteText("named.csv", std::string(title) + ",A,B\n0,1,2\n2,3,4\n"));
+        EXPECT_EQ(set.channels.size(), 2u) << title;
+        EXPECT_DOUBLE_EQ(set.sampleInterval, std::string(title) == "time_ms" ? 0.002 : 2) << title;
+    }
+
+    // No header row: numbered titles, the interval from the user.
+    CsvOptions every10ms;
+    every10ms.sampleInterval = 0.01;
+    set = ReadCsv(WriteText("bare.csv", "1,2,3\n4,5,6\n"), every10ms);
+    ASSERT_EQ(set.channels.size(), 3u);
+    EXPECT_EQ(set.channels[2].info.title, "Channel 3");
+    EXPECT_EQ(set.channels[0].samples, (std::vector<float>{1, 4}));
+
+    // The time column chosen by the user, by title or number, or none at all.
+    CsvOptions byTitle;
+    byTitle.timeColumn = "clock2";
+    set = ReadCsv(WriteText("chosen.csv", "A,clock2,B\n1,0,2\n3,0.25,4\n"), byTitle);
+    ASSERT_EQ(set.channels.size(), 2u);
+    EXPECT_EQ(set.channels[1].info.title, "B");
+    EXPECT_DOUBLE_EQ(set.sampleInterval, 0.25);
+    CsvOptions byNumber;
+    byNumber.timeColumn = "2";
+    EXPECT_DOUBLE_EQ(ReadCsv(Path("chosen.csv"), byNumber).sampleInterval, 0.25);
+    CsvOptions none = every10ms;
+    none.noTimeColumn = true;
+    set = ReadCsv(WriteText("t_is_data.csv", "t,A\n5,1\n6,2\n"), none);
+    EXPECT_EQ(set.channels.size(), 2u);
+    EXPECT_EQ(set.channels[0].samples, (std::vector<float>{5, 6}));
+    byTitle.timeColumn = "Clock";
+    EXPECT_EQ(ReadError(Path("chosen.csv"), byTitle),
+              Path("chosen.csv").string() + ": --time-column \"Clock\": no such column (the columns are \"A\", "
+                                            "\"clock2\", \"B\")");
+
+    // Empty and NaN cells hold the previous value; leading ones the first value.
+    set = ReadCsv(WriteText("holes.csv", "t,A,B\n0,,1\n1,,NaN\n2,7,3\n3,8,\n"));
+    EXPECT_EQ(set.channels[0].samples, (std::vector<float>{7, 7, 7, 8}));
+    EXPECT_EQ(set.channels[1].samples, (std::vector<float>{1, 1, 3, 3}));
+    ASSERT_EQ(set.notes.size(), 1u);
+    EXPECT_NE(set.notes[0].find(": 4 empty cells take its channel's previous value"), std::string::npos) << set.notes[0];
+    EXPECT_NE(set.notes[0].find("the first at line 2, column 2"), std::string::npos) << set.notes[0];
+
+    // As many channels as the file has: choosing among them is the program's.
+    std::string wide = "t";
+    std::string row = "0";
+    for (int c = 1; c <= 40; ++c) {
+        wide += ",S" + std::to_string(c);
+        row += "," + std::to_string(c);
+    }
+    set = ReadCsv(WriteText("wide.csv", wide + "\n" + row + "\n" + "1" + row.substr(1) + "\n"));
+    EXPECT_EQ(set.channels.size(), 40u);
+    EXPECT_EQ(set.channels[39].samples, (std::vector<float>{40, 40}));
+}
+
+TEST_F(SignalFiles, AFileWithoutAKnownExtensionIsReadByItsContent)
+{
+    SignalSet demo = ShortDemo(0.05);
+    WriteWav(Path("sound.wav"), demo);
+    WriteEdf(Path("rec.edf"), demo, false);
+    WriteEdf(Path("rec.bdf"), demo, true);
+    WriteCsv(Path("rec.csv"), demo);
+    for (const char* name : {"sound.wav", "rec.edf", "rec.bdf", "rec.csv"}) {
+        fs::copy_file(Path(name), Path("renamed.dat"), fs::copy_options::overwrite_existing);
+        SignalSet set = ReadSignals(Path("renamed.dat"));
+        EXPECT_EQ(set.channels.size(), demo.channels.size()) << name;
+        EXPECT_EQ(set.SampleCount(), ReadSignals(Path(name)).SampleCount()) << name;
+    }
+    EXPECT_EQ(SignalFormatOfContent(std::string("\x89PNG\r\n\x1a\n", 8)), std::nullopt);
+    EXPECT_EQ(ReadError(WriteText("empty.dat", "")), Path("empty.dat").string() + ": empty: no recording in it");
+    // The name wins: a CSV named .wav is read as a sound file, and refused as one.
+    EXPECT_NE(ReadError(WriteText("text.wav", "t,A\n0,1\n")).find("not a sound file"), std::string::npos);
+}
+
 TEST_F(SignalFiles, CsvErrorsNameTheFileLineAndColumn)
 {
     std::string p = dir_.string() + "/";
     EXPECT_EQ(ReadError(WriteText("bad.csv", "t,A,B\n0,1,2\n0.1,1,2x\n")),
               p + "bad.csv:3: column 3 (B): \"2x\" is not a number");
-    EXPECT_EQ(ReadError(WriteText("empty_cell.csv", "t,A\n0,\n")),
-              p + "empty_cell.csv:2: column 2 (A): an empty value");
+    EXPECT_EQ(ReadError(WriteText("empty_cell.csv", "t,A\n0,\n1,\n")), p + "empty_cell.csv: column 2 (A) has no values");
+    EXPECT_EQ(ReadError(WriteText("empty_time.csv", "t,A\n0,1\n,2\n")), p + "empty_time.csv:3: column 1 (t): an empty time");
     EXPECT_EQ(ReadError(WriteText("ragged.csv", "t,A,B\n0,1,2\n0.1,1\n")),
               p + "ragged.csv:3: 2 values, expected 3 (one for each column of the header)");
     EXPECT_EQ(ReadError(WriteText("nodata.csv", "Time,A\ns,V\n")), p + "nodata.csv: no data rows after the header");
     EXPECT_EQ(ReadError(WriteText("blank.csv", "\n\n")), p + "blank.csv: empty: expected a header row of channel titles");
-    EXPECT_EQ(ReadError(WriteText("noheader.csv", "0,1\n1,2\n")),
-              p + "noheader.csv:1: expected a header row of channel titles, found the number \"0\" in column 1");
+    EXPECT_EQ(ReadError(WriteText("mixedheader.csv", "A,0\n1,2\n")),
+              p + "mixedheader.csv:1: expected a header row of channel titles, found the number \"0\" in column 2");
     EXPECT_EQ(ReadError(WriteText("onlytime.csv", "time\n0\n")), p + "onlytime.csv: no channels: only a time column");
     EXPECT_EQ(ReadError(WriteText("notime.csv", "A,B\n1,2\n")),
               p + "notime.csv: no time column (a first column titled \"Time (s)\"); give the sample interval with "
@@ -247,7 +341,9 @@ TEST_F(SignalFiles, UnreadableFilesGiveOneLineNamingTheFile)
     EXPECT_EQ(ReadError(Path("missing.edf")), p + "missing.edf: no such file");
     fs::create_directory(Path("folder.csv"));
     EXPECT_EQ(ReadError(Path("folder.csv")), p + "folder.csv: is a directory, not a recording file");
-    EXPECT_EQ(ReadError(WriteText("data.xyz", "1")), p + "data.xyz: unknown kind of recording (expected .wav, .csv, .edf or .bdf)");
+    EXPECT_EQ(ReadError(WriteText("data.xyz", std::string("\x01\x02", 2))),
+              p + "data.xyz: unknown kind of recording: neither its name (.wav, .csv, .edf or .bdf) nor its first bytes "
+                  "say what it is");
 
     std::string wav = ReadError(WriteText("noise.wav", std::string(200, '\x5a')));
     EXPECT_EQ(wav.rfind(p + "noise.wav: not a sound file libsndfile can read", 0), 0u) << wav;

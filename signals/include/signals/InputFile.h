@@ -11,6 +11,15 @@
 #include <optional>
 #include <string>
 
+// The path that names standard input.
+inline constexpr const char* kStandardInput = "-";
+
+// Standard input read to its end into a memory file, which readers then open
+// by the path returned (/proc/self/fd/N) like any regular file: a reader may
+// seek, and a pipe can't. Read once per run; later calls return the same path.
+// Throws std::runtime_error when standard input can't be read.
+std::filesystem::path StandardInputAsFile();
+
 // What a file of this mode is, for messages: "a FIFO (named pipe)", "a socket".
 std::string FileKindName(mode_t mode);
 
@@ -57,3 +66,5 @@ struct FileIdentity {
 
 // The identity of the file path names, links followed; nothing when there is none.
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
+// The identity of the file an open descriptor refers to.
+std::optional<FileIdentity> IdentityOf(int descriptor);

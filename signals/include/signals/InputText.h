@@ -24,3 +24,7 @@ std::string QuoteInput(std::string_view text, size_t limit = kInputExcerptBytes)
 // and the system bounds its length), or a message whose parts from input are
 // already cut, before it goes to the terminal.
 std::string EscapeInput(std::string_view text);
+
+// ASCII letters in lower case, the rest as it is: names, titles and file
+// extensions compared as people write them.
+std::string Lowercase(std::string_view text);

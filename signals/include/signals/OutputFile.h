@@ -3,7 +3,8 @@
 // written beside it under a temporary name and renamed over it. A FIFO or a
 // character device (such as /dev/stdout) is written to as a stream. Anything
 // else is refused. A link is followed: the file it names is replaced, the
-// link stays.
+// link stays. "-" is standard output, written as a stream unless it is a
+// terminal (a picture is no text); a file named "-" is "./-".
 //
 // Temporaries are named NAME.xyrecorder-PID-N.tmp. A run removes its own when
 // it fails or is interrupted (see RemoveTemporariesOnInterrupt), and the
@@ -25,8 +26,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The path that names standard output.
+inline constexpr const char* kStandardOutput = "-";
+
 struct OutputTarget {
-    enum class Kind { replace, stream } kind;
+    enum class Kind { replace, stream, standardOutput } kind;
     std::filesystem::path file;  // what is replaced or opened: a link's target, or the path itself
 };
 

@@ -53,13 +53,23 @@ struct CsvOptions {
     std::optional<double> sampleInterval;
     // How the user gives it, for messages about a missing interval.
     std::string intervalHint = "--interval S";
+    // The time column by title or number, instead of the one found by its
+    // title or its date-times; or none at all.
+    std::optional<std::string> timeColumn;
+    bool noTimeColumn = false;
 };
 
 // The format from the file name's extension (.wav/.csv/.edf/.bdf, any case;
 // other sound formats libsndfile knows count as Wav). Throws SignalFileError.
 SignalFormat SignalFormatOf(const std::filesystem::path& path);
+// The same, nothing when the extension says nothing.
+std::optional<SignalFormat> SignalFormatOfName(const std::filesystem::path& path);
+// The format the first bytes of a file show: a sound file's magic, an EDF or
+// BDF header's version field, or text; nothing for anything else.
+std::optional<SignalFormat> SignalFormatOfContent(std::string_view start);
 
-// Reads any supported file, choosing the reader from the extension.
+// Reads any supported file, choosing the reader from the extension, else from
+// the content. "-" (kStandardInput) reads standard input, named so in messages.
 SignalSet ReadSignals(const std::filesystem::path& path, const CsvOptions& csv = {});
 
 // libsndfile: any channel count; titles "Channel N" unless the file carries
@@ -70,10 +80,15 @@ SignalSet ReadSignals(const std::filesystem::path& path, const CsvOptions& csv =
 SignalSet ReadWav(const std::filesystem::path& path);
 
 // A header row of titles ("Pressure" or "Pressure (mmHg)"), optionally a units
-// row, then one row of numbers per sample. A first column titled like a time
-// ("time", "t", "Time (s)", "time_ms") gives the interval and is not a channel.
-// Values are separated by commas; a file separated by ';' or tabs is refused
-// with a message that says so.
+// row, then one row of numbers per sample. Without a header row (the first row
+// holds only values) the columns are titled "Channel N". A time column gives
+// the interval and is not a channel: the first column when it is titled like
+// a time ("time", "t", "Time (s)", "time_ms", "timestamp") or holds ISO 8601
+// date-times, or the one CsvOptions names. An untitled first column is a row
+// index (as pandas writes one) unless it holds date-times. An empty or NaN
+// cell holds its channel's previous value, with a note. Values are separated
+// by commas; a file separated by ';' or tabs is refused with a message that
+// says so. Any number of channels.
 SignalSet ReadCsv(const std::filesystem::path& path, const CsvOptions& options = {});
 
 // The same readers over bytes in memory (what a fuzzer feeds them); name
