@@ -43,6 +43,8 @@ constexpr const char* kPlotOptionsHelp = R"HELP(  --x CHANNEL       channel on t
   --width W         window content width in pixels, 200..2000 (default 480)
   --height H        window content height in pixels, 200..1000 (default 400)
   --out PATH        the PNG to write (default xy.png)
+  --xrange LO:HI    the X axis's range (default: the channel's; view: fitted)
+  --yrange LO:HI    the Y axis's range
   --bundle PATH     the extension bundle (default: $XYRECORDER_BUNDLE, else
                     xyplot.so beside the program or where it is installed)
 )HELP";
@@ -86,6 +88,8 @@ the window redraws it as it does for the host's current range.
 Options:
   --from S          start, in seconds from the start of the recording (default 0)
   --to S            end, in seconds (default: the end of the recording)
+  --fit data|file   each axis fitted to the samples shown (data, the default)
+                    or the channel's range from the file (file)
   --interval S      seconds between CSV rows (needed without a time column)
 )HELP";
 
@@ -101,7 +105,7 @@ void PrintCommandHelp(const char* text, bool live, const char* example)
     std::printf("\nExample:\n  %s\n", example);
 }
 
-const std::vector<std::string> kPlotValueOptions = {"x", "y", "width", "height", "out", "bundle"};
+const std::vector<std::string> kPlotValueOptions = {"x", "y", "width", "height", "out", "bundle", "xrange", "yrange"};
 const std::vector<std::string> kLiveValueOptions = {"batch", "erase-time", "frames", "every"};
 
 std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b)
@@ -121,6 +125,8 @@ PlotOptions ReadPlotOptions(const Options& options)
     if (plot.out.empty())
         throw UsageError("--out needs a file name");
     plot.bundle = options.Text("bundle", "");
+    if (options.Has("xrange")) plot.xRange = ParseAxisRange(options.Text("xrange", ""), "--xrange");
+    if (options.Has("yrange")) plot.yRange = ParseAxisRange(options.Text("yrange", ""), "--yrange");
     return plot;
 }
 
@@ -226,9 +232,12 @@ int RunPlay(const std::vector<std::string>& arguments)
 
 int RunView(const std::vector<std::string>& arguments)
 {
-    Options options(arguments, Join(Join(kPlotValueOptions, kWindowValueOptions), {"from", "to", "interval"}), {"window"});
+    Options options(arguments, Join(Join(kPlotValueOptions, kWindowValueOptions), {"from", "to", "interval", "fit"}), {"window"});
     std::string file = OneFile(options, "view");
     PlotOptions plot = ReadPlotOptions(options);
+    if (std::string fit = options.Text("fit", "data"); fit != "data" && fit != "file")
+        throw UsageError("--fit: " + QuoteInput(fit) + " is neither data nor file");
+    plot.fitFile = options.Text("fit", "data") == "file";
     WindowOptions window = ReadWindowOptions(options, false);
     if (window.wanted)
         RequireDesktop();

@@ -160,14 +160,16 @@ std::vector<AxisTick> Axis::Ticks() const
     // The labelled ticks of one step, or nothing when that step does not serve.
     // strict: at least two labels, each fitting its room; otherwise ticks far
     // enough apart are enough (labels then may be crowded or overhang).
-    auto majorsFor = [&](const NiceStep& step, bool strict) -> std::vector<AxisTick> {
+    // compact: labels with an SI prefix, for when no step's full labels fit.
+    auto majorsFor = [&](const NiceStep& step, bool strict, bool compact) -> std::vector<AxisTick> {
         double spacing = step.Value() * pixelsPerValue;
         if (spacing < (vertical_ ? kMinMajorSpacingY : kMinMajorSpacingX)) return {};
         int64_t first = 0, last = 0;
         if (!TickIndices(lo, hi, step.Value(), kMaxMajorTicks, &first, &last)) return {};
         // The channel's decimals when their labels fit; the step's (fewer) otherwise.
         std::vector<int> choices{step.Decimals()};
-        if (wantChannelDecimals && channelDecimals > step.Decimals()) choices.insert(choices.begin(), channelDecimals);
+        if (wantChannelDecimals && channelDecimals > step.Decimals() && !compact)
+            choices.insert(choices.begin(), channelDecimals);
         std::vector<AxisTick> majors;
         for (int decimals : choices) {
             majors.clear();
@@ -176,7 +178,9 @@ std::vector<AxisTick> Axis::Ticks() const
                 double value = step.Times(double(k));
                 int16_t pixel = PixelOf(value);
                 if (pixel < start || pixel >= end) continue;
-                majors.push_back({value, pixel, true, FormatTick(value, step, decimals, largest)});
+                std::string label = compact ? CompactTick(value, step, largest) : FormatTick(value, step, decimals, largest);
+                if (label.empty()) return {};
+                majors.push_back({value, pixel, true, label});
                 widest = std::max(widest, TextWidthOf(majors.back().label));
             }
             bool fits = majors.size() >= 2 && (vertical_ ? spacing >= kDigitHeight + kLabelGapY && widest <= labelRoom
@@ -188,10 +192,11 @@ std::vector<AxisTick> Axis::Ticks() const
 
     NiceStep step = smallest;
     std::vector<AxisTick> ticks;
-    for (bool strict : {true, false}) {
+    // Full labels that fit; else prefixed ones that fit; else full ones as they come.
+    for (auto [strict, compact] : {std::pair{true, false}, std::pair{true, true}, std::pair{false, false}}) {
         step = smallest;
         for (int attempt = 0; attempt < 80 && ticks.empty(); ++attempt) {
-            ticks = majorsFor(step, strict);
+            ticks = majorsFor(step, strict, compact);
             if (ticks.empty()) step = step.Next();
             if (!strict && step.Value() * pixelsPerValue > 2 * extent) break;
         }
@@ -231,6 +236,11 @@ int16_t Axis::Click(const EventRecord& event)
 
 int16_t Axis::ClickTitle(Point where)
 {
+    if (rangeChoice_) {
+        auto [high, low] = *rangeChoice_;
+        rangeChoice_.reset();
+        return !HasOption(kAxisOptionFixedRange) && ApplyRange(high, low) ? kAxisClickRangeChanged : kAxisClickTaken;
+    }
     Point global = where;
     if (WindowRef window = CurrentWindow()) {
         Rect content;
@@ -281,11 +291,17 @@ bool Axis::ApplyRangeItem(const std::string& itemText)
     } else {
         return false;
     }
-    if (!std::isfinite(high) || !std::isfinite(low) || high == low) return false;
-    if (high == high_ && low == low_) return false;
     if (itemText == kZoomInItem &&
         std::fabs(high - low) < kLeastRelativeSpan * std::max(std::fabs(high), std::fabs(low)))
         return false;
+    return ApplyRange(high, low);
+}
+
+// A new pair of finite, distinct ends; false (nothing changed) for any other.
+bool Axis::ApplyRange(double high, double low)
+{
+    if (!std::isfinite(high) || !std::isfinite(low) || high == low) return false;
+    if (high == high_ && low == low_) return false;
     SetRange(high, low);
     InvalidateBand();
     return true;

@@ -155,10 +155,12 @@ void Axis::DrawVertical(const std::vector<AxisTick>& ticks) const
 
     std::string text = TitleText();
     Rect strip = TitleArea();
-    if (!text.empty() || HasPopup()) DrawRotatedTitle(strip, text, HasPopup(), varies ? kVariesColor : kInkColor);
+    bool titled = !text.empty() || HasPopup();
+    if (titled) DrawRotatedTitle(strip, text, HasPopup(), varies ? kVariesColor : kInkColor);
 
-    // Labels come after the title: one too wide for its room is still whole,
-    // on a cleared patch over the title strip, rather than cut.
+    // A label too wide for its room (Ticks shortens labels first) is never
+    // cut: beside a title it is left out, so that the title stays whole;
+    // with no title it is drawn whole on a cleared patch over the strip.
     SetInk(varies ? kVariesColor : kLabelColor);
     int labelRight = scaleH - kMajorTick - 2;
     int previousBaseline = INT32_MIN / 2;
@@ -173,6 +175,7 @@ void Axis::DrawVertical(const std::vector<AxisTick>& ticks) const
         int width = TextWidthOf(t->label);
         int left = std::max<int>(bounds_.left, labelRight - width);
         if (left < strip.right) {
+            if (titled) continue;
             Rect patch{int16_t(baseline - kDigitHeight - 1), int16_t(left - 1), int16_t(baseline + 2), int16_t(left + width + 1)};
             EraseRect(&patch);
         }

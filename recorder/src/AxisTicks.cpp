@@ -72,6 +72,20 @@ std::string FormatTick(double value, const NiceStep& step, int decimals, double 
     return exponent == 0 ? mantissa : mantissa + "e" + std::to_string(exponent);
 }
 
+std::string CompactTick(double value, const NiceStep& step, double largest)
+{
+    static const char* const kPrefixes[] = {"p", "n", "\xB5", "m", "", "k", "M", "G", "T"};  // 10^-12 .. 10^12
+    if (!(largest >= 1e-12 && largest < 1e15)) return std::string();
+    int power = 3 * int(std::floor(std::log10(largest) / 3 + 1e-12));
+    if (power == 0) return std::string();
+    if (value == 0) return "0";
+    double scaled = power > 0 ? value / std::pow(10.0, power) : value * std::pow(10.0, -power);
+    if (scaled == 0) scaled = 0.0;  // never "-0"
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f%s", std::max(0, power - step.exponent), scaled, kPrefixes[power / 3 + 4]);
+    return text;
+}
+
 int MinorSubdivisions(const NiceStep& step, double spacing, int leastSpacing)
 {
     int subdivisions = step.mantissa == 2 ? 4 : 5;

@@ -13,7 +13,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/HostServices.h"
@@ -93,6 +95,11 @@ public:
     // The parts of the band: the title strip (popup) and the rest (scale).
     Rect TitleArea() const;
 
+    // The host's own range choice: the next click on the title applies these
+    // ends as a range item of the popup menu does, instead of opening it.
+    void ChooseRangeAtNextClick(double highEnd, double lowEnd) { rangeChoice_ = {highEnd, lowEnd}; }
+    void DropRangeChoice() { rangeChoice_.reset(); }
+
     // Draws into the current port, clipped to the bounds; leaves the port's
     // clip, pen and colours as they were, and its text at font 1, size 9, plain.
     // Any range draws: one without ticks a double can tell apart (not finite,
@@ -112,6 +119,7 @@ private:
     int16_t ClickTitle(Point where);
     int16_t ClickScale(Point where);
     bool ApplyRangeItem(const std::string& itemText);
+    bool ApplyRange(double high, double low);
     void InvalidateBand() const;
     void DrawHorizontal(const std::vector<AxisTick>& ticks) const;
     void DrawVertical(const std::vector<AxisTick>& ticks) const;
@@ -129,6 +137,7 @@ private:
     ChannelDisplay display_;
     std::string title_;
     bool titleWithUnits_ = true;
+    std::optional<std::pair<double, double>> rangeChoice_;  // high, low
 };
 
 // The axis behind an AxisObject, or null when it is no live axis of this process.
