@@ -86,6 +86,28 @@ std::string CompactTick(double value, const NiceStep& step, double largest)
     return text;
 }
 
+double LabelOffset(double lo, double hi)
+{
+    double span = hi - lo;
+    if (!(span > 0) || !std::isfinite(span)) return 0;
+    double power = std::pow(10.0, std::ceil(std::log10(span)));
+    double offset = std::round((lo / 2 + hi / 2) / power) * power;
+    if (!std::isfinite(offset) || std::fabs(offset) < 2 * power) return 0;
+    return offset;
+}
+
+std::string OffsetTerm(double offset)
+{
+    double magnitude = std::fabs(offset);
+    // The digits down to the offset's last one that is not zero.
+    int digits = 0;
+    while (digits < 12 && std::fabs(magnitude - std::round(magnitude * std::pow(10.0, digits)) / std::pow(10.0, digits)) >
+                              magnitude * 1e-12)
+        ++digits;
+    std::string text = FormatTick(magnitude, NiceStep{1, -digits}, digits, magnitude);
+    return (offset > 0 ? " - " : " + ") + text;
+}
+
 int MinorSubdivisions(const NiceStep& step, double spacing, int leastSpacing)
 {
     int subdivisions = step.mantissa == 2 ? 4 : 5;

@@ -11,6 +11,8 @@ namespace {
 
 using recorder::CompactTick;
 using recorder::FormatTick;
+using recorder::LabelOffset;
+using recorder::OffsetTerm;
 using recorder::MinorSubdivisions;
 using recorder::NiceStep;
 using recorder::NiceStepAtLeast;
@@ -94,6 +96,20 @@ TEST(AxisTicks, CompactLabelsTakeAnSIPrefixWithTheDecimalsTheStepNeeds)
     EXPECT_EQ(CompactTick(1, NiceStep{1, 0}, 1), "");
     EXPECT_EQ(CompactTick(2e15, NiceStep{1, 15}, 5e15), "");
     EXPECT_EQ(CompactTick(1e-13, NiceStep{1, -13}, 5e-13), "");
+}
+
+TEST(AxisTicks, AnOffsetIsARoundValueNearTheMiddleOfANarrowRangeFarFromZero)
+{
+    EXPECT_EQ(LabelOffset(-218420, -218300), -218000);
+    EXPECT_EQ(LabelOffset(1000.01, 1000.04), 1000);
+    EXPECT_EQ(LabelOffset(99950, 100050), 100000);
+    EXPECT_EQ(LabelOffset(-5, 5), 0) << "zero in the range";
+    EXPECT_EQ(LabelOffset(100, 300), 0) << "within two spans of zero";
+    EXPECT_EQ(LabelOffset(1, 1), 0);
+    EXPECT_EQ(LabelOffset(0, INFINITY), 0);
+    EXPECT_EQ(OffsetTerm(-218000), " + 218000");
+    EXPECT_EQ(OffsetTerm(1000), " - 1000");
+    EXPECT_EQ(OffsetTerm(1.0001), " - 1.0001");
 }
 
 TEST(AxisTicks, MinorTicksCutAStepIntoFiveFourTwoOrNothing)
