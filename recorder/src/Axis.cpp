@@ -173,7 +173,7 @@ Axis::Scale Axis::MakeScale() const
     double offsetLargest = std::max(std::fabs(lo - offset), std::fabs(hi - offset));
     auto majorsFor = [&](const NiceStep& step, bool strict, LabelForm form) -> std::vector<AxisTick> {
         // Both are multiples of the step: what rounding leaves of a difference of 0 is none.
-        auto LessOffset = [&](double value) {
+        auto lessOffset = [&](double value) {
             double rest = value - offset;
             return std::fabs(rest) < step.Value() * 1e-6 ? 0.0 : rest;
         };
@@ -194,7 +194,7 @@ Axis::Scale Axis::MakeScale() const
                 int16_t pixel = PixelOf(value);
                 if (pixel < start || pixel >= end) continue;
                 std::string label = form == LabelForm::prefixed ? CompactTick(value, step, largest)
-                                    : form == LabelForm::offset ? FormatTick(LessOffset(value), step, decimals, offsetLargest)
+                                    : form == LabelForm::offset ? FormatTick(lessOffset(value), step, decimals, offsetLargest)
                                                                 : FormatTick(value, step, decimals, largest);
                 if (label.empty()) return {};
                 majors.push_back({value, pixel, true, label});
