@@ -2,7 +2,8 @@
 # The whole program's `view` of ten million two-channel samples from a WAV to
 # an 800 x 600 PNG: wall and CPU time of each build given, runs taken in
 # turns so that the machine's load falls on all alike. The WAV (16-bit, a
-# slowly turning Lissajous figure) is made by a Python script and not kept.
+# Lissajous figure whose pen moves a pixel or two a sample) is made by a
+# Python script and not kept; the builds' pictures are compared at the end.
 #
 # Usage: bench/view_bench.sh BUILD [BUILD...] [-- RUNS]   (default: 5 runs each)
 set -euo pipefail
@@ -31,17 +32,17 @@ with wave.open(sys.argv[1], "wb") as out:
         frames = array.array("h")
         for i in range(start, min(n, start + chunk)):
             t = i / 10000.0
-            frames.append(int(30000 * math.sin(3 * t + 0.001 * t * t)))
-            frames.append(int(30000 * math.sin(2 * t)))
+            frames.append(int(30000 * math.sin(2 * math.pi * 5.3 * t)))
+            frames.append(int(30000 * math.sin(2 * math.pi * 3.7 * t)))
         out.writeframes(frames.tobytes())
 PY
 
 TIMEFORMAT='%R %U %S'
 for run in $(seq "$runs"); do
-  for build in "${builds[@]}"; do
-    seconds=$({ time "$build/xyrecorder" view "$work/ten-million.wav" --width 800 --height 600 \
-                  --out "$work/view.png" 2>/dev/null >/dev/null; } 2>&1)
-    echo "$build $seconds"
+  for i in "${!builds[@]}"; do
+    seconds=$({ time "${builds[$i]}/xyrecorder" view "$work/ten-million.wav" --width 800 --height 600 \
+                  --out "$work/view-$i.png" 2>/dev/null >/dev/null; } 2>&1)
+    echo "${builds[$i]} $seconds"
   done
 done | awk '
   { wall[$1] = wall[$1] " " $2; cpu[$1] = cpu[$1] " " ($3 + $4); order[$1] = order[$1] ? order[$1] : ++n; name[n] = $1 }
@@ -51,3 +52,6 @@ done | awk '
     return v[int((k + 1) / 2)]
   }
   END { for (i = 1; i <= n; ++i) printf "%s: view of 10 million samples, median wall %.2f s, cpu %.2f s\n", name[i], median(wall[name[i]]), median(cpu[name[i]]) }'
+for i in "${!builds[@]}"; do
+  cmp -s "$work/view-0.png" "$work/view-$i.png" || echo "view_bench: ${builds[$i]} draws another picture than ${builds[0]}"
+done
