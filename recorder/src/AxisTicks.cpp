@@ -1,6 +1,7 @@
 // The arithmetic of an axis's scale: 1-2-5 steps, tick indices, labels.
 #include "recorder/AxisTicks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -76,7 +77,8 @@ std::string CompactTick(double value, const NiceStep& step, double largest)
 {
     static const char* const kPrefixes[] = {"p", "n", "\xB5", "m", "", "k", "M", "G", "T"};  // 10^-12 .. 10^12
     if (!(largest >= 1e-12 && largest < 1e15)) return std::string();
-    int power = 3 * int(std::floor(std::log10(largest) / 3 + 1e-12));
+    // Clamped: the nudge that keeps 1000 from falling short of "1k" may carry 999.99...T over.
+    int power = std::clamp(3 * int(std::floor(std::log10(largest) / 3 + 1e-12)), -12, 12);
     if (power == 0) return std::string();
     if (value == 0) return "0";
     double scaled = power > 0 ? value / std::pow(10.0, power) : value * std::pow(10.0, -power);

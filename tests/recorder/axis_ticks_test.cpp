@@ -88,6 +88,7 @@ TEST(AxisTicks, CompactLabelsTakeAnSIPrefixWithTheDecimalsTheStepNeeds)
     EXPECT_EQ(CompactTick(-218360, NiceStep{2, 1}, 218400), "-218.36k");
     EXPECT_EQ(CompactTick(1.5e6, NiceStep{5, 5}, 2e6), "1.5M");
     EXPECT_EQ(CompactTick(2e12, NiceStep{1, 12}, 5e12), "2T");
+    EXPECT_EQ(CompactTick(9e14, NiceStep{1, 14}, 9.99999999999999e14), "900T");
     EXPECT_EQ(CompactTick(-0.0015, NiceStep{5, -4}, 0.0025), "-1.5m");
     EXPECT_EQ(CompactTick(2.5e-5, NiceStep{5, -6}, 5e-5), "25\xB5");
     EXPECT_EQ(CompactTick(0.0, NiceStep{5, 4}, 250000), "0");
