@@ -7,6 +7,8 @@ packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev n
 packages+=(libsdl2-dev xvfb libxtst-dev)
 # Fuzzing (libFuzzer comes with clang) and memory checks.
 packages+=(clang libclang-rt-14-dev valgrind)
+# bench/view_bench.sh makes its recording with a script.
+packages+=(python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -48,15 +50,26 @@ std::string WhatWasWritten(const std::string& out, WindowRef window, const std::
            std::to_string(port.bottom - port.top) + ")" + also + "\n";
 }
 
-// Channels on the axes, then each axis adopts its channel's display range as
-// a user does with the axis menu's "Channel Range".
-WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<ChannelSettings>& channels)
+AxisRange ParseAxisRange(const std::string& text, const std::string& what)
+{
+    // The colon that parts two numbers: not one inside an exponent's sign or the first character.
+    size_t colon = text.find(':', 1);
+    if (colon == std::string::npos)
+        throw UsageError(what + ": " + QuoteInput(text) + " is not LO:HI (two numbers, such as -5:5)");
+    AxisRange range{ParseNumber(text.substr(0, colon), what + " LO", -1e300, 1e300),
+                    ParseNumber(text.substr(colon + 1), what + " HI", -1e300, 1e300)};
+    if (!(range.low < range.high))
+        throw UsageError(what + ": " + ShowInput(text) + ": LO must be below HI");
+    return range;
+}
+
+WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<ChannelSettings>& channels, bool shown)
 {
     int x = ResolveChannel(channels, plot.xChannel.empty() ? "1" : plot.xChannel, "--x", plot.sourceName);
     int y = ResolveChannel(channels, plot.yChannel.empty() ? (channels.size() > 1 ? "2" : "1") : plot.yChannel, "--y",
                            plot.sourceName);
     session.DefineChannels(channels);
-    WindowRef window = session.Open(plot.width, plot.height);
+    WindowRef window = session.Open(plot.width, plot.height, shown);
     if (session.AxisChannel(window, AxisSide::x) != x)
         session.ChooseChannel(window, AxisSide::x, x);
     if (session.AxisChannel(window, AxisSide::y) != y)
@@ -64,10 +77,57 @@ WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<
     return window;
 }
 
-void AdoptChannelRanges(Session& session, WindowRef window)
+void AdoptAxisRanges(Session& session, WindowRef window, const PlotOptions& plot)
 {
-    session.ChooseAxisItem(window, AxisSide::x, "Channel Range");
-    session.ChooseAxisItem(window, AxisSide::y, "Channel Range");
+    for (auto [side, byHand] : {std::pair{AxisSide::x, plot.xRange}, std::pair{AxisSide::y, plot.yRange}}) {
+        if (byHand)
+            session.ChooseAxisRange(window, side, byHand->low, byHand->high);
+        else
+            session.ChooseAxisItem(window, side, "Channel Range");
+    }
+}
+
+namespace {
+
+// The range a view gives a channel's axis: fitted (1-2-5 ends, a little
+// room) to the finite samples first..last, or the channel's own when asked
+// for or when there are none.
+AxisRange RecordedRange(const SignalChannel& channel, int32_t first, int32_t last, bool fitFile)
+{
+    float low = INFINITY, high = -INFINITY;
+    if (!fitFile) {
+        for (int32_t i = std::max(first, 0); i <= last && size_t(i) < channel.samples.size(); ++i) {
+            float sample = channel.samples[size_t(i)];
+            if (std::isfinite(sample)) {
+                low = std::min(low, sample);
+                high = std::max(high, sample);
+            }
+        }
+    }
+    ChannelSettings shown = low <= high ? FitDisplayRange(channel.info, low, high) : channel.info;
+    return AxisRange{shown.displayLow, shown.displayHigh};
+}
+
+}  // namespace
+
+WindowRef ShowRecorded(Session& session, const PlotOptions& plot, const SignalSet& signals, int32_t first,
+                       int32_t last)
+{
+    std::vector<ChannelSettings> channels;
+    for (const SignalChannel& channel : signals.channels)
+        channels.push_back(channel.info);
+    session.LoadRecorded(signals);
+    // Hidden, the window draws nothing while it is set up: it draws once, when shown.
+    WindowRef window = OpenPlot(session, plot, channels, false);
+    for (auto [side, byHand] : {std::pair{AxisSide::x, plot.xRange}, std::pair{AxisSide::y, plot.yRange}}) {
+        AxisRange range = byHand ? *byHand
+                                 : RecordedRange(signals.channels.at(size_t(session.AxisChannel(window, side) - 1)),
+                                                 first, last, plot.fitFile);
+        session.ChooseAxisRange(window, side, range.low, range.high);
+    }
+    session.Host().SelectRange(first, last);
+    session.Host().Show(window);
+    return window;
 }
 
 void CheckOutputPath(const std::string& path, const std::string& what)
@@ -115,7 +175,7 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
 
         FramesFolder frames(live.framesDir);
         host.StartSampling(source, live.batch);
-        AdoptChannelRanges(session, window);
+        AdoptAxisRanges(session, window, plot);
         Progress progress("sampling", source.Remaining(), "samples");
         size_t total = source.Remaining();
         long batches = 0;
@@ -153,13 +213,7 @@ void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t fir
         session.AddInput(input);
     std::string written;  // said last, after what the extension showed
     try {
-        std::vector<ChannelSettings> channels;
-        for (const SignalChannel& channel : signals.channels)
-            channels.push_back(channel.info);
-        session.LoadRecorded(signals);
-        WindowRef window = OpenPlot(session, plot, channels);
-        session.Host().SelectRange(first, last);
-        AdoptChannelRanges(session, window);
+        WindowRef window = ShowRecorded(session, plot, signals, first, last);
         session.RequireNoErrors("redrawing");
         session.WritePng(window, plot.out);
         written = WhatWasWritten(plot.out, window, "", 0);

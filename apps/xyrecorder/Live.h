@@ -9,6 +9,16 @@
 #include "Session.h"
 #include "signals/SignalSetSource.h"
 
+// An axis range set by hand (--xrange, --yrange LO:HI): low at the left or
+// bottom end.
+struct AxisRange {
+    double low;
+    double high;
+};
+
+// "LO:HI", two numbers with LO below HI; UsageError naming what otherwise.
+AxisRange ParseAxisRange(const std::string& text, const std::string& what);
+
 struct PlotOptions {
     std::string xChannel;  // title or number; empty: the command's default
     std::string yChannel;
@@ -18,6 +28,9 @@ struct PlotOptions {
     std::string bundle;
     std::string sourceName = "the demo recording";  // for messages: the file's name
     std::vector<std::string> inputs;                 // files the run reads: no output is written over them
+    std::optional<AxisRange> xRange;                 // by hand; else the channel's range (view: fitted)
+    std::optional<AxisRange> yRange;
+    bool fitFile = false;  // view: the channels' ranges from the file rather than fitted to the stretch shown
 };
 
 struct LiveOptions {
@@ -44,11 +57,21 @@ std::string OutputName(const std::string& path);
 // The line for stderr that names the picture written (with its size) and the frames.
 std::string WhatWasWritten(const std::string& out, WindowRef window, const std::string& framesDir, size_t frames);
 
-// A new plot window with the channels on its axes (--x, --y or the defaults).
-WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<ChannelSettings>& channels);
-// Each axis adopts its channel's display range, as a user does with the axis
+// A new plot window with the channels on its axes (--x, --y or the defaults);
+// hidden until shown when shown is false.
+WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<ChannelSettings>& channels,
+                   bool shown = true);
+// Each axis takes the range given by hand through the host's range choice,
+// else adopts its channel's display range as a user does with the axis
 // menu's "Channel Range".
-void AdoptChannelRanges(Session& session, WindowRef window);
+void AdoptAxisRanges(Session& session, WindowRef window, const PlotOptions& plot);
+
+// Loads the signals as recorded data and opens a window that shows samples
+// first..last, drawn once: it is set up hidden (channels; each axis's range
+// by hand, else fitted to those samples or, with fitFile, the channel's; the
+// current range) and then shown.
+WindowRef ShowRecorded(Session& session, const PlotOptions& plot, const SignalSet& signals, int32_t first,
+                       int32_t last);
 
 // Samples the source live through the window: start, batches, stop; then the PNG.
 void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource& source);

@@ -313,7 +313,7 @@ int RecordToPicture(const PlotOptions& plot, const LiveOptions& live, const Live
     bool failed = false;
     try {
         host.StartSampling(samples, live.batch);
-        AdoptChannelRanges(session, window);
+        AdoptAxisRanges(session, window, plot);
         SampleUntilEnd(session, stream, samples, live, frames, window);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "xyrecorder: %s\n", EscapeInput(error.what()).c_str());
@@ -379,7 +379,7 @@ int RecordInWindow(const PlotOptions& plot, const LiveOptions& live, const Windo
             options.quitRequested = [] { return FinishOnInterrupt::Requested(); };
             display::LiveDisplay desktop(host, options);
             host.StartSampling(samples, live.batch);
-            AdoptChannelRanges(session, plotWindow);
+            AdoptAxisRanges(session, plotWindow, plot);
             std::fprintf(stderr, "xyrecorder: sampling in the window; press ? there for the keys, Q to quit\n");
             desktop.Run();
             // What arrived before the quit is recorded; nothing after it.

@@ -165,15 +165,3 @@ long ParseInteger(const std::string& text, const std::string& what, long low, lo
     return value;
 }
 
-std::pair<double, double> ParseRange(const std::string& text, const std::string& what)
-{
-    // The colon that separates the ends: not one inside an exponent ("1e-3:2").
-    size_t colon = text.find(':');
-    if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos)
-        throw UsageError(what + ": " + QuoteInput(text) + " is not a range LO:HI (such as -5:5)");
-    double low = ParseNumber(text.substr(0, colon), what + " LO", -1e300, 1e300);
-    double high = ParseNumber(text.substr(colon + 1), what + " HI", -1e300, 1e300);
-    if (!(low < high))
-        throw UsageError(what + ": " + ShowInput(text) + " is no range: LO must be below HI");
-    return {low, high};
-}

@@ -60,5 +60,3 @@ std::string OptionsHelp(const OptionGroup& specs);
 // value in the message ("--rate", "width").
 double ParseNumber(const std::string& text, const std::string& what, double low, double high);
 long ParseInteger(const std::string& text, const std::string& what, long low, long high);
-// "LO:HI" with LO below HI, both finite: an axis range.
-std::pair<double, double> ParseRange(const std::string& text, const std::string& what);

@@ -68,9 +68,9 @@ Session::Session(const std::string& bundlePath, bool showProgress)
 
 Session::~Session() = default;
 
-WindowRef Session::Open(int width, int height)
+WindowRef Session::Open(int width, int height, bool shown)
 {
-    WindowRef window = recorder_.OpenWindow();
+    WindowRef window = recorder_.OpenWindow(shown);
     if (!window)
         throw InputError("the extension made no window");
     recorder_.Resize(window, int16_t(width), int16_t(height));
@@ -159,6 +159,20 @@ void Session::ChooseAxisItem(WindowRef window, AxisSide side, const std::string&
         throw InputError("the axis menu has no item " + QuoteInput(itemText));
     input_.QueuePopUpChoice(item);
     ClickAxisTitle(window, side);
+}
+
+void Session::ChooseAxisRange(WindowRef window, AxisSide side, double low, double high)
+{
+    const recorder::Axis& shown = Axis(window, side);
+    for (recorder::Axis* axis : recorder_.Axes(window)) {
+        if (axis != &shown)
+            continue;
+        if (!recorder_.ChooseAxisRange(window, *axis, high, low)) {
+            char text[120];
+            std::snprintf(text, sizeof text, "the %s axis did not take the range %g:%g", SideName(side), low, high);
+            throw InputError(text);
+        }
+    }
 }
 
 void Session::ClickAxisTitle(WindowRef window, AxisSide side)

@@ -32,8 +32,9 @@ public:
 
     // ---- Windows ----
     // A new X-Y window sized to width × height (content); InputError if the
-    // extension made none.
-    WindowRef Open(int width, int height);
+    // extension made none. A window opened hidden draws nothing until
+    // Host().Show(window): it is set up first and drawn once.
+    WindowRef Open(int width, int height, bool shown = true);
 
     // ---- What a user sees ----
     // The window's X (horizontal) or Y (vertical) axis, among the axes its
@@ -50,6 +51,10 @@ public:
     // Clicks the axis title and picks a range item ("Zoom In", "Zoom Out",
     // "Channel Range").
     void ChooseAxisItem(WindowRef window, AxisSide side, const std::string& itemText);
+    // The host's own range choice for the axis (Recorder::ChooseAxisRange):
+    // low at the left or bottom end, high at the other. InputError when the
+    // axis did not take it.
+    void ChooseAxisRange(WindowRef window, AxisSide side, double low, double high);
     // Drags the axis scale by pixels along the axis.
     void DragAxis(WindowRef window, AxisSide side, int pixels);
     // InputError when the button did not take the click.

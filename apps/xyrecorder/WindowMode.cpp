@@ -160,7 +160,7 @@ void WatchLive(const PlotOptions& plot, const LiveOptions& live, const WindowOpt
         // the signal mask the display's test hooks set.
         display::LiveDisplay desktop(host, options);
         playback.Start();
-        AdoptChannelRanges(session, plotWindow);
+        AdoptAxisRanges(session, plotWindow, plot);
         std::fprintf(stderr, "xyrecorder: sampling in the window; press ? there for the keys, Q to quit\n");
         desktop.Run();
         playback.Stop();
@@ -174,12 +174,7 @@ void WatchRecorded(const PlotOptions& plot, const WindowOptions& window, const S
     CheckRecordingFits(double(signals.SampleCount()), signals.channels.size(), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, false);
     ShowingMessages(session, [&] {
-        std::vector<ChannelSettings> channels;
-        for (const SignalChannel& channel : signals.channels) channels.push_back(channel.info);
-        session.LoadRecorded(signals);
-        WindowRef plotWindow = OpenPlot(session, plot, channels);
-        session.Host().SelectRange(first, last);
-        AdoptChannelRanges(session, plotWindow);
+        ShowRecorded(session, plot, signals, first, last);
         display::LiveDisplay desktop(session.Host(), DisplayOptionsFor(session, plot, window));
         std::fprintf(stderr, "xyrecorder: press ? in the window for the keys, Q to quit\n");
         desktop.Run();

@@ -39,6 +39,8 @@ const OptionGroup kPlotOptions = {
     {"width", 0, "W", "window content width in pixels, 200..2000 (default 480)"},
     {"height", 0, "H", "window content height in pixels, 200..1000 (default 400)"},
     {"out", 'o', "PATH", "the PNG to write (default xy.png)"},
+    {"xrange", 0, "LO:HI", "the X axis's range (default: the channel's; view: fitted)"},
+    {"yrange", 0, "LO:HI", "the Y axis's range"},
     kBundleOption,
 };
 
@@ -53,6 +55,10 @@ PlotOptions ReadPlotOptions(const Options& options)
     plot.height = int(options.Integer("height", plot.height, 200, 1000));
     plot.out = options.Text("out", plot.out);
     plot.bundle = options.Text("bundle", "");
+    if (options.Has("xrange"))
+        plot.xRange = ParseAxisRange(options.Text("xrange", ""), "--xrange");
+    if (options.Has("yrange"))
+        plot.yRange = ParseAxisRange(options.Text("yrange", ""), "--yrange");
     return plot;
 }
 
@@ -110,6 +116,8 @@ const OptionGroup kExportOptions = {
 const OptionGroup kViewOptions = {
     {"from", 0, "S", "start, in seconds from the start of the recording (default 0)"},
     {"to", 0, "S", "end, in seconds (default: the end of the recording)"},
+    {"fit", 0, "data|file", "each axis fitted to the samples shown (data, the default)\n"
+                            "or the channel's range from the file (file)"},
 };
 
 const OptionGroup kScriptOptions = {
@@ -251,6 +259,9 @@ int RunView(const Options& options)
 {
     std::string file = OneFile(options, "view");
     PlotOptions plot = ReadPlotOptions(options);
+    if (std::string fit = options.Text("fit", "data"); fit != "data" && fit != "file")
+        throw UsageError("--fit: " + QuoteInput(fit) + " is neither data nor file");
+    plot.fitFile = options.Text("fit", "data") == "file";
     WindowOptions window = ReadWindowOptions(options, false);
     if (window.wanted)
         RequireDesktop();

@@ -87,16 +87,21 @@ void Axis::SetTitle(const std::string& title, bool withUnits)
     titleWithUnits_ = withUnits;
 }
 
-std::string Axis::TitleText() const
+std::string Axis::TitleText() const { return TitleText(MakeScale().labelOffset); }
+
+std::string Axis::TitleText(double labelOffset) const
 {
     std::string note;
     if (HasOption(kAxisOptionInfoVaries))
         note = "(varies)";
     else if (titleWithUnits_ && display_.describesChannel && !display_.units.empty())
         note = "(" + display_.units + ")";
-    if (note.empty()) return title_;
-    if (title_.empty()) return note;
-    return title_ + " " + note;
+    std::string title = title_;
+    // Labels show value - offset: the title names what they show, "Flow - 218000".
+    if (labelOffset != 0) title += OffsetTerm(labelOffset);
+    if (note.empty()) return title;
+    if (title.empty()) return note;
+    return title + " " + note;
 }
 
 Axis::Mapping Axis::Map() const
@@ -132,7 +137,9 @@ Rect Axis::TitleArea() const
     return Rect{top, bounds_.left, bounds_.bottom, bounds_.right};
 }
 
-std::vector<AxisTick> Axis::Ticks() const
+std::vector<AxisTick> Axis::Ticks() const { return MakeScale().ticks; }
+
+Axis::Scale Axis::MakeScale() const
 {
     GrafPtr port = nullptr;
     GetPort(&port);
@@ -160,14 +167,24 @@ std::vector<AxisTick> Axis::Ticks() const
     // The labelled ticks of one step, or nothing when that step does not serve.
     // strict: at least two labels, each fitting its room; otherwise ticks far
     // enough apart are enough (labels then may be crowded or overhang).
-    auto majorsFor = [&](const NiceStep& step, bool strict) -> std::vector<AxisTick> {
+    // form: full labels; with an SI prefix; or less an offset that the title
+    // names, for ranges narrow beside their magnitude.
+    double offset = LabelOffset(lo, hi);
+    double offsetLargest = std::max(std::fabs(lo - offset), std::fabs(hi - offset));
+    auto majorsFor = [&](const NiceStep& step, bool strict, LabelForm form) -> std::vector<AxisTick> {
+        // Both are multiples of the step: what rounding leaves of a difference of 0 is none.
+        auto lessOffset = [&](double value) {
+            double rest = value - offset;
+            return std::fabs(rest) < step.Value() * 1e-6 ? 0.0 : rest;
+        };
         double spacing = step.Value() * pixelsPerValue;
         if (spacing < (vertical_ ? kMinMajorSpacingY : kMinMajorSpacingX)) return {};
         int64_t first = 0, last = 0;
         if (!TickIndices(lo, hi, step.Value(), kMaxMajorTicks, &first, &last)) return {};
         // The channel's decimals when their labels fit; the step's (fewer) otherwise.
         std::vector<int> choices{step.Decimals()};
-        if (wantChannelDecimals && channelDecimals > step.Decimals()) choices.insert(choices.begin(), channelDecimals);
+        if (wantChannelDecimals && channelDecimals > step.Decimals() && form == LabelForm::full)
+            choices.insert(choices.begin(), channelDecimals);
         std::vector<AxisTick> majors;
         for (int decimals : choices) {
             majors.clear();
@@ -176,7 +193,11 @@ std::vector<AxisTick> Axis::Ticks() const
                 double value = step.Times(double(k));
                 int16_t pixel = PixelOf(value);
                 if (pixel < start || pixel >= end) continue;
-                majors.push_back({value, pixel, true, FormatTick(value, step, decimals, largest)});
+                std::string label = form == LabelForm::prefixed ? CompactTick(value, step, largest)
+                                    : form == LabelForm::offset ? FormatTick(lessOffset(value), step, decimals, offsetLargest)
+                                                                : FormatTick(value, step, decimals, largest);
+                if (label.empty()) return {};
+                majors.push_back({value, pixel, true, label});
                 widest = std::max(widest, TextWidthOf(majors.back().label));
             }
             bool fits = majors.size() >= 2 && (vertical_ ? spacing >= kDigitHeight + kLabelGapY && widest <= labelRoom
@@ -187,17 +208,24 @@ std::vector<AxisTick> Axis::Ticks() const
     };
 
     NiceStep step = smallest;
-    std::vector<AxisTick> ticks;
-    for (bool strict : {true, false}) {
+    Scale scale;
+    std::vector<AxisTick>& ticks = scale.ticks;
+    // Full labels that fit; else prefixed ones, else ones less an offset; else full ones as they come.
+    for (auto [strict, form] : {std::pair{true, LabelForm::full}, std::pair{true, LabelForm::prefixed},
+                                std::pair{true, LabelForm::offset}, std::pair{false, LabelForm::full}}) {
+        if (form == LabelForm::offset && offset == 0) continue;
         step = smallest;
         for (int attempt = 0; attempt < 80 && ticks.empty(); ++attempt) {
-            ticks = majorsFor(step, strict);
+            ticks = majorsFor(step, strict, form);
             if (ticks.empty()) step = step.Next();
             if (!strict && step.Value() * pixelsPerValue > 2 * extent) break;
         }
-        if (!ticks.empty()) break;
+        if (!ticks.empty()) {
+            if (form == LabelForm::offset) scale.labelOffset = offset;
+            break;
+        }
     }
-    if (ticks.empty()) return ticks;
+    if (ticks.empty()) return scale;
 
     if (HasOption(kAxisOptionMinorTicks)) {
         int subdivisions = MinorSubdivisions(step, step.Value() * pixelsPerValue, kMinMinorSpacing);
@@ -215,7 +243,7 @@ std::vector<AxisTick> Axis::Ticks() const
         }
     }
     std::sort(ticks.begin(), ticks.end(), [](const AxisTick& a, const AxisTick& b) { return a.value < b.value; });
-    return ticks;
+    return scale;
 }
 
 // ---- Clicks ----
@@ -231,6 +259,11 @@ int16_t Axis::Click(const EventRecord& event)
 
 int16_t Axis::ClickTitle(Point where)
 {
+    if (rangeChoice_) {
+        auto [high, low] = *rangeChoice_;
+        rangeChoice_.reset();
+        return !HasOption(kAxisOptionFixedRange) && ApplyRange(high, low) ? kAxisClickRangeChanged : kAxisClickTaken;
+    }
     Point global = where;
     if (WindowRef window = CurrentWindow()) {
         Rect content;
@@ -281,11 +314,17 @@ bool Axis::ApplyRangeItem(const std::string& itemText)
     } else {
         return false;
     }
-    if (!std::isfinite(high) || !std::isfinite(low) || high == low) return false;
-    if (high == high_ && low == low_) return false;
     if (itemText == kZoomInItem &&
         std::fabs(high - low) < kLeastRelativeSpan * std::max(std::fabs(high), std::fabs(low)))
         return false;
+    return ApplyRange(high, low);
+}
+
+// A new pair of finite, distinct ends; false (nothing changed) for any other.
+bool Axis::ApplyRange(double high, double low)
+{
+    if (!std::isfinite(high) || !std::isfinite(low) || high == low) return false;
+    if (high == high_ && low == low_) return false;
     SetRange(high, low);
     InvalidateBand();
     return true;

@@ -77,11 +77,11 @@ void Axis::Draw() const
     if (SectRect(&savedClip, &bounds_, &clip)) {
         ClipRect(&clip);
         EraseRect(&bounds_);
-        std::vector<AxisTick> ticks = Ticks();
+        Scale scale = MakeScale();
         if (vertical_)
-            DrawVertical(ticks);
+            DrawVertical(scale);
         else
-            DrawHorizontal(ticks);
+            DrawHorizontal(scale);
     }
 
     TextFont(applFont);
@@ -93,8 +93,9 @@ void Axis::Draw() const
     ClipRect(&savedClip);
 }
 
-void Axis::DrawHorizontal(const std::vector<AxisTick>& ticks) const
+void Axis::DrawHorizontal(const Scale& scale) const
 {
+    const std::vector<AxisTick>& ticks = scale.ticks;
     bool varies = HasOption(kAxisOptionInfoVaries);
     int top = bounds_.top;
     SetInk(kInkColor);
@@ -125,7 +126,7 @@ void Axis::DrawHorizontal(const std::vector<AxisTick>& ticks) const
     }
     for (const Placed& p : placed) DrawAt(p.tick->label, p.left, baseline);
 
-    std::string text = TitleText();
+    std::string text = TitleText(scale.labelOffset);
     bool popup = HasPopup();
     if (text.empty() && !popup) return;
     TextFace(bold);
@@ -145,20 +146,23 @@ void Axis::DrawHorizontal(const std::vector<AxisTick>& ticks) const
     }
 }
 
-void Axis::DrawVertical(const std::vector<AxisTick>& ticks) const
+void Axis::DrawVertical(const Scale& scale) const
 {
+    const std::vector<AxisTick>& ticks = scale.ticks;
     bool varies = HasOption(kAxisOptionInfoVaries);
     int scaleH = bounds_.right - 1;
     SetInk(kInkColor);
     Line(scaleH, bounds_.top, scaleH, bounds_.bottom - 1);
     for (const AxisTick& t : ticks) Line(scaleH - (t.major ? kMajorTick : kMinorTick), t.pixel, scaleH, t.pixel);
 
-    std::string text = TitleText();
+    std::string text = TitleText(scale.labelOffset);
     Rect strip = TitleArea();
-    if (!text.empty() || HasPopup()) DrawRotatedTitle(strip, text, HasPopup(), varies ? kVariesColor : kInkColor);
+    bool titled = !text.empty() || HasPopup();
+    if (titled) DrawRotatedTitle(strip, text, HasPopup(), varies ? kVariesColor : kInkColor);
 
-    // Labels come after the title: one too wide for its room is still whole,
-    // on a cleared patch over the title strip, rather than cut.
+    // A label too wide for its room (Ticks shortens labels first) is never
+    // cut: beside a title it is left out, so that the title stays whole;
+    // with no title it is drawn whole on a cleared patch over the strip.
     SetInk(varies ? kVariesColor : kLabelColor);
     int labelRight = scaleH - kMajorTick - 2;
     int previousBaseline = INT32_MIN / 2;
@@ -173,6 +177,7 @@ void Axis::DrawVertical(const std::vector<AxisTick>& ticks) const
         int width = TextWidthOf(t->label);
         int left = std::max<int>(bounds_.left, labelRight - width);
         if (left < strip.right) {
+            if (titled) continue;
             Rect patch{int16_t(baseline - kDigitHeight - 1), int16_t(left - 1), int16_t(baseline + 2), int16_t(left + width + 1)};
             EraseRect(&patch);
         }

@@ -1,6 +1,7 @@
 // The arithmetic of an axis's scale: 1-2-5 steps, tick indices, labels.
 #include "recorder/AxisTicks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +71,43 @@ std::string FormatTick(double value, const NiceStep& step, int decimals, double 
     }
     int exponent = std::atoi(s.c_str() + e + 1);
     return exponent == 0 ? mantissa : mantissa + "e" + std::to_string(exponent);
+}
+
+std::string CompactTick(double value, const NiceStep& step, double largest)
+{
+    static const char* const kPrefixes[] = {"p", "n", "\xB5", "m", "", "k", "M", "G", "T"};  // 10^-12 .. 10^12
+    if (!(largest >= 1e-12 && largest < 1e15)) return std::string();
+    // Clamped: the nudge that keeps 1000 from falling short of "1k" may carry 999.99...T over.
+    int power = std::clamp(3 * int(std::floor(std::log10(largest) / 3 + 1e-12)), -12, 12);
+    if (power == 0) return std::string();
+    if (value == 0) return "0";
+    double scaled = power > 0 ? value / std::pow(10.0, power) : value * std::pow(10.0, -power);
+    if (scaled == 0) scaled = 0.0;  // never "-0"
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f%s", std::max(0, power - step.exponent), scaled, kPrefixes[power / 3 + 4]);
+    return text;
+}
+
+double LabelOffset(double lo, double hi)
+{
+    double span = hi - lo;
+    if (!(span > 0) || !std::isfinite(span)) return 0;
+    double power = std::pow(10.0, std::ceil(std::log10(span)));
+    double offset = std::round((lo / 2 + hi / 2) / power) * power;
+    if (!std::isfinite(offset) || std::fabs(offset) < 2 * power) return 0;
+    return offset;
+}
+
+std::string OffsetTerm(double offset)
+{
+    double magnitude = std::fabs(offset);
+    // The digits down to the offset's last one that is not zero.
+    int digits = 0;
+    while (digits < 12 && std::fabs(magnitude - std::round(magnitude * std::pow(10.0, digits)) / std::pow(10.0, digits)) >
+                              magnitude * 1e-12)
+        ++digits;
+    std::string text = FormatTick(magnitude, NiceStep{1, -digits}, digits, magnitude);
+    return (offset > 0 ? " - " : " + ") + text;
 }
 
 int MinorSubdivisions(const NiceStep& step, double spacing, int leastSpacing)

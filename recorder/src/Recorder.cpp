@@ -125,13 +125,13 @@ std::vector<int32_t> Recorder::StartupResults(const ExtensionBundle& bundle) con
 
 // ---- Windows ----
 
-WindowRef Recorder::OpenWindow()
+WindowRef Recorder::OpenWindow(bool shown)
 {
     if (impl_->bundles.empty()) throw RecorderError("open window: no bundle is loaded");
-    return OpenWindow(*impl_->bundles.front());
+    return OpenWindow(*impl_->bundles.front(), shown);
 }
 
-WindowRef Recorder::OpenWindow(ExtensionBundle& bundle)
+WindowRef Recorder::OpenWindow(ExtensionBundle& bundle, bool shown)
 {
     ActionScope scope(*impl_);
     std::vector<WindowRef> made;
@@ -166,11 +166,23 @@ WindowRef Recorder::OpenWindow(ExtensionBundle& bundle)
         return nullptr;
     }
     impl_->windows.push_back({window, &bundle, instance, madeAxes});
-    if (!IsWindowVisible(window)) ShowWindow(window);
-    BringToFront(window);
-    Invalidate(window);
+    if (shown) {
+        Show(window);
+        Invalidate(window);
+    } else {
+        HideWindow(window);
+    }
     if (sampling_) impl_->NotifyWindow(impl_->windows.back(), kNotifySamplingStarted, 0, 0);
     return window;
+}
+
+void Recorder::Show(WindowRef window)
+{
+    ActionScope scope(*impl_);
+    impl_->Require(window, "show");
+    // Shown, the whole content is invalid: the update at the end of the call draws it.
+    if (!IsWindowVisible(window)) ShowWindow(window);
+    BringToFront(window);
 }
 
 void Recorder::CloseWindow(WindowRef window)
@@ -187,6 +199,7 @@ void Recorder::CloseWindow(WindowRef window)
     queue.erase(std::remove_if(queue.begin(), queue.end(), [&](const QueuedCommand& c) { return c.target == window; }),
                 queue.end());
     impl_->zoom.erase(window);
+    impl_->redraws.erase(window);
     for (WindowRef w = FrontWindow(); w; w = GetNextWindow(w)) {
         if (WindowEntry* front = impl_->Find(w)) {
             BringToFront(front->window);
@@ -289,6 +302,20 @@ void Recorder::Click(WindowRef window, Point where, uint16_t modifiers)
     });
 }
 
+bool Recorder::ChooseAxisRange(WindowRef window, recorder::Axis& axis, double highEnd, double lowEnd)
+{
+    ActionScope scope(*impl_);
+    std::vector<recorder::Axis*> axes = Axes(window);
+    if (std::find(axes.begin(), axes.end(), &axis) == axes.end())
+        throw RecorderError("choose axis range: the axis is not one of the window's");
+    axis.ChooseRangeAtNextClick(highEnd, lowEnd);
+    Rect title = axis.TitleArea();
+    Click(window, Point{int16_t((title.top + title.bottom) / 2), int16_t((title.left + title.right) / 2)});
+    // A choice the click did not reach (the extension kept it from the axis) is no later click's.
+    axis.DropRangeChoice();
+    return axis.HighEnd() == highEnd && axis.LowEnd() == lowEnd;
+}
+
 int16_t Recorder::MouseOver(WindowRef window, Point where)
 {
     ActionScope scope(*impl_);
@@ -324,6 +351,12 @@ void Recorder::Invalidate(WindowRef window)
     impl_->Require(window, "invalidate");
     Rect port = PortRectOf(window);
     InvalWindowRect(window, &port);
+}
+
+int Recorder::Redraws(WindowRef window) const
+{
+    auto found = impl_->redraws.find(window);
+    return found == impl_->redraws.end() ? 0 : found->second;
 }
 
 // ---- Leak accounting ----

@@ -81,6 +81,7 @@ struct Recorder::Impl {
     int busySteps = 0;  // of the redraw under way
     std::chrono::steady_clock::time_point busyStart;
     bool progressShown = false;
+    std::map<WindowRef, int> redraws;  // outermost busy brackets opened in each window's calls
     std::chrono::steady_clock::time_point startTime = std::chrono::steady_clock::now();
 
     // Sampling: buffers made at the start of a run and reused by every batch.

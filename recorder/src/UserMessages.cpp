@@ -36,6 +36,8 @@ void HostBusyBegin()
     SessionAccess::Impl& state = SessionAccess::State();
     ++SessionAccess::Counters().busyBegin;
     if (state.busyDepth++ == 0) {
+        // A redraw of recorded data, as the host tells one: the extension's busy bracket.
+        if (!state.calls.empty() && state.calls.back().window) ++state.redraws[state.calls.back().window];
         state.busyStart = std::chrono::steady_clock::now();
         state.busySteps = 0;
         state.progressShown = false;

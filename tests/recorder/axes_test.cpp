@@ -1,6 +1,7 @@
 // The recorder's axis objects through the host services, on a real window port.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string>
@@ -281,6 +282,58 @@ TEST_F(AxesTest, DrawsScaleTicksLabelsAndTitleOnlyInsideItsBand)
     // Titles: the X title row and the Y title strip carry ink.
     EXPECT_GT(DarkestIn(x->TitleArea()), 200);
     EXPECT_GT(DarkestIn(y->TitleArea()), 200);
+}
+
+// Labels such as "-218360" are wider than the room between a Y axis's title
+// strip and its ticks: the labels are shortened, and no label pixel ever lies
+// in the title's box, whose pixels are those of the title drawn alone.
+TEST_F(AxesTest, LongYLabelsLeaveTheTitleWhole)
+{
+    AxisObject yAxis = NewAxis(true);
+    AttachMenu(yAxis);
+    ChannelInfoRecord info = Described("uV", -250000, 250000, 0);
+    host_.HostAxisSetChannelInfo(yAxis, &info);
+    Axis* y = AxisFromObject(yAxis);
+    const Rect title = y->TitleArea();
+    Rect port;
+    GetWindowPortBounds(window_, &port);
+    auto draw = [&](const std::string& text, bool withUnits, double high, double low) {
+        host_.HostAxisSetTitle(yAxis, Pstr(text), withUnits);
+        y->SetRange(high, low);
+        EraseRect(&port);
+        host_.HostDrawAxis(yAxis, 1);
+        std::vector<UInt32> box;
+        for (int v = title.top; v < title.bottom; ++v)
+            for (int h = title.left; h < title.right; ++h) box.push_back(Pixel(h, v));
+        return box;
+    };
+
+    struct Case {
+        double high, low;
+        const char* label;  // one of the labels drawn
+        const char* shown;  // the title as drawn
+    };
+    for (Case c : {Case{250000, -250000, "-200k", "GEC EC (uV)"}, Case{0, -218360, "-200k", "GEC EC (uV)"},
+                   Case{-218300, -218420, "-400", "GEC EC + 218000 (uV)"}, Case{2.5e9, 0, "2e9", "GEC EC (uV)"},
+                   Case{0.0025, -0.0025, "-2.0m", "GEC EC (uV)"}, Case{1000.04, 1000.01, "0.030", "GEC EC - 1000 (uV)"}}) {
+        SCOPED_TRACE(testing::Message() << c.low << ".." << c.high);
+        std::vector<UInt32> inCase = draw("GEC EC", true, c.high, c.low);
+        EXPECT_EQ(y->TitleText(), c.shown);
+        std::vector<std::string> labels;
+        for (const AxisTick& t : y->Ticks())
+            if (t.major) labels.push_back(t.label);
+        EXPECT_NE(std::find(labels.begin(), labels.end(), c.label), labels.end()) << ::testing::PrintToString(labels);
+        // Each label drawn, right of the title's box.
+        for (const AxisTick& t : y->Ticks()) {
+            if (!t.major) continue;
+            Rect beside{int16_t(t.pixel - 3), title.right, int16_t(t.pixel + 3), int16_t(kYBand.right - 6)};
+            EXPECT_GT(DarkestIn(beside), 128) << "no label beside " << t.label;
+        }
+        // The same title over short labels (-1 to 1), clear of its box.
+        std::vector<UInt32> alone = draw(c.shown, false, 1, -1);
+        ASSERT_GT(DarkestIn(title), 200);
+        EXPECT_TRUE(inCase == alone) << "label ink in the title's box";
+    }
 }
 
 TEST_F(AxesTest, TitleShowsUnitsOrVariesOrNothing)

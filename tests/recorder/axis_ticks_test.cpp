@@ -9,7 +9,10 @@
 
 namespace {
 
+using recorder::CompactTick;
 using recorder::FormatTick;
+using recorder::LabelOffset;
+using recorder::OffsetTerm;
 using recorder::MinorSubdivisions;
 using recorder::NiceStep;
 using recorder::NiceStepAtLeast;
@@ -76,6 +79,38 @@ TEST(AxisTicks, LabelsAreFixedUpToSixDecimalsThenCompactExponents)
     EXPECT_EQ(FormatTick(-2.5e-8, NiceStep{5, -9}, 9, 5e-8), "-2.5e-8");
     EXPECT_EQ(FormatTick(0.0, NiceStep{5, -9}, 9, 5e-8), "0");
     EXPECT_EQ(FormatTick(1.5e7, NiceStep{5, 6}, 0, 2e7), "1.5e7");
+}
+
+TEST(AxisTicks, CompactLabelsTakeAnSIPrefixWithTheDecimalsTheStepNeeds)
+{
+    EXPECT_EQ(CompactTick(-200000, NiceStep{5, 4}, 250000), "-200k");
+    EXPECT_EQ(CompactTick(-215000, NiceStep{5, 3}, 250000), "-215k");
+    EXPECT_EQ(CompactTick(-218360, NiceStep{2, 1}, 218400), "-218.36k");
+    EXPECT_EQ(CompactTick(1.5e6, NiceStep{5, 5}, 2e6), "1.5M");
+    EXPECT_EQ(CompactTick(2e12, NiceStep{1, 12}, 5e12), "2T");
+    EXPECT_EQ(CompactTick(9e14, NiceStep{1, 14}, 9.99999999999999e14), "900T");
+    EXPECT_EQ(CompactTick(-0.0015, NiceStep{5, -4}, 0.0025), "-1.5m");
+    EXPECT_EQ(CompactTick(2.5e-5, NiceStep{5, -6}, 5e-5), "25\xB5");
+    EXPECT_EQ(CompactTick(0.0, NiceStep{5, 4}, 250000), "0");
+    // No prefix between 1 and 1000, nor beyond the prefixes.
+    EXPECT_EQ(CompactTick(500, NiceStep{1, 2}, 999), "");
+    EXPECT_EQ(CompactTick(1, NiceStep{1, 0}, 1), "");
+    EXPECT_EQ(CompactTick(2e15, NiceStep{1, 15}, 5e15), "");
+    EXPECT_EQ(CompactTick(1e-13, NiceStep{1, -13}, 5e-13), "");
+}
+
+TEST(AxisTicks, AnOffsetIsARoundValueNearTheMiddleOfANarrowRangeFarFromZero)
+{
+    EXPECT_EQ(LabelOffset(-218420, -218300), -218000);
+    EXPECT_EQ(LabelOffset(1000.01, 1000.04), 1000);
+    EXPECT_EQ(LabelOffset(99950, 100050), 100000);
+    EXPECT_EQ(LabelOffset(-5, 5), 0) << "zero in the range";
+    EXPECT_EQ(LabelOffset(100, 300), 0) << "within two spans of zero";
+    EXPECT_EQ(LabelOffset(1, 1), 0);
+    EXPECT_EQ(LabelOffset(0, INFINITY), 0);
+    EXPECT_EQ(OffsetTerm(-218000), " + 218000");
+    EXPECT_EQ(OffsetTerm(1000), " - 1000");
+    EXPECT_EQ(OffsetTerm(1.0001), " - 1.0001");
 }
 
 TEST(AxisTicks, MinorTicksCutAStepIntoFiveFourTwoOrNothing)

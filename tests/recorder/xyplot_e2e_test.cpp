@@ -9,6 +9,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <stdexcept>
 
 #include "Pictures.h"
 #include "recorder/Axis.h"
@@ -172,6 +174,149 @@ TEST_F(XYPlotSession, ChannelChosenFromTheAxisPopupComesBackAsACommand)
     // X now plots channel 3 (0.5 everywhere): one point at (0.5, 0).
     EXPECT_TRUE(IsTrace(window, PixelX(0.5), kZeroRow));
     EXPECT_FALSE(IsTrace(window, PixelX(-0.9), kZeroRow));
+    ExpectCleanSession(recorder);
+}
+
+// The window's horizontal or vertical axis.
+recorder::Axis& AxisOf(Recorder& recorder, WindowRef window, bool vertical)
+{
+    for (recorder::Axis* axis : recorder.Axes(window))
+        if (axis->Vertical() == vertical) return *axis;
+    throw std::runtime_error("the window has no such axis");
+}
+
+Point TitleCentre(const recorder::Axis& axis)
+{
+    Rect title = axis.TitleArea();
+    return Point{int16_t((title.top + title.bottom) / 2), int16_t((title.left + title.right) / 2)};
+}
+
+int16_t ItemNamed(MenuRef menu, const std::string& text)
+{
+    for (SInt16 item = 1; item <= CountMenuItems(menu); ++item) {
+        Str255 name;
+        GetMenuItemText(menu, item, name);
+        if (std::string(reinterpret_cast<const char*>(name + 1), name[0]) == text) return item;
+    }
+    return 0;
+}
+
+std::vector<UInt32> PixelsOf(WindowRef window)
+{
+    SInt32 width = 0, height = 0;
+    const UInt32* pixels = GetPortPixels(GetWindowPort(window), &width, &height);
+    return std::vector<UInt32>(pixels, pixels + size_t(width) * size_t(height));
+}
+
+// A host tells a redraw of recorded data by the extension's busy bracket
+// around it; each action on a window showing a range redraws it once.
+TEST_F(XYPlotSession, EachActionRedrawsTheWindowOnce)
+{
+    RampSource source(40000, 0.001);
+    recorder.StartSampling(source, 1000);
+    recorder.Sample(40000);
+    recorder.StopSampling();
+    auto redraws = [&](const std::function<void()>& action) {
+        int before = recorder.Redraws(window);
+        action();
+        return recorder.Redraws(window) - before;
+    };
+    recorder::Axis& x = AxisOf(recorder, window, false);
+    recorder::Axis& y = AxisOf(recorder, window, true);
+
+    EXPECT_EQ(redraws([&] { recorder.SelectRange(0, 39999); }), 1) << "a new current range";
+    EXPECT_EQ(redraws([&] { recorder.SelectRange(0, 19999); }), 1) << "another current range";
+    EXPECT_EQ(redraws([&] { recorder.Resize(window, 440, 330); }), 1) << "a resize";
+    EXPECT_EQ(redraws([&] { recorder.Zoom(window); }), 1) << "the zoom box";
+    EXPECT_EQ(redraws([&] {
+                  input.QueuePopUpChoice(ItemNamed(x.Menu(), "Zoom Out"));
+                  recorder.Click(window, TitleCentre(x));
+              }),
+              1)
+        << "a range item of an axis menu";
+    EXPECT_EQ(redraws([&] {
+                  Rect band = y.Bounds();
+                  Point press{int16_t((band.top + band.bottom) / 2), int16_t(band.right - 3)};
+                  input.QueueDrag(Point{int16_t(press.v + 20), press.h});
+                  recorder.Click(window, press);
+              }),
+              1)
+        << "a drag of an axis scale";
+    EXPECT_EQ(redraws([&] { EXPECT_TRUE(recorder.ChooseAxisRange(window, y, 0.75, -0.25)); }), 1)
+        << "the host's range choice";
+    EXPECT_EQ(redraws([&] {
+                  input.QueuePopUpChoice(int16_t(recorder::FirstChannelItemOf(x.Menu()) + 2));
+                  recorder.Click(window, TitleCentre(x));
+              }),
+              1)
+        << "a channel chosen from an axis menu";
+    EXPECT_EQ(input.Pending(), 0u);
+    EXPECT_EQ(y.HighEnd(), 0.75);
+    EXPECT_EQ(y.LowEnd(), -0.25);
+    ExpectCleanSession(recorder);
+}
+
+TEST_F(XYPlotSession, TheHostsRangeChoiceIsTakenLikeARangeItemOrRefused)
+{
+    recorder::Axis& x = AxisOf(recorder, window, false);
+    EXPECT_TRUE(recorder.ChooseAxisRange(window, x, 5, -3));
+    EXPECT_EQ(x.HighEnd(), 5);
+    EXPECT_EQ(x.LowEnd(), -3);
+    EXPECT_TRUE(recorder.ChooseAxisRange(window, x, 5, -3)) << "the range it has";
+    EXPECT_FALSE(recorder.ChooseAxisRange(window, x, 2, 2)) << "no span";
+    EXPECT_FALSE(recorder.ChooseAxisRange(window, x, NAN, 0)) << "no number";
+    EXPECT_EQ(x.HighEnd(), 5);
+    // A refused choice is not left for the next click: the title opens the menu again.
+    input.QueuePopUpChoice(ItemNamed(x.Menu(), "Zoom In"));
+    recorder.Click(window, TitleCentre(x));
+    EXPECT_EQ(input.Pending(), 0u);
+    EXPECT_EQ(x.HighEnd(), 3);
+    EXPECT_EQ(x.LowEnd(), -1);
+    ExpectCleanSession(recorder);
+}
+
+// A window set up while hidden (its size, ranges and the current range) draws
+// once, when shown, and shows what the same window set up in view shows.
+TEST_F(XYPlotSession, AWindowSetUpHiddenDrawsOnceWhenShown)
+{
+    RampSource source(40000, 0.001);
+    recorder.StartSampling(source, 1000);
+    recorder.Sample(40000);
+    recorder.StopSampling();
+    auto setRanges = [&](WindowRef w) {
+        ASSERT_TRUE(recorder.ChooseAxisRange(w, AxisOf(recorder, w, false), 1.5, -1));
+        ASSERT_TRUE(recorder.ChooseAxisRange(w, AxisOf(recorder, w, true), 0.2, -0.1));
+    };
+    // As view set up its window: shown, the range drawn, then the axes' ranges.
+    WindowRef shown = recorder.OpenWindow(*bundle);
+    recorder.Resize(shown, 400, 300);
+    recorder.SelectRange(100, 30000);
+    setRanges(shown);
+    EXPECT_EQ(recorder.Redraws(shown), 4) << "the range notification, its update and one per range";
+    std::vector<UInt32> shownAllAlong = PixelsOf(shown);
+    recorder.CloseWindow(shown);
+
+    WindowRef hidden = recorder.OpenWindow(*bundle, false);
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_FALSE(IsWindowVisible(hidden));
+    EXPECT_EQ(FrontWindow(), window);
+    recorder.Resize(hidden, 400, 300);
+    setRanges(hidden);
+    recorder.SelectRange(100, 30000);
+    EXPECT_EQ(recorder.Redraws(hidden), 0);
+    recorder.Show(hidden);
+    EXPECT_TRUE(IsWindowVisible(hidden));
+    EXPECT_EQ(FrontWindow(), hidden);
+    EXPECT_EQ(recorder.Redraws(hidden), 1);
+    EXPECT_GT(CountTrace(hidden), 100);
+    std::vector<UInt32> drawnOnce = PixelsOf(hidden);
+    ASSERT_EQ(drawnOnce.size(), shownAllAlong.size());
+    for (size_t i = 0; i < drawnOnce.size(); ++i)
+        if (drawnOnce[i] != shownAllAlong[i]) {
+            ADD_FAILURE() << "pixel " << i % 400 << "," << i / 400 << ": " << std::hex << drawnOnce[i] << " vs "
+                          << shownAllAlong[i];
+            break;
+        }
     ExpectCleanSession(recorder);
 }
 

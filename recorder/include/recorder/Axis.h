@@ -13,7 +13,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/HostServices.h"
@@ -79,7 +81,9 @@ public:
     // withUnits: the title is followed by the channel's units in brackets.
     void SetTitle(const std::string& title, bool withUnits);
     const std::string& Title() const { return title_; }
-    // The title as drawn: "Pressure (mmHg)", "Pressure (varies)" or "Pressure".
+    // The title as drawn: "Pressure (mmHg)", "Pressure (varies)" or
+    // "Pressure"; "Pressure - 218000 (mmHg)" when the labels show the values
+    // less that offset (see Ticks).
     std::string TitleText() const;
 
     // The mapping along the axis.
@@ -88,10 +92,18 @@ public:
     int16_t PixelOf(double value) const;
 
     // Ticks and labels as Draw places them; measures text in the current port
-    // with the axis's font (application font, size 9).
+    // with the axis's font (application font, size 9). Labels are the values
+    // in full when some step's labels fit their room; else with an SI prefix
+    // ("-250k"); else, for a range narrow beside its magnitude, less a round
+    // offset that the title names ("-400" for -218400, titled "... + 218000").
     std::vector<AxisTick> Ticks() const;
     // The parts of the band: the title strip (popup) and the rest (scale).
     Rect TitleArea() const;
+
+    // The host's own range choice: the next click on the title applies these
+    // ends as a range item of the popup menu does, instead of opening it.
+    void ChooseRangeAtNextClick(double highEnd, double lowEnd) { rangeChoice_ = {highEnd, lowEnd}; }
+    void DropRangeChoice() { rangeChoice_.reset(); }
 
     // Draws into the current port, clipped to the bounds; leaves the port's
     // clip, pen and colours as they were, and its text at font 1, size 9, plain.
@@ -103,6 +115,13 @@ public:
     int16_t Cursor(Point where) const;
 
 private:
+    struct Scale {
+        std::vector<AxisTick> ticks;
+        double labelOffset = 0;  // labels show value - labelOffset
+    };
+    enum class LabelForm { full, prefixed, offset };
+    Scale MakeScale() const;
+    std::string TitleText(double labelOffset) const;
     struct Mapping {
         double pixelsPerUnit;
         int16_t offset;
@@ -112,9 +131,10 @@ private:
     int16_t ClickTitle(Point where);
     int16_t ClickScale(Point where);
     bool ApplyRangeItem(const std::string& itemText);
+    bool ApplyRange(double high, double low);
     void InvalidateBand() const;
-    void DrawHorizontal(const std::vector<AxisTick>& ticks) const;
-    void DrawVertical(const std::vector<AxisTick>& ticks) const;
+    void DrawHorizontal(const Scale& scale) const;
+    void DrawVertical(const Scale& scale) const;
     void DrawRotatedTitle(const Rect& strip, const std::string& text, bool popup, uint32_t color) const;
 
     Rect bounds_;
@@ -129,6 +149,7 @@ private:
     ChannelDisplay display_;
     std::string title_;
     bool titleWithUnits_ = true;
+    std::optional<std::pair<double, double>> rangeChoice_;  // high, low
 };
 
 // The axis behind an AxisObject, or null when it is no live axis of this process.

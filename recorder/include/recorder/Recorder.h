@@ -116,8 +116,15 @@ public:
     // ---- Windows ----
     // Message 6: a new window of the extension, shown and brought to the
     // front. Null (and an error in Messages()) when the extension made none.
-    WindowRef OpenWindow(ExtensionBundle& bundle);
-    WindowRef OpenWindow();  // of the first bundle loaded
+    // With shown false the window stays hidden until Show: a program sets it
+    // up (size, channels, ranges, the current range) without drawing, and
+    // the window draws once, when shown.
+    WindowRef OpenWindow(ExtensionBundle& bundle, bool shown = true);
+    WindowRef OpenWindow(bool shown = true);  // of the first bundle loaded
+    // Shows a hidden window and brings it to the front; its whole content is
+    // updated at the end of the call. A window already shown is only brought
+    // to the front.
+    void Show(WindowRef window);
     void CloseWindow(WindowRef window);  // message 7
     void CloseAllWindows();
     std::vector<WindowRef> Windows() const;  // in the order they were opened
@@ -144,6 +151,13 @@ public:
     // the user does next (release point, popup choice, dialog answers) comes
     // from the input source.
     void Click(WindowRef window, Point where, uint16_t modifiers = 0);
+    // The host's own range choice for one of the window's axes: a click on
+    // the axis title that the axis answers, as it does a range item of its
+    // popup menu, with these ends (HostAxisClick gives kAxisClickRangeChanged
+    // and the extension takes the range). False when the axis's ends are not
+    // these afterwards: a fixed range, ends that are no finite distinct pair,
+    // or a click the extension did not offer to the axis.
+    bool ChooseAxisRange(WindowRef window, recorder::Axis& axis, double highEnd, double lowEnd);
     // The mouse over a window-local point (message 15); the cursor code.
     int16_t MouseOver(WindowRef window, Point where);
     // Makes the window the front one: deactivates the old front window and
@@ -205,6 +219,10 @@ public:
     void ClearMessages() { messages_.clear(); }
     const std::string& HelpText() const { return helpText_; }
     const ServiceCounters& Counters() const { return counters_; }
+    // How often the extension redrew recorded data in the window: the busy
+    // brackets (HostBusyBegin at no depth) opened during its calls about the
+    // window. Counted from the window's opening.
+    int Redraws(WindowRef window) const;
     RecorderCounts Counts() const;
     const HostServiceTable& ServiceTable() const { return *table_; }
 
