@@ -147,7 +147,7 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
         }
         host.StopSampling();
         session.RequireNoErrors("sampling");
-        session.WritePng(window, plot.out);
+        session.WritePicture(window, plot.out, plot.scale);
         frames.Keep();
     } catch (...) {
         session.ShowMessages(false);
@@ -170,7 +170,7 @@ void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t fir
         session.Host().SelectRange(first, last);
         AdoptChannelRanges(session, window);
         session.RequireNoErrors("redrawing");
-        session.WritePng(window, plot.out);
+        session.WritePicture(window, plot.out, plot.scale);
     } catch (...) {
         session.ShowMessages(false);
         throw;

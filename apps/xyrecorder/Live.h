@@ -13,7 +13,8 @@ struct PlotOptions {
     std::string yChannel;
     int width = 480;
     int height = 400;
-    std::string out = "xy.png";
+    std::string out = "xy.png";  // .svg, .pdf, else PNG
+    int scale = 1;               // the picture this many times larger
     std::string bundle;
     std::string sourceName = "the demo recording";  // for messages: the file's name
 };

@@ -342,6 +342,15 @@ void Session::WritePng(WindowRef window, const std::string& path)
     }
 }
 
+void Session::WritePicture(WindowRef window, const std::string& path, int scale)
+{
+    try {
+        recorder_.WritePicture(window, path, scale);
+    } catch (const RecorderError& error) {
+        throw InputError(error.what());
+    }
+}
+
 void Session::RequireNoErrors(const std::string& during)
 {
     for (const HostMessage& message : recorder_.Messages())

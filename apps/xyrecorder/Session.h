@@ -76,6 +76,9 @@ public:
 
     // Throws InputError naming the path when it can't be written.
     void WritePng(WindowRef window, const std::string& path);
+    // The picture in the format the path names (.svg, .pdf, else PNG), scale
+    // times larger; InputError naming the path when it can't be written.
+    void WritePicture(WindowRef window, const std::string& path, int scale);
 
     // Errors the extension reported, as InputError (the first one).
     void RequireNoErrors(const std::string& during);

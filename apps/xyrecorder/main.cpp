@@ -11,6 +11,7 @@
 #include "Live.h"
 #include "Options.h"
 #include "Script.h"
+#include "recorder/PictureFiles.h"
 #include "signals/DemoSignals.h"
 
 namespace {
@@ -20,7 +21,7 @@ constexpr const char* kProgramHelp = R"HELP(xyrecorder: plot one recorded channe
 Usage: xyrecorder COMMAND [OPTIONS]
 
 Commands:
-  demo           sample the built-in recording live and write the window as a PNG
+  demo           sample the built-in recording live and write the window as a picture
   play FILE      the same with a recording file (.wav, .csv, .edf, .bdf)
   view FILE      redraw a stretch of a recording file from recorded data
   script FILE    run a session script (every action a user can take)
@@ -36,7 +37,10 @@ constexpr const char* kPlotOptionsHelp = R"HELP(  --x CHANNEL       channel on t
   --y CHANNEL       channel on the Y axis (default 2)
   --width W         window content width in pixels, 200..2000 (default 480)
   --height H        window content height in pixels, 200..1000 (default 400)
-  --out PATH        the PNG to write (default xy.png)
+  --out PATH        the picture to write: PATH.svg or PATH.pdf as vector
+                    pictures (text stays text), else a PNG (default xy.png)
+  --scale N         the picture N times larger, 1..8 (default 1): a PNG drawn
+                    at that scale, an SVG or PDF page that size
   --bundle PATH     the extension bundle (default: $XYRECORDER_BUNDLE, else
                     xyplot.so beside the program or where it is installed)
 )HELP";
@@ -92,7 +96,7 @@ void PrintCommandHelp(const char* text, bool live, const char* example)
     std::printf("\nExample:\n  %s\n", example);
 }
 
-const std::vector<std::string> kPlotValueOptions = {"x", "y", "width", "height", "out", "bundle"};
+const std::vector<std::string> kPlotValueOptions = {"x", "y", "width", "height", "out", "scale", "bundle"};
 const std::vector<std::string> kLiveValueOptions = {"batch", "erase-time", "frames", "every"};
 
 std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b)
@@ -111,6 +115,10 @@ PlotOptions ReadPlotOptions(const Options& options)
     plot.out = options.Text("out", plot.out);
     if (plot.out.empty())
         throw UsageError("--out needs a file name");
+    plot.scale = int(options.Integer("scale", plot.scale, 1, kLargestPictureScale));
+    std::string problem = PictureSizeProblem(PictureFormatOf(plot.out), plot.width, plot.height, plot.scale);
+    if (!problem.empty())
+        throw UsageError("--scale " + std::to_string(plot.scale) + ": " + problem);
     plot.bundle = options.Text("bundle", "");
     return plot;
 }

@@ -1,22 +1,17 @@
 // Port pixels written as an 8-bit RGB PNG through libpng, atomically.
 #include "recorder/Png.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace {
+#include "recorder/ReplaceFile.h"
 
-unsigned gTemporaryCount = 0;  // temporary names differ within the process
+namespace {
 
 struct PngFailure {
     char message[256];
@@ -80,40 +75,9 @@ void WritePixelsPng(const uint32_t* pixels, int width, int height, const std::st
         }
     }
 
-    // The temporary file gets the mode any new file gets (0666 less the umask),
-    // as the picture would if written in place; mkstemp would make it private.
-    std::string name;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        name = path + "." + std::to_string(getpid()) + "-" + std::to_string(++gTemporaryCount) + ".tmp";
-        fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) throw std::runtime_error("PNG " + path + ": can't create a file there: " + std::strerror(errno));
-    FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        int error = errno;
-        close(fd);
-        unlink(name.c_str());
-        throw std::runtime_error("PNG " + path + ": " + std::strerror(error));
-    }
-    PngFailure failure{};
-    bool encoded = Encode(file, rows.data(), width, height, &failure);
-    // The first failure's errno names the reason; later calls overwrite errno.
-    int writeError = 0;
-    if (std::fflush(file) != 0)
-        writeError = errno;
-    else if (fsync(fileno(file)) != 0)
-        writeError = errno;
-    if (std::fclose(file) != 0 && writeError == 0) writeError = errno;
-    if (!encoded || writeError != 0) {
-        unlink(name.c_str());
-        throw std::runtime_error("PNG " + path + ": " +
-                                 (encoded ? std::string(std::strerror(writeError)) : std::string(failure.message)));
-    }
-    if (std::rename(name.c_str(), path.c_str()) != 0) {
-        int error = errno;
-        unlink(name.c_str());
-        throw std::runtime_error("PNG " + path + ": can't put the file in place: " + std::strerror(error));
-    }
+    ReplaceFile(path, "PNG", [&](std::FILE* file) {
+        PngFailure failure{};
+        if (!Encode(file, rows.data(), width, height, &failure))
+            throw std::runtime_error("PNG " + path + ": " + failure.message);
+    });
 }
