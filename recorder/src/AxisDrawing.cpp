@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "AxisLayout.h"
-#include "TurnedText.h"
+#include "recorder/TurnedText.h"
 #include "recorder/Axis.h"
 #include "toolbox/Pictures.h"
 #include "toolbox/Toolbox.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "PictureInternal.h"
-#include "TurnedText.h"
+#include "recorder/TurnedText.h"
 #include "recorder/PictureFiles.h"
 #include "recorder/Png.h"
 #include "recorder/ReplaceFile.h"

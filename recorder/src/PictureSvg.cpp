@@ -7,7 +7,7 @@
 #include <string>
 
 #include "PictureInternal.h"
-#include "TurnedText.h"
+#include "recorder/TurnedText.h"
 #include "recorder/PictureFiles.h"
 #include "recorder/ReplaceFile.h"
 

@@ -1,7 +1,7 @@
 // Turned text as the data of a picture comment: fixed fields, then the glyphs
 // and the bytes, in the machine's byte order (the comment never leaves the
 // process).
-#include "TurnedText.h"
+#include "recorder/TurnedText.h"
 
 #include <cstring>
 
