@@ -13,7 +13,7 @@
 
 #include "PascalText.h"
 #include "Pictures.h"
-#include "SvgPaths.h"
+#include "SvgReading.h"
 #include "recorder/PictureFiles.h"
 #include "recorder/Recorder.h"
 #include "recorder/ReplaceFile.h"
@@ -119,14 +119,18 @@ TEST_F(RecordedPort, SvgIsWellFormedAndKeepsTextAsText)
     EXPECT_NE(svg.find("<title>A &lt;title&gt; &amp; &quot;more&quot;</title>"), std::string::npos);
     // The run's characters, escaped, in UTF-8, each placed where it was drawn.
     const PictureText& run = Record().texts[0];
-    std::string places;
-    for (const PictureGlyph& glyph : run.glyphs) places += (places.empty() ? "" : " ") + std::to_string(glyph.h);
-    EXPECT_NE(svg.find("<text x=\"" + places + "\" y=\"60\""), std::string::npos) << svg;
-    EXPECT_NE(svg.find(">&lt;&amp;&gt;&quot;&apos; Caf\xC3\xA9 \xE2\x80\xA2</text>"), std::string::npos) << svg;
+    const char* const characters[] = {"&lt;", "&amp;", "&gt;", "&quot;", "&apos;", " ", "C", "a", "f", "\xC3\xA9", " ", "\xE2\x80\xA2"};
+    ASSERT_EQ(run.glyphs.size(), std::size(characters));
+    std::string spans;
+    for (size_t i = 0; i < run.glyphs.size(); ++i)
+        spans += "<tspan x=\"" + std::to_string(run.glyphs[i].h) + "\">" + characters[i] + "</tspan>";
+    EXPECT_NE(svg.find("<text y=\"60\" font-family=\"DejaVu Sans\" font-size=\"10\" fill=\"#000000\">" + spans + "</text>"),
+              std::string::npos)
+        << svg;
     // The cut run keeps its clip; the lone pixel is a square.
     EXPECT_NE(svg.find("<clipPath id=\"c0\"><rect x=\"0\" y=\"62\" width=\"40\" height=\"18\"/></clipPath>"),
               std::string::npos);
-    EXPECT_NE(svg.find("clip-path=\"url(#c0)\">Half</text>"), std::string::npos);
+    EXPECT_NE(svg.find("clip-path=\"url(#c0)\"><tspan x=\"20\">H</tspan>"), std::string::npos);
     EXPECT_NE(svg.find("<rect x=\"110\" y=\"70\" width=\"1\" height=\"1\" fill=\"#cc2200\"/>"), std::string::npos);
     EXPECT_NE(svg.find("d=\"M10.5 40.5l60 0M90.5 5.5l0 70\""), std::string::npos) << svg;
 

@@ -1,5 +1,5 @@
-// The stroked paths of an SVG, read back as points: what the tests of vector
-// pictures check a trace against. Reads path data of M, m, L and l commands.
+// An SVG read back by the tests of vector pictures: its stroked paths as
+// points (path data of M, m, L and l commands), and its text.
 #pragma once
 
 #include <cctype>
@@ -47,4 +47,29 @@ inline std::vector<SvgSubpath> StrokedSubpaths(const std::string& svg, const std
         }
     }
     return subpaths;
+}
+
+// The text of the elements, tags left out, the XML specials read back.
+inline std::string SvgText(const std::string& svg)
+{
+    std::string text;
+    bool inTag = false;
+    for (size_t i = 0; i < svg.size(); ++i) {
+        if (svg[i] == '<') inTag = true;
+        if (!inTag) {
+            static const std::pair<const char*, char> kEntities[] = {
+                {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
+            bool entity = false;
+            for (const auto& [name, c] : kEntities)
+                if (svg.compare(i, std::char_traits<char>::length(name), name) == 0) {
+                    text += c;
+                    i += std::char_traits<char>::length(name) - 1;
+                    entity = true;
+                    break;
+                }
+            if (!entity) text += svg[i];
+        }
+        if (svg[i] == '>') inTag = false;
+    }
+    return text;
 }
