@@ -105,12 +105,7 @@ void AppendText(std::string& out, const PictureText& text, int& clipCount)
         out += "</clipPath>\n";
     }
     if (!text.glyphs.empty()) {
-        out += "<text x=\"";
-        for (size_t i = 0; i < text.glyphs.size(); ++i) {
-            if (i) out += ' ';
-            AppendNumber(out, text.glyphs[i].h);
-        }
-        out += "\" y=\"";
+        out += "<text y=\"";
         AppendNumber(out, text.origin.v);
         out += "\" font-family=\"" kPictureFontFamily "\" font-size=\"";
         AppendNumber(out, text.size);
@@ -122,7 +117,15 @@ void AppendText(std::string& out, const PictureText& text, int& clipCount)
         out += '"';
         if (!clip.empty()) out += " clip-path=\"url(#" + clip + ")\"";
         out += '>';
-        AppendEscaped(out, GlyphsUtf8(text));
+        // A place for each character: renderers that take only the first of
+        // a list of places would set the rest at their own advances.
+        for (const PictureGlyph& glyph : text.glyphs) {
+            out += "<tspan x=\"";
+            AppendNumber(out, glyph.h);
+            out += "\">";
+            AppendEscaped(out, UnicodeToUtf8(std::u32string(1, glyph.code)));
+            out += "</tspan>";
+        }
         out += "</text>\n";
     }
     if (text.face & underline) {
