@@ -161,33 +161,18 @@ bool MarkLine(PicHandle picture, const LineSteps& line, UInt32 pixel)
 
 bool SamePoint(Point a, Point b) { return a.h == b.h && a.v == b.v; }
 
-LineSteps WholeLine(Point from, Point to) { return ClipLine(kWideOpenRect, from.h, from.v, to.h, to.v); }
-
-// Longest line that two segments are tested against as one: bounds the work per point.
-constexpr int kLongestJoinedLine = 256;
-
-// True when the line a..c sets the pixels the lines a..b and b..c set, in
-// the same order: one line may stand for both.
-bool OneLineFor(Point a, Point b, Point c)
+// True when c lies straight on from a through b: the line a..c sets the
+// pixels of a..b and b..c (their minor steps fall alike).
+bool StraightOn(Point a, Point b, Point c)
 {
-    const LineSteps whole = WholeLine(a, c), first = WholeLine(a, b), second = WholeLine(b, c);
-    if (whole.dMajor > kLongestJoinedLine || whole.dMajor != first.dMajor + second.dMajor) return false;
-    LineWalk along(whole), firstWalk(first), secondWalk(second);
-    do {
-        if (along.H() != firstWalk.H() || along.V() != firstWalk.V()) return false;
-        along.Next();
-    } while (firstWalk.Next());
-    while (secondWalk.Next()) {  // its first pixel is b, already compared
-        if (along.H() != secondWalk.H() || along.V() != secondWalk.V()) return false;
-        along.Next();
-    }
-    return true;
+    const int dh1 = b.h - a.h, dv1 = b.v - a.v, dh2 = c.h - b.h, dv2 = c.v - b.v;
+    return dh1 * dv2 == dv1 * dh2 && dh1 * dh2 + dv1 * dv2 > 0;
 }
 
 // Adds the segment from..to: the open polyline goes on when it ended at from
-// in this colour, else a new polyline starts. Where one line sets the pixels
-// of the last segment and this one, it takes their place, so that a trace
-// drawn a pixel at a time becomes the lines it steps along.
+// in this colour, else a new polyline starts. A segment straight on from the
+// last one moves its end, so that a trace drawn a pixel at a time keeps a
+// point only where it turns.
 void AddSegment(PicHandle picture, Point from, Point to, UInt32 pixel)
 {
     auto& points = picture->record.points;
@@ -198,7 +183,7 @@ void AddSegment(PicHandle picture, Point from, Point to, UInt32 pixel)
     }
     if (SamePoint(from, to)) return;
     PictureOp& run = picture->record.ops.back();
-    if (run.count >= 2 && OneLineFor(points[points.size() - 2], from, to)) {
+    if (run.count >= 2 && StraightOn(points[points.size() - 2], from, to)) {
         points.back() = to;
         return;
     }
