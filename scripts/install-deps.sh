@@ -2,7 +2,8 @@
 # Installs the Debian packages the project builds with, when any is missing.
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev clang-format-14
-          libfreetype-dev fonts-dejavu-core libpng-dev libsndfile1-dev libedf-dev)
+          libfreetype-dev fonts-dejavu-core libpng-dev libsndfile1-dev libedf-dev
+          libcairo2-dev libfontconfig-dev librsvg2-bin poppler-utils libxml2-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

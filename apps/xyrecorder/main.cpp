@@ -37,8 +37,9 @@ constexpr const char* kPlotOptionsHelp = R"HELP(  --x CHANNEL       channel on t
   --y CHANNEL       channel on the Y axis (default 2)
   --width W         window content width in pixels, 200..2000 (default 480)
   --height H        window content height in pixels, 200..1000 (default 400)
-  --out PATH        the picture to write: PATH.svg or PATH.pdf as vector
-                    pictures (text stays text), else a PNG (default xy.png)
+  --out PATH        the picture to write (default xy.png): a name ending in
+                    .svg or .pdf gives a vector picture, text kept as text;
+                    any other a PNG
   --scale N         the picture N times larger, 1..8 (default 1): a PNG drawn
                     at that scale, an SVG or PDF page that size
   --bundle PATH     the extension bundle (default: $XYRECORDER_BUNDLE, else
@@ -302,7 +303,7 @@ int main(int argc, char** argv)
         }
         if (command == "view") {
             if (WantsHelp(arguments))
-                return PrintCommandHelp(kViewHelp, false, "xyrecorder view sleep.edf --from 60 --to 70 --x 1 --y 2"), 0;
+                return PrintCommandHelp(kViewHelp, false, "xyrecorder view sleep.edf --from 60 --to 70 --x 1 --y 2 --out sleep.svg"), 0;
             return RunView(arguments);
         }
         if (command == "info") {
