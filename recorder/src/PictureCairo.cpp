@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "PictureInternal.h"
-#include "recorder/TurnedText.h"
 #include "recorder/PictureFiles.h"
 #include "recorder/Png.h"
 #include "recorder/ReplaceFile.h"
@@ -140,18 +139,13 @@ void DrawImage(cairo_t* cr, const PictureImage& image)
     cairo_restore(cr);
 }
 
-// Consecutive polylines of one colour as one stroke, lone pixels as squares;
-// the index of the first op after them.
-size_t DrawPolylines(cairo_t* cr, const PictureRecord& record, size_t index)
+// Consecutive polylines of one colour as one stroke, lone pixels as squares.
+void DrawPolylines(cairo_t* cr, const PictureRecord& record, std::span<const PictureOp> polylines)
 {
-    const UInt32 pixel = record.ops[index].pixel;
-    SetColour(cr, pixel);
+    SetColour(cr, polylines.front().pixel);
     cairo_new_path(cr);
-    size_t end = index;
     bool lines = false;
-    for (; end < record.ops.size(); ++end) {
-        const PictureOp& op = record.ops[end];
-        if (op.kind != PictureOpKind::polyline || op.pixel != pixel) break;
+    for (const PictureOp& op : polylines) {
         const Point* points = record.points.data() + op.first;
         if (op.count == 1) continue;
         cairo_move_to(cr, points[0].h + 0.5, points[0].v + 0.5);
@@ -160,48 +154,48 @@ size_t DrawPolylines(cairo_t* cr, const PictureRecord& record, size_t index)
     }
     if (lines) cairo_stroke(cr);
     cairo_new_path(cr);
-    for (size_t i = index; i < end; ++i) {
-        const PictureOp& op = record.ops[i];
+    for (const PictureOp& op : polylines) {
         if (op.count != 1) continue;
         const Point p = record.points[op.first];
         cairo_rectangle(cr, p.h, p.v, 1, 1);
     }
     cairo_fill(cr);
-    return end;
 }
+
+class CairoWriter : public PictureWriter {
+public:
+    explicit CairoWriter(cairo_t* cr) : cr_(cr) {}
+    void Fill(const Rect& r, UInt32 pixel) override { FillRect(cr_, r, pixel); }
+    void Polylines(const PictureRecord& record, std::span<const PictureOp> polylines) override
+    {
+        DrawPolylines(cr_, record, polylines);
+    }
+    void Text(const PictureText& text) override { DrawText(cr_, text, fonts_); }
+    void Image(const PictureImage& image) override { DrawImage(cr_, image); }
+    void Turned(const TurnedText& text) override
+    {
+        cairo_save(cr_);
+        cairo_translate(cr_, text.h, text.v);
+        cairo_rotate(cr_, -M_PI / 2);
+        DrawText(cr_, text.run, fonts_);
+        cairo_restore(cr_);
+    }
+
+private:
+    cairo_t* cr_;
+    Fonts fonts_;
+};
 
 void DrawRecord(cairo_t* cr, const PictureRecord& record)
 {
-    Fonts fonts;
     cairo_translate(cr, -record.frame.left, -record.frame.top);
     AddRect(cr, record.frame);
     cairo_clip(cr);
     cairo_set_line_width(cr, 1);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    for (size_t i = 0; i < record.ops.size();) {
-        const PictureOp& op = record.ops[i];
-        switch (op.kind) {
-        case PictureOpKind::fill: FillRect(cr, op.rect, op.pixel); break;
-        case PictureOpKind::polyline: i = DrawPolylines(cr, record, i); continue;
-        case PictureOpKind::text: DrawText(cr, record.texts[op.first], fonts); break;
-        case PictureOpKind::image: DrawImage(cr, record.images[op.first]); break;
-        case PictureOpKind::comment: {
-            const PictureComment& comment = record.comments[op.first];
-            const size_t end = comment.kind == kTurnedTextBegin ? TurnedTextEnd(record, i) : 0;
-            const std::optional<TurnedText> turned = end ? DecodeTurnedText(comment.data) : std::nullopt;
-            if (!turned) break;
-            cairo_save(cr);
-            cairo_translate(cr, turned->h, turned->v);
-            cairo_rotate(cr, -M_PI / 2);
-            DrawText(cr, turned->run, fonts);
-            cairo_restore(cr);
-            i = end + 1;  // instead of the pixels that show it on the port
-            continue;
-        }
-        }
-        ++i;
-    }
+    CairoWriter writer(cr);
+    WritePicture(record, writer);
 }
 
 int FrameWidth(const PictureRecord& record) { return record.frame.right - record.frame.left; }

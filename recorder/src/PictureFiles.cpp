@@ -45,6 +45,36 @@ std::string PictureSizeProblem(PictureFormat format, int width, int height, int 
     return std::string();
 }
 
+void WritePicture(const PictureRecord& record, PictureWriter& writer)
+{
+    const std::vector<PictureOp>& ops = record.ops;
+    for (size_t i = 0; i < ops.size();) {
+        const PictureOp& op = ops[i];
+        switch (op.kind) {
+        case PictureOpKind::fill: writer.Fill(op.rect, op.pixel); break;
+        case PictureOpKind::polyline: {
+            size_t end = i + 1;
+            while (end < ops.size() && ops[end].kind == PictureOpKind::polyline && ops[end].pixel == op.pixel) ++end;
+            writer.Polylines(record, std::span<const PictureOp>(ops.data() + i, end - i));
+            i = end;
+            continue;
+        }
+        case PictureOpKind::text: writer.Text(record.texts[op.first]); break;
+        case PictureOpKind::image: writer.Image(record.images[op.first]); break;
+        case PictureOpKind::comment: {
+            const PictureComment& comment = record.comments[op.first];
+            const size_t end = comment.kind == kTurnedTextBegin ? TurnedTextEnd(record, i) : 0;
+            const std::optional<TurnedText> turned = end ? DecodeTurnedText(comment.data) : std::nullopt;
+            if (!turned) break;
+            writer.Turned(*turned);
+            i = end + 1;
+            continue;
+        }
+        }
+        ++i;
+    }
+}
+
 std::string GlyphsUtf8(const PictureText& text)
 {
     std::u32string codes;

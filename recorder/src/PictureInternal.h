@@ -1,11 +1,28 @@
-// What the picture writers share: the family the toolbox's font files belong
-// to, and small facts about text runs and images of a picture record.
+// What the picture writers share: the walk through a picture record, the
+// family the toolbox's font files belong to, and small facts about text runs
+// and images.
 #pragma once
 
+#include <span>
 #include <string>
 
+#include "recorder/TurnedText.h"
 #include "toolbox/Pictures.h"
 #include "toolbox/QuickDraw.h"
+
+// What a writer draws, in the record's order.
+class PictureWriter {
+public:
+    virtual ~PictureWriter() = default;
+    virtual void Fill(const Rect& r, UInt32 pixel) = 0;
+    // Consecutive polylines of one colour, together so that they can be one stroke.
+    virtual void Polylines(const PictureRecord& record, std::span<const PictureOp> polylines) = 0;
+    virtual void Text(const PictureText& text) = 0;
+    virtual void Image(const PictureImage& image) = 0;
+    // Instead of the pixels that show it on the port.
+    virtual void Turned(const TurnedText& text) = 0;
+};
+void WritePicture(const PictureRecord& record, PictureWriter& writer);
 
 // The family of the files GetTextFontFile names, for formats that name fonts.
 #define kPictureFontFamily "DejaVu Sans"

@@ -2,12 +2,13 @@
 // element per run, each character placed where the toolbox drew it) and the
 // trace stays one short path: 1-pixel strokes through pixel centres with
 // square caps, relative steps of a pixel or two.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
 #include "PictureInternal.h"
-#include "recorder/TurnedText.h"
 #include "recorder/PictureFiles.h"
 #include "recorder/ReplaceFile.h"
 
@@ -55,15 +56,11 @@ void AppendRect(std::string& out, const Rect& r, UInt32 pixel)
 }
 
 // One path for consecutive polylines of one colour; lone pixels as squares.
-// Returns the index of the first op after them.
-size_t AppendPolylines(std::string& out, const PictureRecord& record, size_t index)
+void AppendPolylines(std::string& out, const PictureRecord& record, std::span<const PictureOp> polylines)
 {
-    const UInt32 pixel = record.ops[index].pixel;
+    const UInt32 pixel = polylines.front().pixel;
     std::string squares, path;
-    size_t end = index;
-    for (; end < record.ops.size(); ++end) {
-        const PictureOp& op = record.ops[end];
-        if (op.kind != PictureOpKind::polyline || op.pixel != pixel) break;
+    for (const PictureOp& op : polylines) {
         const Point* points = record.points.data() + op.first;
         if (op.count == 1) {
             AppendRect(squares, Rect{points[0].v, points[0].h, SInt16(points[0].v + 1), SInt16(points[0].h + 1)}, pixel);
@@ -90,7 +87,6 @@ size_t AppendPolylines(std::string& out, const PictureRecord& record, size_t ind
         out += "\"/>\n";
     }
     out += squares;
-    return end;
 }
 
 void AppendText(std::string& out, const PictureText& text, int& clipCount)
@@ -166,7 +162,27 @@ void AppendImage(std::string& out, const PictureImage& image)
     out += "\"/>\n";
 }
 
-}  // namespace
+class SvgWriter : public PictureWriter {
+public:
+    explicit SvgWriter(std::string& out) : out_(out) {}
+    void Fill(const Rect& r, UInt32 pixel) override { AppendRect(out_, r, pixel); }
+    void Polylines(const PictureRecord& record, std::span<const PictureOp> polylines) override
+    {
+        AppendPolylines(out_, record, polylines);
+    }
+    void Text(const PictureText& text) override { AppendText(out_, text, clipCount_); }
+    void Image(const PictureImage& image) override { AppendImage(out_, image); }
+    void Turned(const TurnedText& text) override
+    {
+        out_ += "<g transform=\"translate(" + std::to_string(text.h) + " " + std::to_string(text.v) + ") rotate(-90)\">\n";
+        AppendText(out_, text.run, clipCount_);
+        out_ += "</g>\n";
+    }
+
+private:
+    std::string& out_;
+    int clipCount_ = 0;
+};
 
 std::string SvgDocument(const PictureRecord& record, const PictureSettings& settings)
 {
@@ -184,38 +200,19 @@ std::string SvgDocument(const PictureRecord& record, const PictureSettings& sett
         AppendEscaped(out, settings.title);
         out += "</title>\n";
     }
-    int clipCount = 0;
-    for (size_t i = 0; i < record.ops.size();) {
-        const PictureOp& op = record.ops[i];
-        switch (op.kind) {
-        case PictureOpKind::fill: AppendRect(out, op.rect, op.pixel); break;
-        case PictureOpKind::polyline: i = AppendPolylines(out, record, i); continue;
-        case PictureOpKind::text: AppendText(out, record.texts[op.first], clipCount); break;
-        case PictureOpKind::image: AppendImage(out, record.images[op.first]); break;
-        case PictureOpKind::comment: {
-            const PictureComment& comment = record.comments[op.first];
-            const size_t end = comment.kind == kTurnedTextBegin ? TurnedTextEnd(record, i) : 0;
-            const std::optional<TurnedText> turned = end ? DecodeTurnedText(comment.data) : std::nullopt;
-            if (!turned) break;
-            out += "<g transform=\"translate(" + std::to_string(turned->h) + " " + std::to_string(turned->v) +
-                   ") rotate(-90)\">\n";
-            AppendText(out, turned->run, clipCount);
-            out += "</g>\n";
-            i = end + 1;  // instead of the pixels that show it on the port
-            continue;
-        }
-        }
-        ++i;
-    }
+    SvgWriter writer(out);
+    WritePicture(record, writer);
     out += "</svg>\n";
     return out;
 }
+
+}  // namespace
 
 void WritePictureSvg(const PictureRecord& record, const PictureSettings& settings, const std::string& path)
 {
     const std::string document = SvgDocument(record, settings);
     ReplaceFile(path, "SVG", [&](std::FILE* file) {
         if (std::fwrite(document.data(), 1, document.size(), file) != document.size())
-            throw std::runtime_error("SVG " + path + ": the file could not be written");
+            throw std::runtime_error("SVG " + path + ": " + std::strerror(errno));
     });
 }
