@@ -330,8 +330,9 @@ TEST_F(PictureTest, APictureLivesOnAsItsOwnersAndRecordsOnlyWhileOpen)
     MoveTo(0, 0);
     LineTo(29, 29);
     EXPECT_EQ(Inked().size(), 30u);
-    EXPECT_NE(OpenPicture(&frame), nullptr) << "the killed picture still holds the port";
-    ClosePicture();
+    PicHandle third = OpenPicture(&frame);
+    EXPECT_NE(third, nullptr) << "the killed picture still holds the port";
+    KillPicture(third);
 }
 
 TEST_F(PictureTest, AHiddenWindowRecordsNothing)

@@ -3,7 +3,6 @@
 // from the last; a line that sets no pixel to a new colour is left out, which
 // the picture knows from its own record of what it has drawn where.
 #include <algorithm>
-#include <limits>
 
 #include "ToolboxInternal.h"
 
@@ -33,7 +32,7 @@ struct OpaquePicture {
 namespace toolbox {
 namespace {
 
-// The most lines held back in a polyline (PictureRecord::held); a trace that
+// The most lines held back in a polyline (OpaquePicture::held); a trace that
 // runs over itself for longer leaves the lines out and starts anew.
 constexpr size_t kLongestHeldRun = 16;
 // Port pixels have no top byte, so this names no colour.
