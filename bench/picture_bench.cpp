@@ -65,9 +65,9 @@ void BM_Picture(benchmark::State& state)
     const auto format = Format(state.range(0));
     const double rate = double(state.range(1));
     Plot& plot = Plot::Of(rate);
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("picture_bench_" + std::to_string(getpid()) + "." + kNames[format]))
-                                 .string();
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("picture_bench_" + std::to_string(getpid()) + "." + kNames[format]))
+            .string();
     for (auto _ : state) plot.Host().WritePicture(plot.Window(), path, format == kPngScale2 ? 2 : 1);
     state.counters["bytes"] = double(std::filesystem::file_size(path));
     state.counters["samples"] = rate * 10;

@@ -57,8 +57,9 @@ Surface ImageSurface(const PictureImage& image)
     cairo_surface_flush(surface.get());
     unsigned char* data = cairo_image_surface_get_data(surface.get());
     const int stride = cairo_image_surface_get_stride(surface.get());
-    if (!data) throw std::runtime_error("cairo could not make an image of " + std::to_string(width) + " x " +
-                                        std::to_string(height) + " pixels");
+    if (!data)
+        throw std::runtime_error("cairo could not make an image of " + std::to_string(width) + " x " +
+                                 std::to_string(height) + " pixels");
     for (int y = 0; y < height; ++y)
         std::memcpy(data + size_t(y) * size_t(stride), image.pixels.data() + size_t(y) * size_t(width),
                     size_t(width) * sizeof(UInt32));
@@ -100,9 +101,8 @@ void ShowText(cairo_t* cr, const PictureText& text, Fonts& fonts)
     int glyphCount = 0, clusterCount = 0;
     cairo_text_cluster_flags_t flags{};
     cairo_scaled_font_t* font = cairo_get_scaled_font(cr);
-    const cairo_status_t status =
-        cairo_scaled_font_text_to_glyphs(font, 0, text.origin.v, utf8.data(), int(utf8.size()), &glyphs, &glyphCount,
-                                         &clusters, &clusterCount, &flags);
+    const cairo_status_t status = cairo_scaled_font_text_to_glyphs(
+        font, 0, text.origin.v, utf8.data(), int(utf8.size()), &glyphs, &glyphCount, &clusters, &clusterCount, &flags);
     if (status == CAIRO_STATUS_SUCCESS && glyphCount == int(text.glyphs.size())) {
         for (int i = 0; i < glyphCount; ++i) {
             glyphs[i].x = text.glyphs[size_t(i)].h;
@@ -210,7 +210,7 @@ cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned in
 cairo_status_t WriteBytes(void* closure, const unsigned char* data, unsigned int length)
 {
     return std::fwrite(data, 1, length, static_cast<std::FILE*>(closure)) == length ? CAIRO_STATUS_SUCCESS
-                                                                                   : CAIRO_STATUS_WRITE_ERROR;
+                                                                                    : CAIRO_STATUS_WRITE_ERROR;
 }
 
 }  // namespace
@@ -230,7 +230,8 @@ void WritePicturePdf(const PictureRecord& record, const PictureSettings& setting
         // One pixel of the window is one point of the page, times the scale.
         Surface surface(cairo_pdf_surface_create_for_stream(WriteBytes, file, FrameWidth(record) * settings.scale,
                                                             FrameHeight(record) * settings.scale));
-        if (!settings.title.empty()) cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE, settings.title.c_str());
+        if (!settings.title.empty())
+            cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE, settings.title.c_str());
         cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATOR, "xyrecorder");
         {
             Context cr(cairo_create(surface.get()));
@@ -239,7 +240,8 @@ void WritePicturePdf(const PictureRecord& record, const PictureSettings& setting
         }
         cairo_surface_finish(surface.get());
         if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-            throw std::runtime_error("PDF " + path + ": " + cairo_status_to_string(cairo_surface_status(surface.get())));
+            throw std::runtime_error("PDF " + path + ": " +
+                                     cairo_status_to_string(cairo_surface_status(surface.get())));
     });
 }
 

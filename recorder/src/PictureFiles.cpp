@@ -22,9 +22,12 @@ PictureFormat PictureFormatOf(const std::string& path)
 const char* PictureFormatName(PictureFormat format)
 {
     switch (format) {
-    case PictureFormat::svg: return "SVG";
-    case PictureFormat::pdf: return "PDF";
-    default: return "PNG";
+    case PictureFormat::svg:
+        return "SVG";
+    case PictureFormat::pdf:
+        return "PDF";
+    default:
+        return "PNG";
     }
 }
 
@@ -51,7 +54,9 @@ void WritePicture(const PictureRecord& record, PictureWriter& writer)
     for (size_t i = 0; i < ops.size();) {
         const PictureOp& op = ops[i];
         switch (op.kind) {
-        case PictureOpKind::fill: writer.Fill(op.rect, op.pixel); break;
+        case PictureOpKind::fill:
+            writer.Fill(op.rect, op.pixel);
+            break;
         case PictureOpKind::polyline: {
             size_t end = i + 1;
             while (end < ops.size() && ops[end].kind == PictureOpKind::polyline && ops[end].pixel == op.pixel) ++end;
@@ -59,8 +64,12 @@ void WritePicture(const PictureRecord& record, PictureWriter& writer)
             i = end;
             continue;
         }
-        case PictureOpKind::text: writer.Text(record.texts[op.first]); break;
-        case PictureOpKind::image: writer.Image(record.images[op.first]); break;
+        case PictureOpKind::text:
+            writer.Text(record.texts[op.first]);
+            break;
+        case PictureOpKind::image:
+            writer.Image(record.images[op.first]);
+            break;
         case PictureOpKind::comment: {
             const PictureComment& comment = record.comments[op.first];
             const size_t end = comment.kind == kTurnedTextBegin ? TurnedTextEnd(record, i) : 0;

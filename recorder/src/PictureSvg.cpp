@@ -21,11 +21,21 @@ void AppendEscaped(std::string& out, const std::string& utf8)
 {
     for (char c : utf8) {
         switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
         default:
             // Control characters are not allowed in XML; the toolbox draws none.
             if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n') out += c;
@@ -63,7 +73,8 @@ void AppendPolylines(std::string& out, const PictureRecord& record, std::span<co
     for (const PictureOp& op : polylines) {
         const Point* points = record.points.data() + op.first;
         if (op.count == 1) {
-            AppendRect(squares, Rect{points[0].v, points[0].h, SInt16(points[0].v + 1), SInt16(points[0].h + 1)}, pixel);
+            AppendRect(squares, Rect{points[0].v, points[0].h, SInt16(points[0].v + 1), SInt16(points[0].h + 1)},
+                       pixel);
             continue;
         }
         path += 'M';
@@ -136,7 +147,8 @@ void AppendBase64(std::string& out, const std::string& bytes)
     static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     size_t i = 0;
     for (; i + 2 < bytes.size(); i += 3) {
-        const unsigned n = (unsigned(uint8_t(bytes[i])) << 16) | (unsigned(uint8_t(bytes[i + 1])) << 8) | uint8_t(bytes[i + 2]);
+        const unsigned n =
+            (unsigned(uint8_t(bytes[i])) << 16) | (unsigned(uint8_t(bytes[i + 1])) << 8) | uint8_t(bytes[i + 2]);
         out += kDigits[n >> 18];
         out += kDigits[(n >> 12) & 63];
         out += kDigits[(n >> 6) & 63];
@@ -174,7 +186,8 @@ public:
     void Image(const PictureImage& image) override { AppendImage(out_, image); }
     void Turned(const TurnedText& text) override
     {
-        out_ += "<g transform=\"translate(" + std::to_string(text.h) + " " + std::to_string(text.v) + ") rotate(-90)\">\n";
+        out_ +=
+            "<g transform=\"translate(" + std::to_string(text.h) + " " + std::to_string(text.v) + ") rotate(-90)\">\n";
         AppendText(out_, text.run, clipCount_);
         out_ += "</g>\n";
     }

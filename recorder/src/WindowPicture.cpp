@@ -104,7 +104,8 @@ void Recorder::WritePicture(WindowRef window, const std::string& path, int scale
     impl_->Require(window, "picture");
     Rect bounds;
     GetWindowPortBounds(window, &bounds);
-    const std::string problem = PictureSizeProblem(format, bounds.right - bounds.left, bounds.bottom - bounds.top, scale);
+    const std::string problem =
+        PictureSizeProblem(format, bounds.right - bounds.left, bounds.bottom - bounds.top, scale);
     if (!problem.empty()) throw RecorderError(what + problem);
     if (!IsWindowVisible(window)) throw RecorderError(what + "the window is hidden");
 
@@ -127,9 +128,15 @@ void Recorder::WritePicture(WindowRef window, const std::string& path, int scale
     try {
         const PictureRecord& record = *GetPictureRecord(picture.get());
         switch (format) {
-        case PictureFormat::svg: WritePictureSvg(record, settings, path); break;
-        case PictureFormat::pdf: WritePicturePdf(record, settings, path); break;
-        case PictureFormat::png: WritePicturePng(record, settings, path); break;
+        case PictureFormat::svg:
+            WritePictureSvg(record, settings, path);
+            break;
+        case PictureFormat::pdf:
+            WritePicturePdf(record, settings, path);
+            break;
+        case PictureFormat::png:
+            WritePicturePng(record, settings, path);
+            break;
         }
     } catch (const std::runtime_error& error) {
         throw RecorderError(error.what());

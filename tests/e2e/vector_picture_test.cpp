@@ -69,7 +69,8 @@ Agreement TraceAgreement(const Picture& png, const Picture& drawn, int scale)
             for (int dv = -1; dv <= 1; ++dv)
                 for (int dh = -1; dh <= 1; ++dh) {
                     const int ph = h / scale + dh, pv = v / scale + dv;
-                    beside = beside || (ph >= 0 && pv >= 0 && ph < png.width && pv < png.height && png.At(ph, pv) == kTrace);
+                    beside =
+                        beside || (ph >= 0 && pv >= 0 && ph < png.width && pv < png.height && png.At(ph, pv) == kTrace);
                 }
             near += beside;
         }
@@ -121,7 +122,9 @@ void ExpectTextWhereThePngHasIt(const Picture& png, const Picture& drawn, const 
             for (const auto& [a, b] : runs) text += std::to_string(a) + "-" + std::to_string(b) + " ";
             return text;
         };
-        ASSERT_EQ(got.size(), expected.size()) << what << ": " << band.name << "\n" << show(expected) << "\n" << show(got);
+        ASSERT_EQ(got.size(), expected.size()) << what << ": " << band.name << "\n"
+                                               << show(expected) << "\n"
+                                               << show(got);
         for (size_t i = 0; i < expected.size(); ++i) {
             EXPECT_NEAR(got[i].first, expected[i].first, 1) << what << ": " << band.name << " " << i;
             EXPECT_NEAR(got[i].second, expected[i].second, 1) << what << ": " << band.name << " " << i;
@@ -203,8 +206,8 @@ TEST_F(VectorPictures, SvgAndPdfOfTheDemoShowWhatItsPngShows)
         ASSERT_EQ(drawn.width, png.width) << drawnName;
         ASSERT_EQ(drawn.height, png.height) << drawnName;
         const Agreement agreement = TraceAgreement(png, drawn, 1);
-        std::printf("%s: %.2f%% of the PNG's trace shown, %.2f%% mostly, %.2f%% of its trace on the PNG's\n",
-                    drawnName, 100 * agreement.shown, 100 * agreement.mostlyShown, 100 * agreement.onTrace);
+        std::printf("%s: %.2f%% of the PNG's trace shown, %.2f%% mostly, %.2f%% of its trace on the PNG's\n", drawnName,
+                    100 * agreement.shown, 100 * agreement.mostlyShown, 100 * agreement.onTrace);
         EXPECT_GE(agreement.shown, 0.99) << drawnName;
         EXPECT_GE(agreement.mostlyShown, 0.99) << drawnName;
         EXPECT_GE(agreement.onTrace, 0.99) << drawnName;
@@ -217,7 +220,8 @@ TEST_F(VectorPictures, SvgAndPdfOfTheDemoShowWhatItsPngShows)
 TEST_F(VectorPictures, ScaleTwoDrawsTheWindowTwiceAsLarge)
 {
     ASSERT_EQ(Xyrecorder({"demo", "--x", "Sine A", "--y", "Sine B", "--out", Path("one.png")}), 0) << err_;
-    ASSERT_EQ(Xyrecorder({"demo", "--x", "Sine A", "--y", "Sine B", "--scale", "2", "--out", Path("two.png")}), 0) << err_;
+    ASSERT_EQ(Xyrecorder({"demo", "--x", "Sine A", "--y", "Sine B", "--scale", "2", "--out", Path("two.png")}), 0)
+        << err_;
     const Picture one = ReadPng(Path("one.png")), two = ReadPng(Path("two.png"));
     ASSERT_EQ(two.width, 2 * one.width);
     ASSERT_EQ(two.height, 2 * one.height);
@@ -244,31 +248,35 @@ TEST_F(VectorPictures, ScaleTwoDrawsTheWindowTwiceAsLarge)
     for (int v = area.bottom; v < one.height; ++v)
         for (int h = 0; h < one.width; ++h) greysAtOne.insert(one.At(h, v));
     EXPECT_FALSE(std::includes(greysAtOne.begin(), greysAtOne.end(), greys.begin(), greys.end()));
-    ExpectTextWhereThePngHasIt(one, [&] {
-        Picture halved{one.width, one.height, std::vector<uint32_t>(one.pixels.size())};
-        for (int v = 0; v < one.height; ++v)
-            for (int h = 0; h < one.width; ++h) {
-                uint32_t darkest = 0xFFFFFF;
-                for (int dv = 0; dv < 2; ++dv)
-                    for (int dh = 0; dh < 2; ++dh)
-                        if (Luma(two.At(2 * h + dh, 2 * v + dv)) < Luma(darkest)) darkest = two.At(2 * h + dh, 2 * v + dv);
-                halved.pixels[size_t(v) * size_t(one.width) + size_t(h)] = darkest;
-            }
-        return halved;
-    }(), "scale 2");
+    ExpectTextWhereThePngHasIt(
+        one,
+        [&] {
+            Picture halved{one.width, one.height, std::vector<uint32_t>(one.pixels.size())};
+            for (int v = 0; v < one.height; ++v)
+                for (int h = 0; h < one.width; ++h) {
+                    uint32_t darkest = 0xFFFFFF;
+                    for (int dv = 0; dv < 2; ++dv)
+                        for (int dh = 0; dh < 2; ++dh)
+                            if (Luma(two.At(2 * h + dh, 2 * v + dv)) < Luma(darkest))
+                                darkest = two.At(2 * h + dh, 2 * v + dv);
+                    halved.pixels[size_t(v) * size_t(one.width) + size_t(h)] = darkest;
+                }
+            return halved;
+        }(),
+        "scale 2");
 }
 
 TEST_F(VectorPictures, AScriptSavesEachFormat)
 {
     std::ofstream(Path("session.xys")) << "source demo duration 2\n"
-                                         "open 300 240\n"
-                                         "start\n"
-                                         "sample 2\n"
-                                         "stop\n"
-                                         "save plot.svg\n"
-                                         "save plot.pdf 2\n"
-                                         "save plot.png 3\n"
-                                         "png exact.png\n";
+                                          "open 300 240\n"
+                                          "start\n"
+                                          "sample 2\n"
+                                          "stop\n"
+                                          "save plot.svg\n"
+                                          "save plot.pdf 2\n"
+                                          "save plot.png 3\n"
+                                          "png exact.png\n";
     ASSERT_EQ(Xyrecorder({"script", Path("session.xys")}), 0) << err_;
     EXPECT_EQ(Shell("xmllint --noout '" + Path("plot.svg") + "'"), 0);
     EXPECT_EQ(Shell("pdftoppm -r 72 -png -singlefile '" + Path("plot.pdf") + "' '" + Path("page") + "'"), 0);
@@ -301,7 +309,7 @@ TEST_F(VectorPictures, InputMeantToBreakItBreaksNothing)
 
     // Titles with XML's specials and Mac Roman bytes (é, •), in the smallest window at the largest scale.
     std::ofstream(Path("odd.csv"), std::ios::binary) << "Time (s),A<&>'\x8E,B \xA5 q\n"
-                                                       "0,0.1,0.2\n0.01,0.3,0.1\n0.02,0.5,0.4\n0.03,0.2,0.6\n";
+                                                        "0,0.1,0.2\n0.01,0.3,0.1\n0.02,0.5,0.4\n0.03,0.2,0.6\n";
     for (const char* out : {"odd.svg", "odd.pdf", "odd.png"})
         ASSERT_EQ(Xyrecorder({"play", Path("odd.csv"), "--width", "200", "--height", "200", "--scale", "8", "--out",
                               Path(out)}),

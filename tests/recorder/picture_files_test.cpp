@@ -59,7 +59,8 @@ private:
 
 void Ink(UInt32 rgb)
 {
-    const RGBColor colour{UInt16(((rgb >> 16) & 0xFF) * 257), UInt16(((rgb >> 8) & 0xFF) * 257), UInt16((rgb & 0xFF) * 257)};
+    const RGBColor colour{UInt16(((rgb >> 16) & 0xFF) * 257), UInt16(((rgb >> 8) & 0xFF) * 257),
+                          UInt16((rgb & 0xFF) * 257)};
     RGBForeColor(&colour);
 }
 
@@ -119,13 +120,15 @@ TEST_F(RecordedPort, SvgIsWellFormedAndKeepsTextAsText)
     EXPECT_NE(svg.find("<title>A &lt;title&gt; &amp; &quot;more&quot;</title>"), std::string::npos);
     // The run's characters, escaped, in UTF-8, each placed where it was drawn.
     const PictureText& run = Record().texts[0];
-    const char* const characters[] = {"&lt;", "&amp;", "&gt;", "&quot;", "&apos;", " ", "C", "a", "f", "\xC3\xA9", " ", "\xE2\x80\xA2"};
+    const char* const characters[] = {"&lt;", "&amp;", "&gt;", "&quot;",   "&apos;", " ",
+                                      "C",    "a",     "f",    "\xC3\xA9", " ",      "\xE2\x80\xA2"};
     ASSERT_EQ(run.glyphs.size(), std::size(characters));
     std::string spans;
     for (size_t i = 0; i < run.glyphs.size(); ++i)
         spans += "<tspan x=\"" + std::to_string(run.glyphs[i].h) + "\">" + characters[i] + "</tspan>";
-    EXPECT_NE(svg.find("<text y=\"60\" font-family=\"DejaVu Sans\" font-size=\"10\" fill=\"#000000\">" + spans + "</text>"),
-              std::string::npos)
+    EXPECT_NE(
+        svg.find("<text y=\"60\" font-family=\"DejaVu Sans\" font-size=\"10\" fill=\"#000000\">" + spans + "</text>"),
+        std::string::npos)
         << svg;
     // The cut run keeps its clip; the lone pixel is a square.
     EXPECT_NE(svg.find("<clipPath id=\"c0\"><rect x=\"0\" y=\"62\" width=\"40\" height=\"18\"/></clipPath>"),
@@ -176,7 +179,8 @@ TEST_F(RecordedPort, PdfOpensInAStockRendererAndShowsTheSame)
     WritePicturePdf(Record(), PictureSettings{3, "Title"}, folder / "picture.pdf");
     // One pixel of the window is a point of the page times the scale: at 72
     // dots an inch the page is 3 times the port.
-    ASSERT_EQ(Shell("pdftoppm -r 72 -png -singlefile '" + (folder / "picture.pdf") + "' '" + (folder / "page") + "'"), 0);
+    ASSERT_EQ(Shell("pdftoppm -r 72 -png -singlefile '" + (folder / "picture.pdf") + "' '" + (folder / "page") + "'"),
+              0);
     ExpectThreeTimesLarger(ReadPng(folder / "page.png"));
     EXPECT_NE(Slurp(folder / "picture.pdf").find("/FontFile2"), std::string::npos) << "the font is not embedded";
     // The text can be taken out of it as text.
@@ -255,7 +259,8 @@ TEST(TurnedText, ItsCommentDataComesBackWholeAndNothingElseIsTakenForIt)
     ASSERT_TRUE(back);
     EXPECT_EQ(EncodeTurnedText(*back), data);
     EXPECT_EQ(back->run.glyphs[1].code, U'\u00E9');
-    for (size_t length = 0; length < data.size(); ++length) EXPECT_FALSE(DecodeTurnedText(data.substr(0, length))) << length;
+    for (size_t length = 0; length < data.size(); ++length)
+        EXPECT_FALSE(DecodeTurnedText(data.substr(0, length))) << length;
     EXPECT_FALSE(DecodeTurnedText(data + "x"));
     EXPECT_FALSE(DecodeTurnedText(std::string(data.size(), '\xFF')));
 }

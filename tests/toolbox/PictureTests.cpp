@@ -17,7 +17,8 @@ std::vector<Points> Polylines(const PictureRecord& record)
     for (const PictureOp& op : record.ops) {
         if (op.kind != PictureOpKind::polyline) continue;
         Points points;
-        for (UInt32 i = 0; i < op.count; ++i) points.push_back({record.points[op.first + i].h, record.points[op.first + i].v});
+        for (UInt32 i = 0; i < op.count; ++i)
+            points.push_back({record.points[op.first + i].h, record.points[op.first + i].v});
         lines.push_back(points);
     }
     return lines;
@@ -25,7 +26,8 @@ std::vector<Points> Polylines(const PictureRecord& record)
 
 size_t CountOps(const PictureRecord& record, PictureOpKind kind)
 {
-    return size_t(std::count_if(record.ops.begin(), record.ops.end(), [&](const PictureOp& op) { return op.kind == kind; }));
+    return size_t(
+        std::count_if(record.ops.begin(), record.ops.end(), [&](const PictureOp& op) { return op.kind == kind; }));
 }
 
 std::vector<UInt32> PixelsOf(CGrafPtr port)
@@ -37,7 +39,8 @@ std::vector<UInt32> PixelsOf(CGrafPtr port)
 
 void Ink(UInt32 rgb)
 {
-    const RGBColor colour{UInt16(((rgb >> 16) & 0xFF) * 257), UInt16(((rgb >> 8) & 0xFF) * 257), UInt16((rgb & 0xFF) * 257)};
+    const RGBColor colour{UInt16(((rgb >> 16) & 0xFF) * 257), UInt16(((rgb >> 8) & 0xFF) * 257),
+                          UInt16((rgb & 0xFF) * 257)};
     RGBForeColor(&colour);
 }
 
@@ -64,7 +67,8 @@ TEST_F(PictureTest, DrawnAgainItGivesThePixelsItsDrawingGave)
 {
     // A window, so that its controls (icons blended pixel by pixel, titles) draw too.
     const Rect bounds{60, 60, 220, 320};
-    WindowRef window = NewCWindow(nullptr, &bounds, Pstr("Picture"), true, 0, reinterpret_cast<WindowRef>(-1), false, 0);
+    WindowRef window =
+        NewCWindow(nullptr, &bounds, Pstr("Picture"), true, 0, reinterpret_cast<WindowRef>(-1), false, 0);
     CGrafPtr port = GetWindowPort(window);
     SetPort(port);
     const Rect all{0, 0, 160, 260};
@@ -121,7 +125,7 @@ TEST_F(PictureTest, DrawnAgainItGivesThePixelsItsDrawingGave)
     EXPECT_GT(CountOps(record, PictureOpKind::fill), 4u);
     EXPECT_GT(CountOps(record, PictureOpKind::polyline), 2u);
     EXPECT_EQ(CountOps(record, PictureOpKind::text), 5u + 1u);  // the runs and the check box's title
-    EXPECT_GT(CountOps(record, PictureOpKind::image), 1u);    // the icon, the inverted part
+    EXPECT_GT(CountOps(record, PictureOpKind::image), 1u);      // the icon, the inverted part
 
     CGrafPtr copy = CreateOffscreenPort(260, 160);
     SetPort(copy);
@@ -129,8 +133,7 @@ TEST_F(PictureTest, DrawnAgainItGivesThePixelsItsDrawingGave)
     PaintRect(&black);  // nothing of this shows through
     DrawPicture(picture_, &all);
     const std::vector<UInt32> drawn = PixelsOf(port), again = PixelsOf(copy);
-    for (size_t i = 0; i < drawn.size(); ++i)
-        ASSERT_EQ(again[i], drawn[i]) << "pixel " << i % 260 << ", " << i / 260;
+    for (size_t i = 0; i < drawn.size(); ++i) ASSERT_EQ(again[i], drawn[i]) << "pixel " << i % 260 << ", " << i / 260;
     DisposeOffscreenPort(copy);
     DisposeWindow(window);
 }
@@ -148,7 +151,8 @@ TEST_F(PictureTest, LinesJoinIntoPolylinesWithAPointWhereTheyTurn)
     LineTo(30, 30);  // a lone pixel
     Ink(0xFF0000);
     LineTo(31, 30);  // another colour: a polyline of its own
-    EXPECT_EQ(Polylines(Recorded()), (std::vector<Points>{{{10, 10}, {12, 10}, {12, 12}, {14, 14}}, {{30, 30}}, {{30, 30}, {31, 30}}}));
+    EXPECT_EQ(Polylines(Recorded()),
+              (std::vector<Points>{{{10, 10}, {12, 10}, {12, 12}, {14, 14}}, {{30, 30}}, {{30, 30}, {31, 30}}}));
 }
 
 TEST_F(PictureTest, ATraceDrawnOverItselfAddsOnlyWhatItShowsAnew)
@@ -189,9 +193,9 @@ TEST_F(PictureTest, ShortStretchesOverEarlierLinesKeepThePolylineWhole)
         MoveTo(10, 10);
         LineTo(SInt16(10 + overlap), 10);  // drawn first
         MoveTo(5, 5);
-        LineTo(10, 10);                    // arrives at it
+        LineTo(10, 10);                                                  // arrives at it
         for (int h = 11; h <= 10 + overlap; ++h) LineTo(SInt16(h), 10);  // a pixel at a time over it
-        LineTo(SInt16(15 + overlap), 15);  // and leaves
+        LineTo(SInt16(15 + overlap), 15);                                // and leaves
         return Polylines(Recorded()).size();
     };
     EXPECT_EQ(lapOver(16), 2u);  // the first line, then one whole polyline
@@ -242,8 +246,9 @@ TEST_F(PictureTest, TextIsARunOfCharactersWhereTheyWereDrawn)
     for (const PictureGlyph& glyph : run.glyphs) codes += glyph.code;
     EXPECT_EQ(codes, U"A\u00E9<&z");
     // Each character where the pen stood when it was drawn.
-    const SInt16 expected[] = {20, SInt16(20 + TextWidth("A\x8E<&\x01z", 0, 1)), SInt16(20 + TextWidth("A\x8E<&\x01z", 0, 2)),
-                               SInt16(20 + TextWidth("A\x8E<&\x01z", 0, 3)), SInt16(20 + TextWidth("A\x8E<&\x01z", 0, 5))};
+    const SInt16 expected[] = {
+        20, SInt16(20 + TextWidth("A\x8E<&\x01z", 0, 1)), SInt16(20 + TextWidth("A\x8E<&\x01z", 0, 2)),
+        SInt16(20 + TextWidth("A\x8E<&\x01z", 0, 3)), SInt16(20 + TextWidth("A\x8E<&\x01z", 0, 5))};
     for (size_t i = 0; i < run.glyphs.size(); ++i) EXPECT_EQ(run.glyphs[i].h, expected[i]) << i;
     // Its ink holds every pixel it set.
     for (const auto& [h, v] : Inked()) EXPECT_TRUE(PtInRect(Point{SInt16(v), SInt16(h)}, &run.ink)) << h << "," << v;
@@ -338,7 +343,8 @@ TEST_F(PictureTest, APictureLivesOnAsItsOwnersAndRecordsOnlyWhileOpen)
 TEST_F(PictureTest, AHiddenWindowRecordsNothing)
 {
     const Rect bounds{60, 60, 100, 100};
-    WindowRef window = NewCWindow(nullptr, &bounds, Pstr("Hidden"), false, 0, reinterpret_cast<WindowRef>(-1), false, 0);
+    WindowRef window =
+        NewCWindow(nullptr, &bounds, Pstr("Hidden"), false, 0, reinterpret_cast<WindowRef>(-1), false, 0);
     SetPort(GetWindowPort(window));
     const Rect all{0, 0, 40, 40};
     picture_ = OpenPicture(&all);
@@ -350,4 +356,4 @@ TEST_F(PictureTest, AHiddenWindowRecordsNothing)
     DisposeWindow(window);
 }
 
-} // namespace
+}  // namespace

@@ -175,7 +175,8 @@ bool StraightOn(Point a, Point b, Point c)
 void AddSegment(PicHandle picture, Point from, Point to, UInt32 pixel)
 {
     auto& points = picture->record.points;
-    const bool continues = picture->runOpen && picture->record.ops.back().pixel == pixel && SamePoint(points.back(), from);
+    const bool continues =
+        picture->runOpen && picture->record.ops.back().pixel == pixel && SamePoint(points.back(), from);
     if (!continues) {
         PushOp(picture, PictureOpKind::polyline, pixel, Rect{0, 0, 0, 0}, points.size(), 1);
         points.push_back(from);
@@ -190,7 +191,7 @@ void AddSegment(PicHandle picture, Point from, Point to, UInt32 pixel)
     ++run.count;
 }
 
-} // namespace
+}  // namespace
 
 void RecordLine(CGrafPtr port, int h0, int v0, int h1, int v1)
 {
@@ -283,7 +284,7 @@ void DetachPicture(CGrafPtr port)
     port->picture = nullptr;
 }
 
-} // namespace toolbox
+}  // namespace toolbox
 
 using namespace toolbox;
 
@@ -352,12 +353,15 @@ void DrawPicture(PicHandle picture, const Rect* dstRect)
     const SInt16 savedFont = port->textFont, savedSize = port->textSize, savedFace = port->textFace;
     for (const PictureOp& op : record.ops) {
         switch (op.kind) {
-        case PictureOpKind::fill: FillRectInPort(port, moved(op.rect), op.pixel); break;
+        case PictureOpKind::fill:
+            FillRectInPort(port, moved(op.rect), op.pixel);
+            break;
         case PictureOpKind::polyline: {
             port->forePixel = op.pixel;
             const Point* points = record.points.data() + op.first;
             MoveTo(SInt16(points[0].h + dh), SInt16(points[0].v + dv));
-            for (UInt32 i = op.count == 1 ? 0 : 1; i < op.count; ++i) LineTo(SInt16(points[i].h + dh), SInt16(points[i].v + dv));
+            for (UInt32 i = op.count == 1 ? 0 : 1; i < op.count; ++i)
+                LineTo(SInt16(points[i].h + dh), SInt16(points[i].v + dv));
             break;
         }
         case PictureOpKind::text: {
@@ -373,13 +377,15 @@ void DrawPicture(PicHandle picture, const Rect* dstRect)
             port->drawClip = savedClip;
             break;
         }
-        case PictureOpKind::comment: break;
+        case PictureOpKind::comment:
+            break;
         case PictureOpKind::image: {
             const PictureImage& image = record.images[op.first];
             const int width = image.bounds.right - image.bounds.left;
             for (size_t i = 0; i < image.pixels.size(); ++i) {
                 if (!image.pixels[i]) continue;
-                const int h = image.bounds.left + int(i % size_t(width)) + dh, v = image.bounds.top + int(i / size_t(width)) + dv;
+                const int h = image.bounds.left + int(i % size_t(width)) + dh,
+                          v = image.bounds.top + int(i / size_t(width)) + dv;
                 BlendPixel(port, h, v, image.pixels[i] & 0xFFFFFF, 255);
             }
             break;

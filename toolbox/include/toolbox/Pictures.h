@@ -35,12 +35,12 @@ struct PictureGlyph {
 struct PictureText {
     Point origin;  // the pen when drawing began: the baseline's left end
     SInt16 font;
-    SInt16 size;   // pixels
-    SInt16 face;   // bold, italic, underline bits
-    UInt32 pixel;  // the colour
-    SInt16 width;  // how far the pen advanced
-    Rect ink;      // the pixels the run may touch, underline included
-    Rect clip;     // the part of the port it could draw in
+    SInt16 size;           // pixels
+    SInt16 face;           // bold, italic, underline bits
+    UInt32 pixel;          // the colour
+    SInt16 width;          // how far the pen advanced
+    Rect ink;              // the pixels the run may touch, underline included
+    Rect clip;             // the part of the port it could draw in
     std::string macRoman;  // the bytes drawn
     std::vector<PictureGlyph> glyphs;
 };
@@ -63,7 +63,7 @@ struct PictureComment {
 // Segments that would set no pixel to a new colour are left out, so a trace
 // drawn over itself costs what it shows, not what it took to draw.
 struct PictureRecord {
-    Rect frame;  // the picture's frame, as OpenPicture was given it
+    Rect frame;                  // the picture's frame, as OpenPicture was given it
     std::vector<PictureOp> ops;  // in drawing order
     std::vector<Point> points;
     std::vector<PictureText> texts;
