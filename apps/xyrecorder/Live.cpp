@@ -1,18 +1,26 @@
 #include "Live.h"
 
+#include <unistd.h>
+
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <string_view>
 #include <thread>
-#include <unistd.h>
 
 #include "Progress.h"
+#include "signals/InputText.h"
+#include "signals/OutputFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO); }
+
+}  // namespace
 
 // Channels on the axes, then each axis adopts its channel's display range as
 // a user does with the axis menu's "Channel Range".
@@ -36,84 +44,87 @@ void AdoptChannelRanges(Session& session, WindowRef window)
     session.ChooseAxisItem(window, AxisSide::y, "Channel Range");
 }
 
-// The --frames folder: made when sampling begins; unless the run succeeds, the
-// frames written and the folders made go again.
+namespace {
+
+// A picture of a run's frames, frame-00001.png and on.
+bool IsFrameName(const std::string& name)
+{
+    constexpr std::string_view prefix = "frame-", suffix = ".png";
+    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    for (size_t i = prefix.size(); i < name.size() - suffix.size(); ++i)
+        if (!std::isdigit((unsigned char)name[i]))
+            return false;
+    return true;
+}
+
+// The --frames folder: all of a successful run's frames and nothing else, or
+// (when the run fails or is interrupted) what was there before.
 class FramesFolder {
 public:
     explicit FramesFolder(const std::string& dir) : dir_(dir)
     {
-        if (dir_.empty())
+        if (dir.empty())
             return;
-        for (fs::path p = fs::absolute(dir_); !p.empty() && !fs::exists(p); p = p.parent_path())
-            made_.push_back(p);
-        std::error_code ec;
-        fs::create_directories(dir_, ec);
-        if (ec || !fs::is_directory(dir_))
-            throw InputError("--frames " + dir_ + ": cannot make the folder" + (ec ? ": " + ec.message() : std::string()));
+        try {
+            folder_ = std::make_unique<OutputFolder>(dir, "frames", IsFrameName);
+        } catch (const OutputError& error) {
+            throw InputError("--frames " + EscapeInput(dir) + ": " + error.what());
+        }
     }
-    ~FramesFolder()
-    {
-        if (kept_)
-            return;
-        std::error_code ec;
-        for (const std::string& frame : written_)
-            fs::remove(frame, ec);
-        for (const fs::path& folder : made_)  // innermost first; only if empty
-            fs::remove(folder, ec);
-    }
-    FramesFolder(const FramesFolder&) = delete;
-    FramesFolder& operator=(const FramesFolder&) = delete;
 
     void Write(Session& session, WindowRef window)
     {
         char name[32];
-        std::snprintf(name, sizeof name, "frame-%05zu.png", written_.size() + 1);
-        std::string path = (fs::path(dir_) / name).string();
-        session.WritePng(window, path);
-        written_.push_back(path);
+        std::snprintf(name, sizeof name, "frame-%05zu.png", ++written_);
+        session.WritePng(window, folder_->PathOf(name).string());
     }
-    void Keep() { kept_ = true; }
+    void Keep()
+    {
+        try {
+            if (folder_)
+                folder_->Commit();
+        } catch (const OutputError& error) {
+            throw InputError("--frames " + EscapeInput(dir_) + ": " + error.what());
+        }
+    }
 
 private:
     std::string dir_;
-    std::vector<fs::path> made_;
-    std::vector<std::string> written_;
-    bool kept_ = false;
+    std::unique_ptr<OutputFolder> folder_;
+    size_t written_ = 0;
 };
-
-void CheckFramesFolder(const std::string& dir)
-{
-    // The folder itself, or the nearest folder above it that exists.
-    fs::path existing = fs::absolute(dir);
-    std::error_code ec;
-    while (!fs::exists(existing, ec) && existing.has_parent_path() && existing != existing.parent_path())
-        existing = existing.parent_path();
-    if (!fs::is_directory(existing, ec))
-        throw InputError("--frames " + dir + ": " + existing.string() + " is not a folder");
-    if (::access(existing.c_str(), W_OK) != 0)
-        throw InputError("--frames " + dir + ": the folder " + existing.string() + " is not writable");
-}
 
 }  // namespace
 
 void CheckOutputPath(const std::string& path, const std::string& what)
 {
-    fs::path target(path);
-    fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::error_code ec;
-    if (fs::is_directory(target, ec))
-        throw InputError(what + " " + path + ": is a folder, not a file name");
-    if (!fs::is_directory(folder, ec))
-        throw InputError(what + " " + path + ": the folder " + folder.string() + " does not exist");
-    if (::access(folder.c_str(), W_OK) != 0)
-        throw InputError(what + " " + path + ": the folder " + folder.string() + " is not writable");
+    try {
+        ResolveOutput(path);
+    } catch (const OutputError& error) {
+        throw InputError(what + " " + EscapeInput(path) + ": " + error.what());
+    }
 }
 
 void CheckOutputs(const PlotOptions& plot, const LiveOptions* live)
 {
     CheckOutputPath(plot.out, "--out");
-    if (live && !live->framesDir.empty())
-        CheckFramesFolder(live->framesDir);
+    RequireNotAnInput(plot.out, plot.inputs, "--out");
+    if (live && !live->framesDir.empty()) {
+        try {
+            CheckOutputFolder(live->framesDir, "frames", IsFrameName);
+        } catch (const OutputError& error) {
+            throw InputError("--frames " + EscapeInput(live->framesDir) + ": " + error.what());
+        }
+        // The frames folder is replaced whole at the end: the picture can't live in it.
+        std::error_code ec;
+        fs::path frames = fs::weakly_canonical(fs::absolute(live->framesDir), ec);
+        fs::path picture = fs::weakly_canonical(fs::absolute(plot.out), ec);
+        if (!ec && picture.parent_path() == frames)
+            throw InputError("--out " + EscapeInput(plot.out) +
+                             ": lies in the --frames folder, which the run replaces");
+    }
 }
 
 void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource& source)
@@ -121,6 +132,8 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
     CheckOutputs(plot, &live);
     CheckRecordingFits(double(source.Remaining()), source.Channels().size(), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
+    for (const std::string& input : plot.inputs)
+        session.AddInput(input);
     try {
         Recorder& host = session.Host();
         WindowRef window = OpenPlot(session, plot, source.Channels());
@@ -161,6 +174,8 @@ void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t fir
     CheckOutputs(plot, nullptr);
     CheckRecordingFits(double(signals.SampleCount()), signals.channels.size(), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
+    for (const std::string& input : plot.inputs)
+        session.AddInput(input);
     try {
         std::vector<ChannelSettings> channels;
         for (const SignalChannel& channel : signals.channels)

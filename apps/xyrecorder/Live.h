@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Session.h"
 #include "signals/SignalSetSource.h"
@@ -17,6 +18,7 @@ struct PlotOptions {
     int scale = 1;               // the picture this many times larger
     std::string bundle;
     std::string sourceName = "the demo recording";  // for messages: the file's name
+    std::vector<std::string> inputs;                 // files the run reads: no output is written over them
 };
 
 struct LiveOptions {
@@ -27,13 +29,20 @@ struct LiveOptions {
     bool realtime = false;  // pace the batches at the sample rate, as a live host does
 };
 
-// Throws InputError unless a PNG can be written at path: its folder exists and
-// is writable, and path is no folder. Checked before any work.
+// Throws InputError unless a PNG can be written at path (see ResolveOutput in
+// signals/OutputFile.h). Checked before any work.
 void CheckOutputPath(const std::string& path, const std::string& what);
 
 // Throws InputError unless the PNG and the frames (when wanted) can be
-// written: checked before any work, and nothing is made on disk.
+// written, and the PNG is none of the inputs: checked before any work, and
+// nothing is made on disk.
 void CheckOutputs(const PlotOptions& plot, const LiveOptions* live);
+
+// A new plot window with the channels on its axes (--x, --y or the defaults).
+WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<ChannelSettings>& channels);
+// Each axis adopts its channel's display range, as a user does with the axis
+// menu's "Channel Range".
+void AdoptChannelRanges(Session& session, WindowRef window);
 
 // Samples the source live through the window: start, batches, stop; then the PNG.
 void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource& source);

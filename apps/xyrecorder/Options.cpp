@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "signals/InputText.h"
+
 namespace {
 
 std::string Show(double value)
@@ -48,9 +50,12 @@ Options::Options(const std::vector<std::string>& arguments, const std::vector<st
                     throw UsageError("--" + name + " needs a value");
                 value = arguments[++i];
             }
+            // An empty value would silently mean the default (channel 1, no frames).
+            if (value.empty())
+                throw UsageError("--" + name + " needs a value, not an empty one");
             values_[name] = value;
         } else {
-            throw UsageError("unknown option --" + name);
+            throw UsageError("unknown option --" + ShowInput(name));
         }
     }
 }
@@ -79,9 +84,9 @@ double ParseNumber(const std::string& text, const std::string& what, double low,
     const char* begin = text.data() + (!text.empty() && text[0] == '+' ? 1 : 0);
     auto [end, ec] = std::from_chars(begin, text.data() + text.size(), value);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-        throw UsageError(what + ": \"" + text + "\" is not a number");
+        throw UsageError(what + ": " + QuoteInput(text) + " is not a number");
     if (value < low || value > high)
-        throw UsageError(what + ": " + text + " is outside " + Show(low) + " to " + Show(high));
+        throw UsageError(what + ": " + ShowInput(text) + " is outside " + Show(low) + " to " + Show(high));
     return value;
 }
 
@@ -90,8 +95,9 @@ long ParseInteger(const std::string& text, const std::string& what, long low, lo
     long value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        throw UsageError(what + ": \"" + text + "\" is not a whole number");
+        throw UsageError(what + ": " + QuoteInput(text) + " is not a whole number");
     if (value < low || value > high)
-        throw UsageError(what + ": " + text + " is outside " + std::to_string(low) + " to " + std::to_string(high));
+        throw UsageError(what + ": " + ShowInput(text) + " is outside " + std::to_string(low) + " to " +
+                         std::to_string(high));
     return value;
 }

@@ -20,8 +20,8 @@ struct InputError : std::runtime_error {
 
 class Options {
 public:
-    // valueOptions take a value; flagOptions take none. Anything else that
-    // starts with "--" is a UsageError naming it.
+    // valueOptions take a value, which may not be empty; flagOptions take
+    // none. Anything else that starts with "--" is a UsageError naming it.
     Options(const std::vector<std::string>& arguments, const std::vector<std::string>& valueOptions,
             const std::vector<std::string>& flagOptions);
 

@@ -8,9 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <unistd.h>
 
 #include "Options.h"
@@ -19,6 +22,8 @@
 #include "recorder/Axis.h"
 #include "recorder/PictureFiles.h"
 #include "signals/DemoSignals.h"
+#include "signals/InputFile.h"
+#include "signals/InputText.h"
 #include "signals/SignalSetSource.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Windows.h"
@@ -28,7 +33,8 @@ namespace fs = std::filesystem;
 const char* const kScriptHelp = R"HELP(xyrecorder script FILE: run a session script
 
 One action a line; '#' starts a comment; words with spaces go in double quotes.
-Paths are relative to the script's folder. Windows are numbered from 1 in the
+FILE - reads the script from standard input. Paths are relative to the
+script's folder (to the current folder for standard input). Windows are numbered from 1 in the
 order they were opened; actions apply to the current window (the last opened,
 or the one `window N` chose).
 
@@ -36,7 +42,8 @@ Data and sampling
   source demo [rate HZ] [duration S] [seed N]   the built-in recording
   source file PATH [interval S]                 a recording file
                              (a new source gives the channels its titles, units
-                             and ranges at the next open, load or start)
+                             and ranges at the next open, load or start; not
+                             while sampling: stop first)
   load                       the source's samples as recorded data (no sampling);
                              the windows redraw their current range
   start [BATCH]              start sampling from the source's beginning (default 100 samples a batch)
@@ -95,6 +102,8 @@ Example:
 
 namespace {
 
+constexpr const char* kStandardInput = "-";
+
 struct ScriptLine {
     size_t number;
     std::vector<std::string> words;
@@ -128,7 +137,12 @@ std::vector<std::string> SplitWords(const std::string& text)
 
 class ScriptRunner {
 public:
-    ScriptRunner(const fs::path& path, std::string bundle) : path_(path), bundle_(std::move(bundle)) {}
+    ScriptRunner(const fs::path& path, std::string bundle)
+        : path_(path == kStandardInput ? fs::path("script") : path), bundle_(std::move(bundle))
+    {
+        // Standard input may be a file redirected: that file is the script.
+        inputs_.push_back(path == kStandardInput ? std::string("/dev/stdin") : path.string());
+    }
 
     // Checks every line's shape and values without acting; UsageError names the problem.
     void Check(const ScriptLine& line) { Dispatch(line, false); }
@@ -163,7 +177,7 @@ private:
             return AxisSide::x;
         if (text == "y")
             return AxisSide::y;
-        throw UsageError("axis \"" + text + "\" is not x or y");
+        throw UsageError("axis " + QuoteInput(text) + " is not x or y");
     }
     fs::path Resolve(const std::string& file) const
     {
@@ -173,8 +187,11 @@ private:
 
     Session& Host()
     {
-        if (!session_)
+        if (!session_) {
             session_ = std::make_unique<Session>(bundle_.empty() ? DefaultBundlePath() : bundle_, false);
+            for (const std::string& input : inputs_)
+                session_->AddInput(input);
+        }
         return *session_;
     }
     WindowRef Current()
@@ -211,7 +228,7 @@ private:
         };
         auto it = kActions.find(verb);
         if (it == kActions.end())
-            throw UsageError("unknown action \"" + verb + "\" (see xyrecorder script --help)");
+            throw UsageError("unknown action " + QuoteInput(verb) + " (see xyrecorder script --help)");
         (this->*(it->second))(w, act);
     }
 
@@ -229,23 +246,30 @@ private:
                 else if (w[i] == "seed")
                     demo.seed = uint32_t(Int(w[i + 1], "seed", 0, 4294967295L));
                 else
-                    throw UsageError("source demo takes rate, duration and seed, not \"" + w[i] + "\"");
+                    throw UsageError("source demo takes rate, duration and seed, not " + QuoteInput(w[i]));
             }
             CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount,
                                "the demo recording");
-            if (act)
+            if (act) {
+                RequireNotSampling("source");
                 SetSource(MakeDemoSignals(demo));
+            }
             return;
         }
         if (w.size() >= 3 && w[1] == "file") {
             CsvOptions csv;
             csv.intervalHint = "source file PATH interval S";
-            if (w.size() == 5 && w[3] == "interval")
-                csv.sampleInterval = Num(w[4], "interval", 1e-9, 3600);
-            else if (w.size() != 3)
+            if (w.size() == 5 && w[3] == "interval") {
+                csv.sampleInterval = Num(w[4], "interval");
+                if (auto problem = SampleIntervalProblem(*csv.sampleInterval))
+                    throw UsageError("interval: " + *problem);
+            } else if (w.size() != 3)
                 throw UsageError("expected: source file PATH [interval S]");
-            if (act)
+            if (act) {
+                RequireNotSampling("source");
                 SetSource(ReadSignals(Resolve(w[2]), csv));
+                AddInput(Resolve(w[2]).string());
+            }
             return;
         }
         throw UsageError("expected: source demo [...] or source file PATH [interval S]");
@@ -253,8 +277,16 @@ private:
 
     void SetSource(SignalSet signals)
     {
-        source_ = std::make_unique<SignalSetSource>(std::move(signals));
+        source_ = std::make_shared<SignalSetSource>(std::move(signals));
         sourceApplied_ = false;
+    }
+
+    // A file the script reads: no picture is written over it.
+    void AddInput(const std::string& path)
+    {
+        inputs_.push_back(path);
+        if (session_)
+            session_->AddInput(path);
     }
 
     // A new source gives the recording's channels its titles, units and
@@ -269,7 +301,7 @@ private:
 
     void RequireNotSampling(const char* action)
     {
-        if (Host().Host().IsSampling())
+        if (session_ && session_->Host().IsSampling())
             throw InputError(std::string(action) + ": sampling is under way; stop first");
     }
 
@@ -293,6 +325,7 @@ private:
             ApplySourceChannels();
             Source().Rewind();
             Host().Host().StartSampling(Source(), batch);
+            sampled_ = source_;  // kept while the recorder holds it, whatever the script does meanwhile
         }
     }
 
@@ -312,14 +345,16 @@ private:
         Need(w, 2, 2, "sample SECONDS");
         double seconds = Num(w[1], "seconds", 0, 1e7);
         if (act)
-            Host().Sample(size_t(std::llround(seconds / Source().SampleInterval())));
+            Host().Sample(size_t(std::llround(seconds / Host().Host().SampleInterval())));
     }
 
     void DoStop(const Words& w, bool act)
     {
         Need(w, 1, 1, "stop");
-        if (act)
+        if (act) {
             Host().Host().StopSampling();
+            sampled_.reset();
+        }
     }
 
     void DoSelect(const Words& w, bool act)
@@ -356,9 +391,9 @@ private:
             else if (key == "decimals")
                 Int(w[i + 1], key, 0, 15);
             else if (key == "units" && w[i + 1].size() > 15)
-                throw UsageError("units \"" + w[i + 1] + "\" are longer than 15 bytes");
+                throw UsageError("units " + QuoteInput(w[i + 1]) + " are longer than 15 bytes");
             else if (key != "title" && key != "units")
-                throw UsageError("a channel has title, units, low, high and decimals, not \"" + key + "\"");
+                throw UsageError("a channel has title, units, low, high and decimals, not " + QuoteInput(key));
             changes.emplace_back(key, w[i + 1]);
         }
         if (!act)
@@ -403,6 +438,9 @@ private:
             return;
         Recorder& host = Host().Host();
         size_t before = host.Windows().size();
+        const std::vector<MenuCommand>& commands = host.MenuCommands();
+        if (std::none_of(commands.begin(), commands.end(), [&](const MenuCommand& c) { return c.path == w[1]; }))
+            throw InputError("no menu command " + QuoteInput(w[1]));
         try {
             host.ChooseMenuCommand(w[1]);
         } catch (const RecorderError& error) {
@@ -448,7 +486,7 @@ private:
     {
         Need(w, 1, 2, "zoom [in|out]");
         if (w.size() == 2 && w[1] != "in" && w[1] != "out")
-            throw UsageError("zoom takes in or out, not \"" + w[1] + "\"");
+            throw UsageError("zoom takes in or out, not " + QuoteInput(w[1]));
         if (!act)
             return;
         if (w.size() == 1)
@@ -481,6 +519,8 @@ private:
         const std::string& what = w[2];
         if (what == "channel") {
             Need(w, 4, 4, "axis AXIS channel C");
+            if (w[3].empty())
+                throw UsageError("axis " + w[1] + " channel: give a channel title or number");
             if (act)
                 Host().ChooseChannel(Current(), side,
                                      ResolveChannel(RecordingChannels(), w[3], "axis " + w[1] + " channel", "the recording"));
@@ -496,7 +536,8 @@ private:
                 {"channel-range", recorder::kChannelRangeItem}};
             auto item = kItems.find(what);
             if (item == kItems.end())
-                throw UsageError("axis takes channel, drag, zoom-in, zoom-out or channel-range, not \"" + what + "\"");
+                throw UsageError("axis takes channel, drag, zoom-in, zoom-out or channel-range, not " +
+                                 QuoteInput(what));
             Need(w, 3, 3, "axis AXIS zoom-in|zoom-out|channel-range");
             if (act)
                 Host().ChooseAxisItem(Current(), side, item->second);
@@ -527,7 +568,7 @@ private:
         bool cancel = false;
         auto onOff = [&](const std::string& word) {
             if (word != "on" && word != "off")
-                throw UsageError("expected on or off, not \"" + word + "\"");
+                throw UsageError("expected on or off, not " + QuoteInput(word));
             on = word == "on";
         };
         if (w[1] == "cancel") {
@@ -564,29 +605,28 @@ private:
 
     fs::path path_;
     std::string bundle_;
+    std::vector<std::string> inputs_;
+    std::shared_ptr<SignalSetSource> source_;   // what start, load and open take
+    std::shared_ptr<SignalSetSource> sampled_;  // what the recorder samples, until stop
+    // After the sources: the recorder goes first, so it never outlives what it samples.
     std::unique_ptr<Session> session_;
-    std::unique_ptr<SignalSetSource> source_;
     WindowRef current_ = nullptr;
     int16_t lastCursor_ = 0;
     bool sourceApplied_ = false;
     ScriptChecks checks_{[this]() -> Session& { return Host(); }, [this] { return Current(); }, lastCursor_};
 };
 
-}  // namespace
+struct ScriptLineError {
+    size_t line;
+    std::string message;
+};
 
-int RunScript(const std::string& path, const std::string& bundle)
+// Splits the script into lines of words and checks each line's shape and
+// values, without acting; the first line that does not parse, if any.
+std::optional<ScriptLineError> ParseScript(const std::string& script, ScriptRunner& runner,
+                                           std::vector<ScriptLine>& lines)
 {
-    std::ifstream in(path);
-    if (!fs::exists(path)) {
-        std::fprintf(stderr, "xyrecorder: %s: no such file\n", path.c_str());
-        return 1;
-    }
-    if (!in || fs::is_directory(path)) {
-        std::fprintf(stderr, "xyrecorder: %s: cannot be read\n", path.c_str());
-        return 1;
-    }
-    ScriptRunner runner(path, bundle);
-    std::vector<ScriptLine> lines;
+    std::istringstream in(script);
     std::string text;
     for (size_t number = 1; std::getline(in, text); ++number) {
         if (!text.empty() && text.back() == '\r')
@@ -598,25 +638,63 @@ int RunScript(const std::string& path, const std::string& bundle)
             runner.Check(line);
             lines.push_back(std::move(line));
         } catch (const std::exception& error) {
-            std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), number, error.what());
-            return 2;
+            return ScriptLineError{number, error.what()};
         }
+    }
+    return std::nullopt;
+}
+
+// "FILE:LINE: message" on stderr, nothing in it raw on the terminal.
+void PrintLineError(const std::string& path, size_t line, const std::string& message)
+{
+    std::fprintf(stderr, "%s:%zu: %s\n", EscapeInput(path).c_str(), line, EscapeInput(message).c_str());
+}
+
+}  // namespace
+
+std::string CheckScript(const std::string& script)
+{
+    ScriptRunner runner("script.xys", "");
+    std::vector<ScriptLine> lines;
+    std::optional<ScriptLineError> error = ParseScript(script, runner, lines);
+    return error ? std::to_string(error->line) + ": " + error->message : std::string();
+}
+
+int RunScript(const std::string& path, const std::string& bundle)
+{
+    std::string script;
+    if (path == kStandardInput) {
+        script.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+        InputFile file(path, "a script file");
+        if (!file || !file.ReadAll(script)) {
+            std::fprintf(stderr, "xyrecorder: %s: %s\n", EscapeInput(path).c_str(),
+                         file ? "cannot be read" : file.Problem().c_str());
+            return 1;
+        }
+    }
+    const std::string shown = path == kStandardInput ? "standard input" : path;  // in messages
+    ScriptRunner runner(path, bundle);
+    std::vector<ScriptLine> lines;
+    if (std::optional<ScriptLineError> error = ParseScript(script, runner, lines)) {
+        PrintLineError(shown, error->line, error->message);
+        return 2;
     }
     for (const ScriptLine& line : lines) {
         try {
             runner.Run(line);
         } catch (const ExpectationFailed& error) {
             runner.ShowMessages();
-            std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), line.number, error.what());
+            PrintLineError(shown, line.number, error.what());
             return 3;
         } catch (const std::bad_alloc&) {
             runner.ShowMessages();
-            std::fprintf(stderr, "%s:%zu: out of memory for the recording: there is not enough memory to hold it\n",
-                         path.c_str(), line.number);
+            PrintLineError(shown, line.number,
+                           "out of memory for the recording: there is not enough memory to hold it");
             return 1;
         } catch (const std::exception& error) {
             runner.ShowMessages();
-            std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), line.number, error.what());
+            PrintLineError(shown, line.number, error.what());
             return 1;
         }
     }

@@ -11,6 +11,7 @@
 
 #include "Options.h"
 #include "recorder/Axis.h"
+#include "signals/InputText.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Windows.h"
 
@@ -37,7 +38,7 @@ uint32_t ParseColour(const std::string& text)
         if (end == text.c_str() + 7)
             return uint32_t(value);
     }
-    throw UsageError("colour \"" + text + "\" is not trace, white, black or #RRGGBB");
+    throw UsageError("colour " + QuoteInput(text) + " is not trace, white, black or #RRGGBB");
 }
 
 std::string ShowColour(uint32_t pixel)
@@ -107,7 +108,7 @@ void ScriptChecks::Expect(const Words& w, bool act)
             for (const HostMessage& message : Host().Host().Messages())
                 if (message.text == w[2])
                     return;
-            throw ExpectationFailed("the extension showed no message \"" + w[2] + "\"");
+            throw ExpectationFailed("the extension showed no message " + QuoteInput(w[2]));
         }
         return;
     }
@@ -138,7 +139,7 @@ void ScriptChecks::Expect(const Words& w, bool act)
         if (act) {
             std::string got = field == "help" ? Host().Host().HelpText() : AxisTitle(field == "xTitle");
             if (got != w[2])
-                throw ExpectationFailed(field + " is \"" + got + "\", expected \"" + w[2] + "\"");
+                throw ExpectationFailed(field + " is " + QuoteInput(got) + ", expected " + QuoteInput(w[2]));
         }
         return;
     }
@@ -169,7 +170,9 @@ std::function<double()> ScriptChecks::NumericField(const std::string& field)
         {"firstChannelItem", {AxisSide::x, [](const A& a) { return recorder::FirstChannelItemOf(a.Menu()); }}},
     };
     if (auto it = kAxisFields.find(field); it != kAxisFields.end()) {
-        auto [side, read] = it->second;
+        // Copied out by name: a lambda may not capture structured bindings before C++20.
+        AxisSide side = it->second.first;
+        auto read = it->second.second;
         return [this, side, read] { return read(Host().Axis(Current(), side)); };
     }
     if (field == "xChannel" || field == "yChannel") {
@@ -192,7 +195,7 @@ std::function<double()> ScriptChecks::NumericField(const std::string& field)
             GetWindowPortBounds(Current(), &r);
             return double(field == "width" ? r.right - r.left : r.bottom - r.top);
         };
-    throw UsageError("unknown field \"" + field + "\" (see xyrecorder script --help)");
+    throw UsageError("unknown field " + QuoteInput(field) + " (see xyrecorder script --help)");
 }
 
 long ScriptChecks::CountTracePixels(bool inside)

@@ -11,8 +11,11 @@
 #include <unistd.h>
 
 #include "recorder/Axis.h"
+#include "recorder/PictureFiles.h"
 #include "toolbox/Controls.h"
 #include "toolbox/Dialogs.h"
+#include "signals/InputFile.h"
+#include "signals/InputText.h"
 #include "toolbox/Menus.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Windows.h"
@@ -153,7 +156,7 @@ void Session::ChooseAxisItem(WindowRef window, AxisSide side, const std::string&
             item = i;
     }
     if (item == 0)
-        throw InputError("the axis menu has no item \"" + itemText + "\"");
+        throw InputError("the axis menu has no item " + QuoteInput(itemText));
     input_.QueuePopUpChoice(item);
     ClickAxisTitle(window, side);
 }
@@ -333,8 +336,19 @@ void Session::CheckRoom(double samples, size_t channels, const std::string& what
     throw InputError(text);
 }
 
+void Session::RequireNotReadByTheRun(const std::string& path, const char* what) const
+{
+    std::vector<std::string> inputs = inputs_;
+    for (const ExtensionBundle* bundle : recorder_.Bundles()) {
+        inputs.push_back(bundle->Path());
+        inputs.push_back(bundle->ResourcePath());
+    }
+    RequireNotAnInput(path, inputs, what);
+}
+
 void Session::WritePng(WindowRef window, const std::string& path)
 {
+    RequireNotReadByTheRun(path, "PNG");
     try {
         recorder_.WritePng(window, path);
     } catch (const RecorderError& error) {
@@ -344,6 +358,7 @@ void Session::WritePng(WindowRef window, const std::string& path)
 
 void Session::WritePicture(WindowRef window, const std::string& path, int scale)
 {
+    RequireNotReadByTheRun(path, PictureFormatName(PictureFormatOf(path)));
     try {
         recorder_.WritePicture(window, path, scale);
     } catch (const RecorderError& error) {
@@ -380,7 +395,7 @@ void Session::ShowMessages(bool withErrors)
         std::string times = count > 1 ? " (" + std::to_string(count) + " times)" : std::string();
         std::fprintf(stderr, "xyrecorder: %s%s%s\n",
                      message->kind == HostMessage::Kind::error ? "the extension reported an error: " : "",
-                     message->text.c_str(), times.c_str());
+                     EscapeInput(message->text).c_str(), times.c_str());
     }
 }
 
@@ -403,6 +418,17 @@ void CheckRecordingFits(double samples, size_t channels, const std::string& what
     }
 }
 
+void RequireNotAnInput(const std::string& path, const std::vector<std::string>& inputs, const std::string& what)
+{
+    std::optional<FileIdentity> output = IdentityOf(path);
+    if (!output)
+        return;
+    for (const std::string& input : inputs)
+        if (IdentityOf(input) == output)
+            throw InputError(what + " " + EscapeInput(path) + ": is the input " + EscapeInput(input) +
+                             "; it is not written over");
+}
+
 std::string OutOfMemoryMessage(const std::string& detail)
 {
     return "out of memory for the recording: " + detail + " (the memory below 4 GiB that holds it is full)";
@@ -411,6 +437,8 @@ std::string OutOfMemoryMessage(const std::string& detail)
 int ResolveChannel(const std::vector<ChannelSettings>& channels, const std::string& wanted, const std::string& what,
                    const std::string& source)
 {
+    if (wanted.empty())
+        throw InputError(what + ": give a channel title or number");
     SignalSet lookup;
     for (const ChannelSettings& info : channels)
         lookup.channels.push_back(SignalChannel{info, {}});
@@ -418,6 +446,7 @@ int ResolveChannel(const std::vector<ChannelSettings>& channels, const std::stri
         return channel;
     std::string list;
     for (size_t i = 0; i < channels.size(); ++i)
-        list += (i ? ", " : "") + std::to_string(i + 1) + " \"" + channels[i].title + "\"";
-    throw InputError(what + " " + wanted + ": " + source + " has no such channel; its channels are " + list);
+        list += (i ? ", " : "") + std::to_string(i + 1) + " " + QuoteInput(channels[i].title);
+    throw InputError(what + " " + ShowInput(wanted) + ": " + EscapeInput(source) +
+                     " has no such channel; its channels are " + list);
 }

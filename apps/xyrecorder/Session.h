@@ -74,10 +74,14 @@ public:
     // (the recorder's block limit and the memory below 4 GiB); what names them.
     void CheckRoom(double samples, size_t channels, const std::string& what) const;
 
-    // Throws InputError naming the path when it can't be written.
+    // A file the run reads (the bundles loaded count too): WritePng and
+    // WritePicture never write over it.
+    void AddInput(const std::string& path) { inputs_.push_back(path); }
+    // Throws InputError naming the path when it can't be written or is an input.
     void WritePng(WindowRef window, const std::string& path);
     // The picture in the format the path names (.svg, .pdf, else PNG), scale
-    // times larger; InputError naming the path when it can't be written.
+    // times larger; InputError naming the path when it can't be written or
+    // is an input.
     void WritePicture(WindowRef window, const std::string& path, int scale);
 
     // Errors the extension reported, as InputError (the first one).
@@ -87,6 +91,8 @@ public:
     void ShowMessages(bool withErrors);
 
 private:
+    // Throws InputError when path is one of the inputs or the bundle's files.
+    void RequireNotReadByTheRun(const std::string& path, const char* what) const;
     Point AxisTitlePoint(WindowRef window, AxisSide side) const;
     // Clicks the title with a popup choice queued; InputError when no menu opened.
     void ClickAxisTitle(WindowRef window, AxisSide side);
@@ -98,6 +104,7 @@ private:
     Recorder recorder_;
     ScriptedInput input_;
     ScopedInputSource scopedInput_;
+    std::vector<std::string> inputs_;
     size_t messagesShown_ = 0;
 };
 
@@ -111,6 +118,10 @@ constexpr double kMaxRecordingBytes = 512.0 * 1024 * 1024;
 // Throws InputError unless samples × channels fit those limits; what names the
 // recording in the message.
 void CheckRecordingFits(double samples, size_t channels, const std::string& what);
+
+// Throws InputError ("WHAT PATH: is the input INPUT; ...") when path names the
+// same file as one of inputs, by any name (a link, another hard link).
+void RequireNotAnInput(const std::string& path, const std::vector<std::string>& inputs, const std::string& what);
 
 // The message for a std::bad_alloc; detail says when it happened.
 std::string OutOfMemoryMessage(const std::string& detail);

@@ -11,8 +11,11 @@
 #include "Live.h"
 #include "Options.h"
 #include "Script.h"
+#include "WindowMode.h"
 #include "recorder/PictureFiles.h"
 #include "signals/DemoSignals.h"
+#include "signals/InputText.h"
+#include "signals/OutputFile.h"
 
 namespace {
 
@@ -24,8 +27,11 @@ Commands:
   demo           sample the built-in recording live and write the window as a picture
   play FILE      the same with a recording file (.wav, .csv, .edf, .bdf)
   view FILE      redraw a stretch of a recording file from recorded data
-  script FILE    run a session script (every action a user can take)
+  script FILE    run a session script (every action a user can take; - reads it from standard input)
   info FILE      list a recording file's channels, units, rate and length
+
+Add --window to demo, play or view to watch the window live on the desktop
+and use it with the mouse and keys.
 
 Run `xyrecorder COMMAND --help` for a command's options.
 
@@ -94,6 +100,9 @@ void PrintCommandHelp(const char* text, bool live, const char* example)
     std::fputs(kPlotOptionsHelp, stdout);
     if (live)
         std::fputs(kLiveOptionsHelp, stdout);
+    std::fputs(kWindowOptionsHelp, stdout);
+    if (live)
+        std::fputs(kWindowSpeedHelp, stdout);
     std::printf("\nExample:\n  %s\n", example);
 }
 
@@ -148,8 +157,11 @@ std::string OneFile(const Options& options, const char* command)
 CsvOptions ReadCsvOptions(const Options& options)
 {
     CsvOptions csv;
-    if (options.Has("interval"))
-        csv.sampleInterval = options.Number("interval", 0.001, 1e-9, 3600);
+    if (options.Has("interval")) {
+        csv.sampleInterval = options.Number("interval", 0.001, -1e308, 1e308);
+        if (auto problem = SampleIntervalProblem(*csv.sampleInterval))
+            throw UsageError("--interval: " + *problem);
+    }
     return csv;
 }
 
@@ -164,13 +176,14 @@ bool WantsHelp(const std::vector<std::string>& arguments)
 void PrintNotes(const SignalSet& signals)
 {
     for (const std::string& note : signals.notes)
-        std::fprintf(stderr, "xyrecorder: note: %s\n", note.c_str());
+        std::fprintf(stderr, "xyrecorder: note: %s\n", EscapeInput(note).c_str());
 }
 
 int RunDemo(const std::vector<std::string>& arguments)
 {
-    Options options(arguments, Join(Join(kPlotValueOptions, kLiveValueOptions), {"rate", "duration", "seed"}),
-                    {"realtime"});
+    Options options(arguments,
+                    Join(Join(Join(kPlotValueOptions, kLiveValueOptions), kWindowValueOptions), {"rate", "duration", "seed"}),
+                    {"realtime", "window"});
     if (!options.Positional().empty())
         throw UsageError("demo takes no FILE (did you mean play?)");
     DemoOptions demo;
@@ -179,6 +192,9 @@ int RunDemo(const std::vector<std::string>& arguments)
     demo.seed = uint32_t(options.Integer("seed", demo.seed, 0, 4294967295L));
     PlotOptions plot = ReadPlotOptions(options);
     LiveOptions live = ReadLiveOptions(options);
+    WindowOptions window = ReadWindowOptions(options, true);
+    if (window.wanted)
+        RequireDesktop();
     // Before the samples are made: a recording too large fails at once.
     CheckOutputs(plot, &live);
     char what[80];
@@ -187,31 +203,46 @@ int RunDemo(const std::vector<std::string>& arguments)
     std::fprintf(stderr, "xyrecorder: demo recording, %g s at %g Hz, seed %u\n", demo.duration, demo.sampleRate,
                  demo.seed);
     SignalSetSource source(MakeDemoSignals(demo));
-    PlotLive(plot, live, source);
+    if (window.wanted)
+        WatchLive(plot, live, window, source);
+    else
+        PlotLive(plot, live, source);
     return 0;
 }
 
 int RunPlay(const std::vector<std::string>& arguments)
 {
-    Options options(arguments, Join(Join(kPlotValueOptions, kLiveValueOptions), {"interval"}), {"realtime"});
+    Options options(arguments, Join(Join(Join(kPlotValueOptions, kLiveValueOptions), kWindowValueOptions), {"interval"}),
+                    {"realtime", "window"});
     std::string file = OneFile(options, "play");
     PlotOptions plot = ReadPlotOptions(options);
     plot.sourceName = file;
+    plot.inputs.push_back(file);
     LiveOptions live = ReadLiveOptions(options);
+    WindowOptions window = ReadWindowOptions(options, true);
+    if (window.wanted)
+        RequireDesktop();
     CheckOutputs(plot, &live);
     SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
     PrintNotes(signals);
     SignalSetSource source(std::move(signals));
-    PlotLive(plot, live, source);
+    if (window.wanted)
+        WatchLive(plot, live, window, source);
+    else
+        PlotLive(plot, live, source);
     return 0;
 }
 
 int RunView(const std::vector<std::string>& arguments)
 {
-    Options options(arguments, Join(kPlotValueOptions, {"from", "to", "interval"}), {});
+    Options options(arguments, Join(Join(kPlotValueOptions, kWindowValueOptions), {"from", "to", "interval"}), {"window"});
     std::string file = OneFile(options, "view");
     PlotOptions plot = ReadPlotOptions(options);
+    WindowOptions window = ReadWindowOptions(options, false);
+    if (window.wanted)
+        RequireDesktop();
     plot.sourceName = file;
+    plot.inputs.push_back(file);
     double from = options.Number("from", 0, 0, 1e12);
     std::optional<double> to;
     if (options.Has("to"))
@@ -236,7 +267,10 @@ int RunView(const std::vector<std::string>& arguments)
     auto last = int32_t(std::min<double>(std::ceil(endExact - 1e-9), double(signals.SampleCount())) - 1);
     if (last < first)
         last = first;
-    PlotRecorded(plot, signals, first, last);
+    if (window.wanted)
+        WatchRecorded(plot, window, signals, first, last);
+    else
+        PlotRecorded(plot, signals, first, last);
     return 0;
 }
 
@@ -258,12 +292,14 @@ int RunInfo(const std::vector<std::string>& arguments)
     std::string file = OneFile(options, "info");
     SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
     PrintNotes(signals);
-    std::printf("%s: %zu channels, %zu samples at %g Hz (%g s)\n", file.c_str(), signals.channels.size(),
-                signals.SampleCount(), signals.SampleRate(), double(signals.SampleCount()) * signals.sampleInterval);
+    std::printf("%s: %zu channels, %zu samples at %g Hz (%g s)\n", EscapeInput(file).c_str(),
+                signals.channels.size(), signals.SampleCount(), signals.SampleRate(),
+                double(signals.SampleCount()) * signals.sampleInterval);
+    // Titles and units as the recorder keeps them (255 and 15 bytes at most), never raw on the terminal.
     for (size_t c = 0; c < signals.channels.size(); ++c) {
         const ChannelSettings& info = signals.channels[c].info;
-        std::printf("  %2zu  %-20s %-10s %g .. %g\n", c + 1, info.title.c_str(),
-                    info.units.empty() ? "-" : info.units.c_str(), info.displayLow, info.displayHigh);
+        std::printf("  %2zu  %-20s %-10s %g .. %g\n", c + 1, ShowInput(info.title, 255).c_str(),
+                    info.units.empty() ? "-" : ShowInput(info.units, 15).c_str(), info.displayLow, info.displayHigh);
     }
     return 0;
 }
@@ -279,6 +315,7 @@ int RunScriptCommand(const std::vector<std::string>& arguments)
 
 int main(int argc, char** argv)
 {
+    RemoveTemporariesOnInterrupt();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty()) {
         std::fputs(kProgramHelp, stderr);
@@ -316,11 +353,11 @@ int main(int argc, char** argv)
                 return std::fputs(kScriptHelp, stdout), 0;
             return RunScriptCommand(arguments);
         }
-        std::fprintf(stderr, "xyrecorder: unknown command \"%s\" (try xyrecorder --help)\n", command.c_str());
+        std::fprintf(stderr, "xyrecorder: unknown command %s (try xyrecorder --help)\n", QuoteInput(command).c_str());
         return 2;
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "xyrecorder %s: %s (see xyrecorder %s --help)\n", command.c_str(), error.what(),
-                     command.c_str());
+        std::fprintf(stderr, "xyrecorder %s: %s (see xyrecorder %s --help)\n", command.c_str(),
+                     EscapeInput(error.what()).c_str(), command.c_str());
         return 2;
     } catch (const std::bad_alloc&) {
         std::fputs("xyrecorder: out of memory for the recording: there is not enough memory to hold it; try a shorter "
@@ -328,7 +365,7 @@ int main(int argc, char** argv)
                    stderr);
         return 1;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "xyrecorder: %s\n", error.what());
+        std::fprintf(stderr, "xyrecorder: %s\n", EscapeInput(error.what()).c_str());
         return 1;
     }
 }

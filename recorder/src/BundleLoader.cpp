@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "signals/InputFile.h"
+#include "signals/InputText.h"
 #include "toolbox/Memory.h"
 #include "toolbox/Resources.h"
 
@@ -50,19 +52,25 @@ ExtensionBundle::ExtensionBundle(const std::string& path, const HostServiceTable
     const std::string file = AbsolutePathOf(path);
     struct stat info;
     if (stat(file.c_str(), &info) != 0)
-        throw BundleError("bundle " + path + ": " + std::strerror(errno));
-    if (!S_ISREG(info.st_mode)) throw BundleError("bundle " + path + ": not a regular file");
+        throw BundleError("bundle " + EscapeInput(path) + ": " + std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        throw BundleError("bundle " + EscapeInput(path) + ": " + NotARegularFile(info.st_mode, "a bundle file"));
+    // The resource file too: a FIFO in its place would block the reading of it.
+    if (stat(resourcePath_.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        throw BundleError("bundle " + EscapeInput(path) + ": its resource file " + EscapeInput(resourcePath_) + " " +
+                          NotARegularFile(info.st_mode, "a resource file"));
 
     library_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library_) {
         const char* reason = dlerror();
-        throw BundleError("bundle " + path + ": not a loadable bundle (" + (reason ? reason : "unknown reason") + ")");
+        throw BundleError("bundle " + EscapeInput(path) + ": not a loadable bundle (" +
+                          (reason ? reason : "unknown reason") + ")");
     }
     dlerror();
     void* entry = dlsym(library_, "Main1");
     if (!entry) {
         dlclose(library_);
-        throw BundleError("bundle " + path + ": exports no Main1");
+        throw BundleError("bundle " + EscapeInput(path) + ": exports no Main1");
     }
     main1_ = reinterpret_cast<Main1Function>(entry);
 
@@ -71,7 +79,7 @@ ExtensionBundle::ExtensionBundle(const std::string& path, const HostServiceTable
         resourceFile_ = OpenResourceFile(resourcePath_);
     } catch (const ResourceFileError& error) {
         dlclose(library_);
-        throw BundleError("bundle " + path + ": its resource file can't be used: " + error.what());
+        throw BundleError("bundle " + EscapeInput(path) + ": its resource file can't be used: " + error.what());
     }
     // Opening makes the file current; outside Main1 calls the host's files are.
     UseResFile(previous);

@@ -16,7 +16,8 @@
 #include "PictureInternal.h"
 #include "recorder/PictureFiles.h"
 #include "recorder/Png.h"
-#include "recorder/ReplaceFile.h"
+#include "recorder/StdioOutput.h"
+#include "signals/InputText.h"
 
 namespace {
 
@@ -226,7 +227,7 @@ std::string ImagePngBytes(const PictureImage& image)
 
 void WritePicturePdf(const PictureRecord& record, const PictureSettings& settings, const std::string& path)
 {
-    ReplaceFile(path, "PDF", [&](std::FILE* file) {
+    WriteStdioOutput(path, "PDF", [&](std::FILE* file) {
         // One pixel of the window is one point of the page, times the scale.
         Surface surface(cairo_pdf_surface_create_for_stream(WriteBytes, file, FrameWidth(record) * settings.scale,
                                                             FrameHeight(record) * settings.scale));
@@ -240,8 +241,7 @@ void WritePicturePdf(const PictureRecord& record, const PictureSettings& setting
         }
         cairo_surface_finish(surface.get());
         if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-            throw std::runtime_error("PDF " + path + ": " +
-                                     cairo_status_to_string(cairo_surface_status(surface.get())));
+            throw std::runtime_error(cairo_status_to_string(cairo_surface_status(surface.get())));
     });
 }
 
@@ -250,8 +250,8 @@ void WritePicturePng(const PictureRecord& record, const PictureSettings& setting
     const int width = FrameWidth(record) * settings.scale, height = FrameHeight(record) * settings.scale;
     Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-        throw std::runtime_error("PNG " + path + ": cairo could not make a picture of " + std::to_string(width) +
-                                 " x " + std::to_string(height) + " pixels");
+        throw std::runtime_error("PNG " + EscapeInput(path) + ": cairo could not make a picture of " +
+                                 std::to_string(width) + " x " + std::to_string(height) + " pixels");
     {
         Context cr(cairo_create(surface.get()));
         cairo_set_source_rgb(cr.get(), 1, 1, 1);
@@ -263,6 +263,6 @@ void WritePicturePng(const PictureRecord& record, const PictureSettings& setting
     // RGB24 pixels are 32-bit words 0x00RRGGBB (the top byte unused), rows stride bytes apart.
     const int stride = cairo_image_surface_get_stride(surface.get());
     const unsigned char* data = cairo_image_surface_get_data(surface.get());
-    if (stride != width * 4) throw std::runtime_error("PNG " + path + ": cairo padded the picture's rows");
+    if (stride != width * 4) throw std::runtime_error("PNG " + EscapeInput(path) + ": cairo padded the picture's rows");
     WritePixelsPng(reinterpret_cast<const uint32_t*>(data), width, height, path);
 }

@@ -10,7 +10,8 @@
 
 #include "PictureInternal.h"
 #include "recorder/PictureFiles.h"
-#include "recorder/ReplaceFile.h"
+#include "recorder/StdioOutput.h"
+#include "signals/OutputFile.h"
 
 namespace {
 
@@ -224,8 +225,8 @@ std::string SvgDocument(const PictureRecord& record, const PictureSettings& sett
 void WritePictureSvg(const PictureRecord& record, const PictureSettings& settings, const std::string& path)
 {
     const std::string document = SvgDocument(record, settings);
-    ReplaceFile(path, "SVG", [&](std::FILE* file) {
+    WriteStdioOutput(path, "SVG", [&](std::FILE* file) {
         if (std::fwrite(document.data(), 1, document.size(), file) != document.size())
-            throw std::runtime_error("SVG " + path + ": " + std::strerror(errno));
+            throw OutputError(std::strerror(errno));
     });
 }

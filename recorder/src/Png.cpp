@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "recorder/ReplaceFile.h"
+#include "recorder/StdioOutput.h"
+#include "signals/InputText.h"
+#include "signals/OutputFile.h"
 
 namespace {
 
@@ -60,7 +62,7 @@ bool Encode(FILE* file, const uint8_t* const* rows, int width, int height, PngFa
 void WritePixelsPng(const uint32_t* pixels, int width, int height, const std::string& path)
 {
     if (!pixels || width <= 0 || height <= 0)
-        throw std::runtime_error("PNG " + path + ": no pixels to write (" + std::to_string(width) + " x " +
+        throw std::runtime_error("PNG " + EscapeInput(path) + ": no pixels to write (" + std::to_string(width) + " x " +
                                  std::to_string(height) + ")");
     std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
     std::vector<const uint8_t*> rows(static_cast<size_t>(height));
@@ -75,9 +77,8 @@ void WritePixelsPng(const uint32_t* pixels, int width, int height, const std::st
         }
     }
 
-    ReplaceFile(path, "PNG", [&](std::FILE* file) {
+    WriteStdioOutput(path, "PNG", [&](std::FILE* file) {
         PngFailure failure{};
-        if (!Encode(file, rows.data(), width, height, &failure))
-            throw std::runtime_error("PNG " + path + ": " + failure.message);
+        if (!Encode(file, rows.data(), width, height, &failure)) throw OutputError(failure.message);
     });
 }

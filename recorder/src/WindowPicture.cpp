@@ -9,6 +9,7 @@
 #include "RecorderImpl.h"
 #include "recorder/PictureFiles.h"
 #include "recorder/Png.h"
+#include "signals/InputText.h"
 #include "toolbox/Pictures.h"
 #include "toolbox/Toolbox.h"
 
@@ -98,7 +99,7 @@ void Recorder::WritePng(WindowRef window, const std::string& path, bool withFram
 void Recorder::WritePicture(WindowRef window, const std::string& path, int scale)
 {
     const PictureFormat format = PictureFormatOf(path);
-    const std::string what = std::string(PictureFormatName(format)) + " " + path + ": ";
+    const std::string what = std::string(PictureFormatName(format)) + " " + EscapeInput(path) + ": ";
     if (format == PictureFormat::png && scale == 1) return WritePng(window, path);
     if (impl_->actionDepth > 0) throw RecorderError(what + "a picture can't be taken while an action is under way");
     impl_->Require(window, "picture");

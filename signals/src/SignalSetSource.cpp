@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "signals/InputText.h"
+
 SignalSetSource::SignalSetSource(SignalSet signals) : signals_(std::move(signals))
 {
     if (signals_.channels.empty())
@@ -15,7 +17,7 @@ SignalSetSource::SignalSetSource(SignalSet signals) : signals_(std::move(signals
         throw std::invalid_argument("the sample interval must be positive");
     for (const SignalChannel& channel : signals_.channels) {
         if (channel.samples.size() != signals_.SampleCount())
-            throw std::invalid_argument("channel \"" + channel.info.title + "\" has a different length");
+            throw std::invalid_argument("channel " + QuoteInput(channel.info.title) + " has a different length");
         channelInfo_.push_back(channel.info);
         // What the recorder's channel records hold.
         channelInfo_.back().title.resize(std::min<size_t>(channelInfo_.back().title.size(), 255));

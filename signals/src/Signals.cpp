@@ -10,6 +10,9 @@
 #include <unistd.h>
 
 #include "SignalsInternal.h"
+#include "signals/InputFile.h"
+#include "signals/InputText.h"
+#include "signals/OutputFile.h"
 
 namespace fs = std::filesystem;
 
@@ -17,36 +20,28 @@ namespace signals_detail {
 
 void Fail(const fs::path& path, const std::string& what)
 {
-    throw SignalFileError(path.string() + ": " + what);
+    throw SignalFileError(EscapeInput(path.string()) + ": " + what);
 }
 
 void RequireReadableFile(const fs::path& path)
 {
-    std::error_code ec;
-    fs::file_status status = fs::status(path, ec);
-    if (!fs::exists(status))
-        Fail(path, "no such file");
-    if (fs::is_directory(status))
-        Fail(path, "is a directory, not a recording file");
-    if (::access(path.c_str(), R_OK) != 0)
-        Fail(path, "cannot be read (permission denied)");
+    if (auto problem = InputProblem(path, kRecordingFile))
+        Fail(path, *problem);
 }
 
 void WriteAtomically(const fs::path& path, const std::function<void(const fs::path&)>& write)
 {
-    fs::path temporary = path;
-    temporary += ".part" + std::to_string(::getpid());
     try {
-        write(temporary);
-        std::error_code ec;
-        fs::rename(temporary, path, ec);
-        if (ec)
-            Fail(path, "cannot be written: " + ec.message());
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw;
+        WriteOutput(path, write);
+    } catch (const OutputError& error) {
+        Fail(path, std::string("cannot be written: ") + error.what());
     }
+}
+
+void RequireSampleInterval(const fs::path& path, double seconds, const std::string& what)
+{
+    if (auto problem = SampleIntervalProblem(seconds))
+        Fail(path, what + ": " + *problem);
 }
 
 void RequireWritable(const fs::path& path, const SignalSet& set)
@@ -58,7 +53,7 @@ void RequireWritable(const fs::path& path, const SignalSet& set)
         Fail(path, "nothing to write: no samples");
     for (const SignalChannel& channel : set.channels)
         if (channel.samples.size() != count)
-            Fail(path, "channel \"" + channel.info.title + "\" has " + std::to_string(channel.samples.size()) +
+            Fail(path, "channel " + QuoteInput(channel.info.title) + " has " + std::to_string(channel.samples.size()) +
                            " samples, the first channel " + std::to_string(count));
     if (!(set.sampleInterval > 0) || !std::isfinite(set.sampleInterval))
         Fail(path, "the sample interval must be a positive number of seconds");
@@ -92,8 +87,19 @@ std::string Lowercase(std::string_view text)
 
 }  // namespace
 
+std::optional<std::string> SampleIntervalProblem(double seconds)
+{
+    if (seconds >= kMinSampleInterval && seconds <= kMaxSampleInterval)
+        return std::nullopt;
+    char text[96];
+    std::snprintf(text, sizeof text, "%g s is outside %g to %g s", seconds, kMinSampleInterval, kMaxSampleInterval);
+    return std::string(text);
+}
+
 int SignalSet::FindChannel(std::string_view titleOrNumber) const
 {
+    if (titleOrNumber.empty())
+        return 0;  // not the first channel that happens to have no title
     std::string wanted = Lowercase(titleOrNumber);
     for (size_t i = 0; i < channels.size(); ++i)
         if (Lowercase(channels[i].info.title) == wanted)
@@ -153,6 +159,13 @@ void WriteSignals(const fs::path& path, const SignalSet& set)
 ChannelSettings FitDisplayRange(ChannelSettings info, float low, float high)
 {
     double lo = low, hi = high;
+    if (!std::isfinite(lo) || !std::isfinite(hi)) {
+        // No range fits what is no number; the default range is shown instead.
+        info.displayLow = -1;
+        info.displayHigh = 1;
+        info.decimals = 2;
+        return info;
+    }
     if (!(hi > lo)) {
         double half = std::max(1.0, std::fabs(lo) * 0.1);
         lo -= half;
@@ -175,11 +188,18 @@ ChannelSettings FitDisplayRange(ChannelSettings info, float low, float high)
 
 void FitDisplayRange(SignalChannel& channel)
 {
-    if (channel.samples.empty()) {
+    // The finite samples' range: a NaN would make any comparison order meaningless.
+    float low = INFINITY, high = -INFINITY;
+    for (float sample : channel.samples) {
+        if (std::isfinite(sample)) {
+            low = std::min(low, sample);
+            high = std::max(high, sample);
+        }
+    }
+    if (low > high) {
         channel.info.displayLow = -1;
         channel.info.displayHigh = 1;
         return;
     }
-    auto [low, high] = std::minmax_element(channel.samples.begin(), channel.samples.end());
-    channel.info = FitDisplayRange(channel.info, *low, *high);
+    channel.info = FitDisplayRange(channel.info, low, high);
 }

@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "SignalsInternal.h"
+#include "signals/InputFile.h"
+#include "signals/InputText.h"
 #include "signals/Signals.h"
 
 namespace fs = std::filesystem;
@@ -28,8 +30,6 @@ std::string_view Trim(std::string_view text)
         text.remove_suffix(1);
     return text;
 }
-
-std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::string SeparatorProblem(char separator)
 {
@@ -205,12 +205,18 @@ std::string Format(double value)
 
 SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
 {
-    RequireReadableFile(path);
-    std::ifstream in(path, std::ios::binary);
-    std::error_code ec;
-    std::string text(size_t(fs::file_size(path, ec)), '\0');
-    if (ec || !in.read(text.data(), std::streamsize(text.size())))
+    InputFile file(path, kRecordingFile);
+    if (!file)
+        Fail(path, file.Problem());
+    std::string text;
+    if (!file.ReadAll(text))
         Fail(path, "cannot be read");
+    return ReadCsvText(std::move(text), path.string(), options);
+}
+
+SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOptions& options)
+{
+    const fs::path path(name);
     CsvFile csv(path, std::move(text));
 
     std::vector<Cell> cells;
@@ -233,7 +239,7 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
         double ignored;
         if (!header[c].quoted && ParseNumber(header[c].text, ignored))
             csv.FailAt(headerLine, "expected a header row of channel titles, found the number " +
-                                       Quote(header[c].text) + " in column " + std::to_string(c + 1));
+                                       QuoteInput(header[c].text) + " in column " + std::to_string(c + 1));
     }
 
     bool hasTime = LooksLikeTime(titles[0]);
@@ -262,7 +268,7 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
 
     double secondsPerTimeUnit = hasTime ? SecondsPer(titles[0], units[0]) : 1.0;
     if (hasTime && secondsPerTimeUnit == 0 && !options.sampleInterval)
-        csv.FailAt(headerLine, "the time column's unit " + Quote(units[0]) + " is not s, ms, us, min or h");
+        csv.FailAt(headerLine, "the time column's unit " + QuoteInput(units[0]) + " is not s, ms, us, min or h");
 
     std::vector<size_t> timeLines;  // for messages about the time column
     double previousTime = 0;
@@ -274,15 +280,15 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
             double value;
             if (!ParseNumber(cells[c].text, value)) {
                 std::string what = cells[c].text.empty() ? std::string("an empty value")
-                                                         : Quote(cells[c].text) + " is not a number";
-                csv.FailAt(line, "column " + std::to_string(c + 1) + " (" + titles[c] + "): " + what);
+                                                         : QuoteInput(cells[c].text) + " is not a number";
+                csv.FailAt(line, "column " + std::to_string(c + 1) + " (" + ShowInput(titles[c]) + "): " + what);
             }
             if (c > 0 || !hasTime) {
                 if (std::fabs(value) > 3.4e38)
-                    csv.FailAt(line, "column " + std::to_string(c + 1) + " (" + titles[c] + "): " +
-                                         Quote(cells[c].text) + " is too large for a 32-bit sample");
+                    csv.FailAt(line, "column " + std::to_string(c + 1) + " (" + ShowInput(titles[c]) + "): " +
+                                         QuoteInput(cells[c].text) + " is too large for a 32-bit sample");
             } else if (!time.empty() && !(value > previousTime)) {
-                csv.FailAt(line, "time " + Quote(cells[0].text) + " does not increase");
+                csv.FailAt(line, "time " + QuoteInput(cells[0].text) + " does not increase");
             }
             if (c == 0 && hasTime) {
                 previousTime = value;
@@ -299,8 +305,7 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
 
     SignalSet set;
     if (options.sampleInterval) {
-        if (!(*options.sampleInterval > 0) || !std::isfinite(*options.sampleInterval))
-            Fail(path, "the sample interval must be a positive number of seconds");
+        RequireSampleInterval(path, *options.sampleInterval, "the sample interval");
         set.sampleInterval = *options.sampleInterval;
     } else if (!hasTime) {
         Fail(path, "no time column (a first column titled \"Time (s)\"); give the sample interval with " +
@@ -320,6 +325,7 @@ SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
             csv.FailAt(timeLines[worst], "the time column is not evenly spaced: a step of " + Format(gap) +
                                              " where the mean step is " + Format(step));
         set.sampleInterval = step * secondsPerTimeUnit;
+        RequireSampleInterval(path, set.sampleInterval, "the time column's sample interval");
     }
 
     for (size_t c = hasTime ? 1 : 0; c < columns; ++c) {

@@ -3,11 +3,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <numeric>
 
 #include "SignalsInternal.h"
+#include "signals/InputFile.h"
+#include "signals/InputText.h"
 #include "signals/Signals.h"
 
 namespace fs = std::filesystem;
@@ -72,6 +76,31 @@ double HeaderBound(double value, bool upper)
     return value;  // beyond 8 digits before the point: edflib refuses it with a clear code
 }
 
+// The header's own text of a signal's physical minimum or maximum, for
+// messages: edflib keeps only the number it made of it, and counts signals
+// without the annotation signals that the header lists among them.
+std::string PhysicalField(const fs::path& path, int signal, bool maximum)
+{
+    InputFile file(path, kRecordingFile);
+    char count[5] = {};
+    if (!file || file.ReadAt(count, 4, 252) != 4)
+        return "";
+    int signals = std::atoi(count);
+    for (int raw = 0, data = 0; raw < signals && raw < EDFLIB_MAXSIGNALS; ++raw) {
+        char label[17] = {};
+        file.ReadAt(label, 16, 256 + uint64_t(raw) * 16);
+        std::string name = TrimmedField(label);
+        if (name == "EDF Annotations" || name == "BDF Annotations")
+            continue;
+        if (data++ != signal)
+            continue;
+        char field[9] = {};
+        file.ReadAt(field, 8, 256 + uint64_t(signals) * (16 + 80 + 8 + (maximum ? 8 : 0)) + uint64_t(raw) * 8);
+        return TrimmedField(field);
+    }
+    return "";
+}
+
 struct EdfCloser {
     int handle;
     ~EdfCloser()
@@ -111,6 +140,7 @@ SignalSet ReadEdf(const fs::path& path)
 
     SignalSet set;
     set.sampleInterval = double(header->datarecord_duration) / EDFLIB_TIME_DIMENSION / fastest;
+    RequireSampleInterval(path, set.sampleInterval, "the sample interval of its data records");
     std::vector<double> buffer;
     bool held = false;
     for (int s = 0; s < signals; ++s) {
@@ -120,14 +150,27 @@ SignalSet ReadEdf(const fs::path& path)
         if (channel.info.title.empty())
             channel.info.title = "Signal " + std::to_string(s + 1);
         channel.info.units = TrimmedField(param.physdimension);
+        std::string signalName = "signal " + std::to_string(s + 1) + " (" + ShowInput(channel.info.title) + ")";
+        // A physical value beyond a float's range, or no number at all, can't be a sample.
+        for (bool maximum : {false, true}) {
+            double bound = maximum ? param.phys_max : param.phys_min;
+            if (!std::isfinite(bound) || std::fabs(bound) > std::numeric_limits<float>::max())
+                Fail(path, signalName + ": the physical " + (maximum ? "maximum " : "minimum ") +
+                               QuoteInput(PhysicalField(path, s, maximum)) +
+                               " is no number a 32-bit sample can hold");
+        }
         long long own = param.smp_in_file;
         buffer.resize(size_t(own));
         if (own > 0) {
             int got = edfread_physical_samples(closer.handle, s, int(own), buffer.data());
             if (got != own)
-                Fail(path, "signal " + std::to_string(s + 1) + " (" + channel.info.title + "): read " +
-                               std::to_string(std::max(got, 0)) + " of " + std::to_string(own) +
+                Fail(path, signalName + ": read " + std::to_string(std::max(got, 0)) + " of " + std::to_string(own) +
                                " samples; the file is truncated or corrupt");
+            // Digital values beyond the header's digital range scale beyond its physical one.
+            for (long long i = 0; i < own; ++i)
+                if (!std::isfinite(float(buffer[size_t(i)])))
+                    Fail(path, signalName + ": sample " + std::to_string(i) + " scales to " +
+                                   std::to_string(buffer[size_t(i)]) + ", beyond what a 32-bit sample can hold");
         }
         // Sample-and-hold up to the fastest rate: a slower signal keeps each
         // value until its next sample is due.
@@ -146,7 +189,7 @@ SignalSet ReadEdf(const fs::path& path)
         set.channels.push_back(std::move(channel));
     }
     if (held)
-        set.notes.push_back(path.string() + ": signals with lower sample rates are held at the fastest rate (" +
+        set.notes.push_back(EscapeInput(path.string()) + ": signals with lower sample rates are held at the fastest rate (" +
                             std::to_string(int(std::lround(set.SampleRate()))) + " Hz)");
     return set;
 }

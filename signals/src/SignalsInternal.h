@@ -9,14 +9,21 @@
 
 namespace signals_detail {
 
+// What the readers take, in messages about what a path names instead.
+inline const std::string kRecordingFile = "a recording file";
+
 // "FILE: what" as a SignalFileError.
 [[noreturn]] void Fail(const std::filesystem::path& path, const std::string& what);
 
 // Throws unless path names an existing regular file that we may read.
 void RequireReadableFile(const std::filesystem::path& path);
 
-// Runs write(temporary) for a temporary file next to path, then renames it over
-// path; removes the temporary if write throws.
+// Throws unless seconds is a sample interval a recording may have; what says
+// where it comes from ("the time column's sample interval").
+void RequireSampleInterval(const std::filesystem::path& path, double seconds, const std::string& what);
+
+// Writes path as WriteOutput does (OutputFile.h): a failure leaves no partial
+// file, and nothing but a regular file is replaced.
 void WriteAtomically(const std::filesystem::path& path,
                      const std::function<void(const std::filesystem::path&)>& write);
 

@@ -4,9 +4,12 @@
 // picture from the real bundle whose size follows what it shows.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,8 +19,9 @@
 #include "SvgReading.h"
 #include "recorder/PictureFiles.h"
 #include "recorder/Recorder.h"
-#include "recorder/ReplaceFile.h"
+#include "recorder/StdioOutput.h"
 #include "recorder/TurnedText.h"
+#include "signals/OutputFile.h"
 #include "toolbox/Toolbox.h"
 
 namespace fs = std::filesystem;
@@ -188,38 +192,50 @@ TEST_F(RecordedPort, PdfOpensInAStockRendererAndShowsTheSame)
     EXPECT_NE(Slurp(folder / "text.txt").find("<&>\"' Caf\xC3\xA9"), std::string::npos) << Slurp(folder / "text.txt");
 }
 
-TEST(ReplaceFile, LeavesTheOldFileOrAllOfTheNewOne)
+TEST(StdioOutput, LeavesTheOldFileOrAllOfTheNewOneAndNamesKindPathAndReason)
 {
     Folder folder;
     const std::string path = folder / "kept.txt";
     std::ofstream(path) << "old";
     auto write = [](const char* text) { return [text](std::FILE* file) { std::fputs(text, file); }; };
+    auto reason = [](const std::string& target, const std::function<void(std::FILE*)>& writer) {
+        try {
+            WriteStdioOutput(target, "SVG", writer);
+        } catch (const std::runtime_error& error) {
+            return std::string(error.what());
+        }
+        return std::string("(written)");
+    };
 
-    EXPECT_THROW(ReplaceFile(path, "TXT",
-                             [](std::FILE* file) {
-                                 std::fputs("half of it", file);
-                                 throw std::runtime_error("TXT: the encoder gave up");
-                             }),
-                 std::runtime_error);
+    EXPECT_EQ(reason(path,
+                     [](std::FILE* file) {
+                         std::fputs("half of it", file);
+                         throw OutputError("the encoder gave up");
+                     }),
+              "SVG " + path + ": the encoder gave up");
     EXPECT_EQ(Slurp(path), "old");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"kept.txt"});
 
-    ReplaceFile(path, "TXT", write("new"));
+    WriteStdioOutput(path, "SVG", write("new"));
     EXPECT_EQ(Slurp(path), "new");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"kept.txt"});
 
-    // A folder in the way, a folder that is missing: refused, named, nothing left.
-    fs::create_directory(folder / "taken.svg");
-    fs::create_directory(fs::path(folder / "taken.svg") / "inside");
-    try {
-        ReplaceFile(folder / "taken.svg", "SVG", write("x"));
-        ADD_FAILURE() << "replaced a folder";
-    } catch (const std::runtime_error& error) {
-        EXPECT_NE(std::string(error.what()).find("SVG " + (folder / "taken.svg")), std::string::npos) << error.what();
-    }
+    // A folder in the way is refused and kept; a path that names no folder is refused.
+    fs::create_directories(fs::path(folder / "taken.svg") / "inside");
+    EXPECT_EQ(reason(folder / "taken.svg", write("x")),
+              "SVG " + (folder / "taken.svg") + ": is a folder, not a file name");
     EXPECT_TRUE(fs::is_directory(fs::path(folder / "taken.svg") / "inside"));
-    EXPECT_THROW(ReplaceFile(folder / "missing/x.svg", "SVG", write("x")), std::runtime_error);
+    EXPECT_NE(reason(folder / "missing/x.svg", write("x")).find("does not exist"), std::string::npos);
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"kept.txt", "taken.svg"}));
+    // A device that takes no bytes: the failure is reported, not a success.
+    // As root a node of our own, so that a fault could never replace /dev/full.
+    std::string full = "/dev/full";
+    if (geteuid() == 0) {
+        full = folder / "full";
+        ASSERT_EQ(mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
+    }
+    EXPECT_EQ(reason(full, write("x")), "SVG " + full + ": " + std::strerror(ENOSPC));
+    EXPECT_TRUE(fs::is_character_file(full));
 }
 
 TEST(PictureFormats, TheNameSaysTheFormatAndTheSizeIsBounded)

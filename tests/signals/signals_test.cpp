@@ -3,6 +3,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <limits>
 #include <fstream>
 #include <unistd.h>
 
@@ -351,6 +352,26 @@ TEST(DisplayRange, HoldsTheDataOnAOneTwoFiveStepWithoutCrossingZeroNeedlessly)
     ChannelSettings flat = FitDisplayRange(ChannelSettings{}, 5, 5);
     EXPECT_LT(flat.displayLow, 5);
     EXPECT_GT(flat.displayHigh, 5);
+}
+
+TEST(DisplayRange, AnyValueGivesAFiniteRange)
+{
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float most = std::numeric_limits<float>::max(), least = std::numeric_limits<float>::denorm_min();
+    for (auto [low, high] : {std::pair{nan, nan}, {-inf, inf}, {nan, 1.0f}, {0.0f, inf}, {-most, most},
+                             {most, most}, {least, least}, {-least, least}}) {
+        ChannelSettings info = FitDisplayRange(ChannelSettings{}, low, high);
+        EXPECT_TRUE(std::isfinite(info.displayLow) && std::isfinite(info.displayHigh)) << low << ".." << high;
+        EXPECT_LT(info.displayLow, info.displayHigh) << low << ".." << high;
+        EXPECT_GE(info.decimals, 0);
+        EXPECT_LE(info.decimals, 6);
+    }
+    // A channel's NaNs are not part of its range.
+    SignalChannel channel{ChannelSettings{}, {nan, 2.0f, nan, 4.0f}};
+    FitDisplayRange(channel);
+    EXPECT_LE(channel.info.displayLow, 2.0);
+    EXPECT_GE(channel.info.displayHigh, 4.0);
+    EXPECT_GT(channel.info.displayLow, 0.0);
 }
 
 }  // namespace

@@ -291,6 +291,34 @@ void TypeDialogText(DialogRef dialog, SInt16 item, ConstStr255Param text)
     }
 }
 
+SInt16 GetDialogKeyboardFocusItem(DialogRef dialog) { return dialog ? dialog->editItem : 0; }
+
+// The caret position a click at where gives: the boundary between characters
+// nearest to where.h on the item's single line, as DrawDialog draws it.
+SInt16 GetDialogItemTextOffset(DialogRef dialog, SInt16 item, Point where)
+{
+    const DialogItem* it = ItemAt(dialog, item);
+    if (!it || it->kind != DialogItemKind::editText) return 0;
+    CGrafPtr port = dialog->window->port;
+    PortSaver saver(port);
+    const SInt16 savedFont = port->textFont, savedSize = port->textSize, savedFace = port->textFace;
+    port->textFont = systemFont;
+    port->textSize = 12;
+    port->textFace = normal;
+    SInt16 offset = 0;
+    int previous = it->bounds.left;
+    for (size_t i = 1; i <= it->text.size(); ++i) {
+        const int edge = it->bounds.left + MeasureText(port, it->text.data(), int(i));
+        if (where.h < (previous + edge + 1) / 2) break;
+        offset = SInt16(i);
+        previous = edge;
+    }
+    port->textFont = savedFont;
+    port->textSize = savedSize;
+    port->textFace = savedFace;
+    return offset;
+}
+
 SInt16 GetDialogDefaultItem(DialogRef dialog) { return dialog ? dialog->defaultItem : 0; }
 SInt16 GetDialogCancelItem(DialogRef dialog) { return dialog ? dialog->cancelItem : 0; }
 

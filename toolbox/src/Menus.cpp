@@ -206,3 +206,174 @@ SInt32 PopUpMenuSelect(MenuRef menu, SInt16 top, SInt16 left, SInt16)
     if (!it || !it->enabled) return 0;
     return SInt32((uint32_t(uint16_t(menu->menuID)) << 16) | uint16_t(item));
 }
+
+// ---- Showing a popup menu ----
+//
+// The menu definition's size, draw and choose messages as three routines, for
+// hosts that show a popup on a screen: the system font at 12 pixels, a mark
+// column, item text, command keys on the right, dividers as thin lines.
+
+namespace {
+
+constexpr int kMenuFrame = 1;         // the outline
+constexpr int kMenuPadding = 4;       // above the first item and below the last
+constexpr int kMarkColumn = 20;       // from the frame to the item text
+constexpr int kTextRightMargin = 16;
+constexpr int kCommandGap = 20;       // between the text and a command key
+constexpr int kDividerHeight = 9;
+constexpr int kMinimumMenuWidth = 60;
+
+constexpr UInt32 kMenuBackground = 0xF7F7F7, kMenuOutline = 0x8A8A8A, kMenuDivider = 0xD4D4D4;
+constexpr UInt32 kMenuText = 0x000000, kMenuDisabledText = 0xA0A0A0;
+constexpr UInt32 kMenuHilite = 0x2F6BC4, kMenuHiliteText = 0xFFFFFF;
+
+// Gives the current port (or, with none, a scratch port) the menu font for
+// the scope, and puts the port's text settings, pen and colour back after.
+class MenuFontScope {
+public:
+    MenuFontScope() : scratch_(CurrentPort() ? nullptr : NewPort(0, 0, nullptr)), port_(scratch_ ? scratch_ : CurrentPort())
+    {
+        saved_ = Saved{port_->textFont, port_->textSize, port_->textFace, port_->forePixel, port_->pen};
+        if (scratch_) SetPort(scratch_);
+        port_->textFont = systemFont;
+        port_->textSize = 12;
+        port_->textFace = normal;
+        FontInfo info;
+        GetFontInfo(&info);
+        ascent = info.ascent;
+        descent = info.descent;
+        itemHeight = info.ascent + info.descent + 6;
+    }
+    ~MenuFontScope()
+    {
+        port_->textFont = saved_.textFont;
+        port_->textSize = saved_.textSize;
+        port_->textFace = saved_.textFace;
+        port_->forePixel = saved_.forePixel;
+        port_->pen = saved_.pen;
+        if (scratch_) {
+            SetPort(nullptr);
+            DeletePort(scratch_);
+        }
+    }
+    MenuFontScope(const MenuFontScope&) = delete;
+    MenuFontScope& operator=(const MenuFontScope&) = delete;
+
+    CGrafPtr Port() const { return port_; }
+    int TextWidth(const MenuItem& item) const
+    {
+        port_->textFace = item.style & (bold | italic | underline);
+        const int width = MeasureText(port_, item.text.data(), int(item.text.size()));
+        port_->textFace = normal;
+        return width;
+    }
+    int CommandWidth(const MenuItem& item) const
+    {
+        const char text[2] = {'\x11', char(item.commandKey)};
+        return item.commandKey ? MeasureText(port_, text, 2) : 0;
+    }
+    int HeightOf(const MenuItem& item) const { return item.divider ? kDividerHeight : itemHeight; }
+
+    int ascent = 0, descent = 0, itemHeight = 0;
+
+private:
+    struct Saved {
+        SInt16 textFont, textSize, textFace;
+        UInt32 forePixel;
+        Point pen;
+    };
+    CGrafPtr scratch_;
+    CGrafPtr port_;
+    Saved saved_{};
+};
+
+struct MenuSize {
+    int width, height;
+};
+
+MenuSize MeasureMenu(MenuRef menu, const MenuFontScope& font)
+{
+    int text = 0, command = 0, height = 2 * (kMenuFrame + kMenuPadding);
+    for (const MenuItem& item : menu->items) {
+        height += font.HeightOf(item);
+        if (item.divider) continue;
+        text = std::max(text, font.TextWidth(item));
+        command = std::max(command, font.CommandWidth(item));
+    }
+    int width = 2 * kMenuFrame + kMarkColumn + text + (command ? kCommandGap + command : 0) + kTextRightMargin;
+    return MenuSize{std::clamp(width, kMinimumMenuWidth, 32767), std::min(height, 32767)};
+}
+
+} // namespace
+
+SInt16 GetMenuWidth(MenuRef menu)
+{
+    if (!menu) return 0;
+    MenuFontScope font;
+    return SInt16(MeasureMenu(menu, font).width);
+}
+
+SInt16 GetMenuHeight(MenuRef menu)
+{
+    if (!menu) return 0;
+    MenuFontScope font;
+    return SInt16(MeasureMenu(menu, font).height);
+}
+
+void DrawPopUpMenu(MenuRef menu, SInt16 hiliteItem)
+{
+    if (!menu || !CurrentPort()) return;
+    MenuFontScope font;
+    CGrafPtr port = font.Port();
+    const MenuSize size = MeasureMenu(menu, font);
+    FillRectInPort(port, Rect{0, 0, SInt16(size.height), SInt16(size.width)}, kMenuOutline);
+    FillRectInPort(port, Rect{kMenuFrame, kMenuFrame, SInt16(size.height - kMenuFrame), SInt16(size.width - kMenuFrame)},
+                   kMenuBackground);
+    int top = kMenuFrame + kMenuPadding;
+    for (size_t i = 0; i < menu->items.size() && top < size.height; ++i) {
+        const MenuItem& item = menu->items[i];
+        const int bottom = top + font.HeightOf(item);
+        const int left = kMenuFrame, right = size.width - kMenuFrame;
+        if (item.divider) {
+            const int middle = (top + bottom) / 2;
+            FillRectInPort(port, Rect{SInt16(middle), SInt16(left + 4), SInt16(middle + 1), SInt16(right - 4)}, kMenuDivider);
+            top = bottom;
+            continue;
+        }
+        const bool enabled = item.enabled && menu->enabled;
+        const bool hilited = enabled && hiliteItem == SInt16(i + 1);
+        if (hilited) FillRectInPort(port, Rect{SInt16(top), SInt16(left), SInt16(bottom), SInt16(right)}, kMenuHilite);
+        port->forePixel = hilited ? kMenuHiliteText : enabled ? kMenuText : kMenuDisabledText;
+        const SInt16 baseline = SInt16((top + bottom + font.ascent - font.descent) / 2);
+        if (item.mark != noMark) {
+            const char mark = char(item.mark);
+            port->pen = Point{baseline, SInt16(left + 5)};
+            DrawTextAt(port, &mark, 1);
+        }
+        port->textFace = item.style & (bold | italic | underline);
+        port->pen = Point{baseline, SInt16(left + kMarkColumn)};
+        DrawTextAt(port, item.text.data(), int(item.text.size()));
+        port->textFace = normal;
+        if (item.commandKey) {
+            const char command[2] = {'\x11', char(item.commandKey)};
+            port->pen = Point{baseline, SInt16(right - kTextRightMargin + 4 - font.CommandWidth(item))};
+            DrawTextAt(port, command, 2);
+        }
+        top = bottom;
+    }
+}
+
+SInt16 FindPopUpMenuItem(MenuRef menu, Point where)
+{
+    if (!menu) return 0;
+    MenuFontScope font;
+    const MenuSize size = MeasureMenu(menu, font);
+    if (where.h < kMenuFrame || where.h >= size.width - kMenuFrame) return 0;
+    int top = kMenuFrame + kMenuPadding;
+    for (size_t i = 0; i < menu->items.size(); ++i) {
+        const int bottom = top + font.HeightOf(menu->items[i]);
+        if (where.v >= top && where.v < bottom) return SInt16(i + 1);
+        top = bottom;
+    }
+    return 0;
+}

@@ -142,6 +142,7 @@ CGrafPtr NewPort(int width, int height, WindowRef window)
     port->height = std::clamp(height, 0, 32767);
     port->pixels.assign(size_t(port->width) * port->height, port->backPixel);
     UpdateDrawClip(port);
+    MarkDirty(port, Rect{0, 0, SInt16(port->height), SInt16(port->width)});
     ++gCounts.ports;
     PortSerials()[port] = ++gLastPortSerial;
     return port;
@@ -169,6 +170,8 @@ void ResizePort(CGrafPtr port, int width, int height)
     port->width = width;
     port->height = height;
     UpdateDrawClip(port);
+    port->dirty = Rect{0, 0, 0, 0};
+    MarkDirty(port, Rect{0, 0, SInt16(height), SInt16(width)});
 }
 
 void UpdateDrawClip(CGrafPtr port)
@@ -182,6 +185,7 @@ void FillRectInPort(CGrafPtr port, Rect r, UInt32 pixel)
 {
     if (!port) return;
     r = Intersect(r, port->drawClip);
+    MarkDirty(port, r);
     if (port->picture && r.bottom > r.top) RecordFill(port, r, pixel);
     for (int v = r.top; v < r.bottom; ++v)
         std::fill_n(port->pixels.begin() + ptrdiff_t(v) * port->width + r.left, r.right - r.left, pixel);
@@ -192,6 +196,7 @@ void BlendPixel(CGrafPtr port, int h, int v, UInt32 pixel, unsigned alpha)
     const Rect& c = port->drawClip;
     if (alpha == 0 || h < c.left || h >= c.right || v < c.top || v >= c.bottom) return;
     UInt32& dst = port->pixels[size_t(v) * port->width + h];
+    MarkDirty(port, Rect{SInt16(v), SInt16(h), SInt16(v + 1), SInt16(h + 1)});
     if (alpha >= 255) {
         dst = pixel;
     } else {
@@ -241,6 +246,17 @@ LineSteps ClipLine(const Rect& clip, int h0, int v0, int h1, int v1)
         if (qLast < line.dMinor) line.last = std::min(line.last, FirstStepReaching(line.dMajor, line.dMinor, qLast + 1) - 1);
     }
     return line;
+}
+
+void MarkDirty(CGrafPtr port, const Rect& r)
+{
+    if (r.bottom <= r.top || r.right <= r.left) return;
+    Rect& d = port->dirty;
+    if (d.bottom <= d.top) {
+        d = r;
+        return;
+    }
+    d = Rect{std::min(d.top, r.top), std::min(d.left, r.left), std::max(d.bottom, r.bottom), std::max(d.right, r.right)};
 }
 
 } // namespace toolbox
@@ -318,6 +334,9 @@ void LineTo(SInt16 h, SInt16 v)
         DrawShortLine(port, from.h, from.v, dh, dv);
     else
         DrawLine(port, from.h, from.v, h, v);
+    const Rect box{std::min(from.v, v), std::min(from.h, h), SInt16(std::max<int>(from.v, v) + 1),
+                   SInt16(std::max<int>(from.h, h) + 1)};
+    MarkDirty(port, Intersect(box, port->drawClip));
 }
 
 // Relative moves wrap around like the platform's 16-bit arithmetic.
@@ -392,6 +411,7 @@ void InvertRect(const Rect* r)
     CGrafPtr port = gCurrentPort;
     if (!port || !r) return;
     const Rect area = Intersect(*r, port->drawClip);
+    MarkDirty(port, area);
     for (int v = area.top; v < area.bottom; ++v) {
         UInt32* row = port->pixels.data() + ptrdiff_t(v) * port->width;
         for (int h = area.left; h < area.right; ++h) {
@@ -399,4 +419,29 @@ void InvertRect(const Rect* r)
             if (port->picture) RecordPixel(port, h, v);
         }
     }
+}
+
+// ---- Changed pixels ----
+
+Boolean QDIsPortBufferDirty(CGrafPtr port) { return port && port->dirty.bottom > port->dirty.top; }
+
+OSStatus QDGetDirtyRegion(CGrafPtr port, RgnHandle rgn)
+{
+    if (!port || !rgn) return paramErr;
+    RectRgn(rgn, &port->dirty);
+    return noErr;
+}
+
+OSStatus QDSetDirtyRegion(CGrafPtr port, RgnHandle rgn)
+{
+    if (!port || !rgn) return paramErr;
+    Rect bounds;
+    GetRegionBounds(rgn, &bounds);
+    port->dirty = Intersect(bounds, Rect{0, 0, SInt16(port->height), SInt16(port->width)});
+    return noErr;
+}
+
+void QDAddRectToDirtyRegion(CGrafPtr port, const Rect* bounds)
+{
+    if (port && bounds) MarkDirty(port, Intersect(*bounds, Rect{0, 0, SInt16(port->height), SInt16(port->width)}));
 }

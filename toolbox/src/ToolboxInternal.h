@@ -42,6 +42,9 @@ struct OpaqueGrafPtr {
     // Clip rectangle, port bounds and visible region intersected, kept up to date
     // by every change of any of them, so that drawing tests one rectangle.
     Rect drawClip{0, 0, 0, 0};
+    // Bounding rectangle of the pixels written since a host last took it
+    // (QDSetDirtyRegion); empty when nothing changed.
+    Rect dirty{0, 0, 0, 0};
     Point pen{0, 0};
     RGBColor foreColor{0, 0, 0};
     RGBColor backColor{0xFFFF, 0xFFFF, 0xFFFF};
@@ -156,6 +159,7 @@ void UpdateDrawClip(CGrafPtr port);
 CGrafPtr CurrentPort();
 void FillRectInPort(CGrafPtr port, Rect r, UInt32 pixel);  // clipped to drawClip
 void BlendPixel(CGrafPtr port, int h, int v, UInt32 pixel, unsigned alpha);  // clipped to drawClip
+void MarkDirty(CGrafPtr port, const Rect& r);  // r within the port
 
 // A line as LineTo draws it: pixel i = 0..dMajor steps once along the major
 // axis, its minor offset i*dMinor/dMajor rounded with halves away from the

@@ -30,8 +30,8 @@ struct PictureSettings {
     std::string title;  // UTF-8
 };
 
-// Each writes path through ReplaceFile; std::runtime_error names the path and
-// the reason. SVG and PDF are sized scale times the frame; the PNG is drawn
+// Each writes path as WriteStdioOutput does (whole or not at all);
+// std::runtime_error names the path and the reason. SVG and PDF are sized scale times the frame; the PNG is drawn
 // at scale times.
 void WritePictureSvg(const PictureRecord& record, const PictureSettings& settings, const std::string& path);
 void WritePicturePdf(const PictureRecord& record, const PictureSettings& settings, const std::string& path);

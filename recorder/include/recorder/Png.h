@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
-// Writes to a temporary file beside path and renames it, so that a failure
-// leaves no partial file. Throws std::runtime_error naming the path and reason.
+// Written as WriteOutput writes (OutputFile.h): a failure leaves no partial
+// file, and nothing but a regular file is replaced. Throws std::runtime_error
+// naming the path and the reason.
 void WritePixelsPng(const uint32_t* pixels, int width, int height, const std::string& path);

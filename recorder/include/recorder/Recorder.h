@@ -185,7 +185,7 @@ public:
     void StartSampling(SampleSource& source, size_t batchFrames);
     // Reads one batch from the source, records it and sends it (kind 310) to
     // the windows that asked for batches. Returns the samples taken; 0 when
-    // the source is exhausted.
+    // the source is exhausted (or, for a feed, when nothing has arrived).
     size_t SampleBatch();
     // Batches until frames samples are taken or the source ends; the samples taken.
     size_t Sample(size_t frames);

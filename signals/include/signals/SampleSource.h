@@ -34,7 +34,8 @@ public:
     // channels[m] has room for `frames` floats of channel m + 1, and
     // channels.size() == Channels().size(). Returns how many frames were
     // written; fewer than asked only when the source is exhausted (0 at its
-    // end). Called on the recorder's thread; must not allocate per call in a
+    // end), or, for a live feed (SampleFeed), when no more has arrived yet.
+    // Called on the recorder's thread; must not allocate per call in a
     // live source, since it runs once per batch. Throws on a read error, with
     // a message that names the file and position at fault.
     virtual size_t Read(size_t frames, std::span<float* const> channels) = 0;

@@ -41,6 +41,13 @@ struct SignalSet {
 
 enum class SignalFormat { Wav, Csv, Edf, Bdf };
 
+// The sample intervals a recording may have, whoever gives it: a file's time
+// column or rate, or the user (--interval).
+inline constexpr double kMinSampleInterval = 1e-9;
+inline constexpr double kMaxSampleInterval = 3600;
+// "1e-300 s is outside 1e-09 to 3600 s"; nothing for an interval within them.
+std::optional<std::string> SampleIntervalProblem(double seconds);
+
 struct CsvOptions {
     // Seconds between rows. Wins over a time column; needed without one.
     std::optional<double> sampleInterval;
@@ -56,7 +63,10 @@ SignalFormat SignalFormatOf(const std::filesystem::path& path);
 SignalSet ReadSignals(const std::filesystem::path& path, const CsvOptions& csv = {});
 
 // libsndfile: any channel count; titles "Channel N" unless the file carries
-// the comment WriteWav leaves. Integer formats come normalised to ±1.
+// the comment WriteWav leaves. Integer formats come normalised to ±1. A WAV
+// file's chunks are checked against its size first: a chunk that claims more
+// than the file holds is refused (libsndfile may never return from such a
+// file), and data cut short gives a note.
 SignalSet ReadWav(const std::filesystem::path& path);
 
 // A header row of titles ("Pressure" or "Pressure (mmHg)"), optionally a units
@@ -66,10 +76,16 @@ SignalSet ReadWav(const std::filesystem::path& path);
 // with a message that says so.
 SignalSet ReadCsv(const std::filesystem::path& path, const CsvOptions& options = {});
 
+// The same readers over bytes in memory (what a fuzzer feeds them); name
+// stands for the file in messages.
+SignalSet ReadWavBytes(std::string_view bytes, const std::string& name);
+SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOptions& options = {});
+
 // EDF, EDF+ (continuous), BDF, BDF+ through edflib: physical values, titles
 // from the signal labels, units from the physical dimensions. Signals recorded
 // at lower rates than the fastest one are held (each sample repeated) up to
-// the fastest rate, and a note says so.
+// the fastest rate, and a note says so. A physical range or a sample that a
+// 32-bit float can't hold is refused, naming the signal.
 SignalSet ReadEdf(const std::filesystem::path& path);
 
 // Writers. Each writes to a temporary file beside `path` and renames it, so a
@@ -88,7 +104,8 @@ void WriteEdf(const std::filesystem::path& path, const SignalSet& set, bool bdf)
 void WriteSignals(const std::filesystem::path& path, const SignalSet& set);
 
 // A display range that holds [low, high] with a little room, its ends on a
-// 1-2-5 step, and the decimals its labels need.
+// 1-2-5 step, and the decimals its labels need; (-1, 1) when either is no
+// finite number.
 ChannelSettings FitDisplayRange(ChannelSettings info, float low, float high);
-// The same from a channel's samples; (-1, 1) for no samples.
+// The same from a channel's finite samples; (-1, 1) when there are none.
 void FitDisplayRange(SignalChannel& channel);

@@ -30,6 +30,11 @@ void SelectDialogItemText(DialogRef dialog, SInt16 item, SInt16 start, SInt16 en
 void GetDialogItemSelection(DialogRef dialog, SInt16 item, SInt16* start, SInt16* end);
 // What typing does in the selected edit-text item: replaces the selection.
 void TypeDialogText(DialogRef dialog, SInt16 item, ConstStr255Param text);
+// The edit-text item that typing goes to; 0 for none.
+SInt16 GetDialogKeyboardFocusItem(DialogRef dialog);
+// The character offset in an edit-text item nearest a point of the dialog's
+// port: where a click there puts the caret.
+SInt16 GetDialogItemTextOffset(DialogRef dialog, SInt16 item, Point where);
 SInt16 GetDialogDefaultItem(DialogRef dialog);
 SInt16 GetDialogCancelItem(DialogRef dialog);
 

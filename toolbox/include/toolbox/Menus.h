@@ -45,4 +45,17 @@ Boolean IsMenuItemDivider(MenuRef menu, SInt16 item);
 // 16 bits and the item in the low 16 bits, 0 when nothing is chosen.
 SInt32 PopUpMenuSelect(MenuRef menu, SInt16 top, SInt16 left, SInt16 popUpItem);
 
+// ---- For hosts that show a popup menu on a screen ----
+// The menu's size as DrawPopUpMenu draws it: the system font at 12 pixels,
+// a mark column, the item texts and command keys, 1-pixel outline.
+SInt16 GetMenuWidth(MenuRef menu);
+SInt16 GetMenuHeight(MenuRef menu);
+// Draws the whole menu into the current port with its top-left corner at
+// (0, 0), hiliteItem (if enabled; 0 for none) shown selected. Leaves the
+// port's text settings, pen and colours as they were.
+void DrawPopUpMenu(MenuRef menu, SInt16 hiliteItem);
+// The item under a point of the drawn menu, 0 off the items; dividers and
+// disabled items count as items (the caller decides whether they can be chosen).
+SInt16 FindPopUpMenuItem(MenuRef menu, Point where);
+
 #pragma GCC visibility pop

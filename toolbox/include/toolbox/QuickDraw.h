@@ -36,6 +36,15 @@ UInt32 GetPortSerial(CGrafPtr port);
 UInt32 GetPortPixel(CGrafPtr port, SInt16 h, SInt16 v);  // 0 outside the port
 const UInt32* GetPortPixels(CGrafPtr port, SInt32* width, SInt32* height);  // rows top to bottom
 
+// ---- Changed pixels, for hosts that show ports on a screen ----
+// The dirty region bounds every pixel written (by any drawing, in any
+// Manager) since a host last set it, usually to empty after copying those
+// pixels to the screen. A new or resized port is dirty all over.
+Boolean QDIsPortBufferDirty(CGrafPtr port);
+OSStatus QDGetDirtyRegion(CGrafPtr port, RgnHandle rgn);
+OSStatus QDSetDirtyRegion(CGrafPtr port, RgnHandle rgn);
+void QDAddRectToDirtyRegion(CGrafPtr port, const Rect* bounds);
+
 // ---- Clip, pen, colours ----
 void ClipRect(const Rect* r);
 void GetClip(Rect* r);  // the clip rectangle of the current port

@@ -1,0 +1,34 @@
+// `--window`: demo, play and view on the desktop, live, until the user quits.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Live.h"
+
+struct WindowOptions {
+    bool wanted = false;  // --window
+    int zoom = 1;         // --zoom: whole-pixel scaling
+    double speed = 1.0;   // --speed: times the recording's own rate; 0 for as fast as possible
+};
+
+// The options --window brings; UsageError for bad values or for options that
+// need --window without it (and for the picture-sequence options with it).
+WindowOptions ReadWindowOptions(const Options& options, bool live);
+
+// Throws InputError (one clear line) when no desktop can be reached.
+void RequireDesktop();
+
+// Samples the source in desktop windows at its pace; the user watches and
+// acts until they quit. Ctrl+S saves window N as plot.out (N = 1) or with
+// "-N" added to its name.
+void WatchLive(const PlotOptions& plot, const LiveOptions& live, const WindowOptions& window, SignalSetSource& source);
+
+// Shows samples first..last of the recording and stays open.
+void WatchRecorded(const PlotOptions& plot, const WindowOptions& window, const SignalSet& signals, int32_t first,
+                   int32_t last);
+
+// What --window, --zoom and --speed add to a command's options.
+extern const std::vector<std::string> kWindowValueOptions;
+extern const char* const kWindowOptionsHelp;
+extern const char* const kWindowSpeedHelp;  // demo and play
