@@ -8,6 +8,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "recorder/StdioOutput.h"
 #include "recorder/TurnedText.h"
 #include "signals/OutputFile.h"
+#include "signals/SignalSetSource.h"
 #include "toolbox/Toolbox.h"
 
 namespace fs = std::filesystem;
@@ -287,20 +289,26 @@ TEST(TurnedText, ItsCommentDataComesBackWholeAndNothingElseIsTakenForIt)
 // quarter, drawn in a 400 x 300 window.
 class LoopWindow : public ::testing::Test {
 protected:
-    void Load(size_t samples, int laps)
+    // The loop's samples, X then Y.
+    static std::array<std::vector<float>, 2> Loop(size_t samples, int laps)
     {
-        if (recorder.GetRecording().ChannelCount() == 0) {
-            recorder.AddChannel(ChannelSettings{"X", "V", -1, 1, 2});
-            recorder.AddChannel(ChannelSettings{"Y", "V", -1, 1, 2});
-        }
-        std::vector<float> xs(samples), ys(samples);
+        std::array<std::vector<float>, 2> loop{std::vector<float>(samples), std::vector<float>(samples)};
         for (size_t i = 0; i < samples; ++i) {
             const double t = double(i) / double(samples), angle = 2 * M_PI * laps * t, turn = M_PI / 2 * t;
             const double x = 0.8 * std::cos(angle), y = 0.4 * std::sin(angle);
-            xs[i] = float(x * std::cos(turn) - y * std::sin(turn));
-            ys[i] = float(x * std::sin(turn) + y * std::cos(turn));
+            loop[0][i] = float(x * std::cos(turn) - y * std::sin(turn));
+            loop[1][i] = float(x * std::sin(turn) + y * std::cos(turn));
         }
-        const float* channels[] = {xs.data(), ys.data()};
+        return loop;
+    }
+    void Load(size_t samples, int laps)
+    {
+        if (recorder.GetRecording().ChannelCount() == 0) {
+            recorder.AddChannel(kX);
+            recorder.AddChannel(kY);
+        }
+        const auto loop = Loop(samples, laps);
+        const float* channels[] = {loop[0].data(), loop[1].data()};
         recorder.GetRecording().BeginBlock();
         recorder.GetRecording().Append(channels, samples);
         recorder.ClearSelection();  // the windows redraw the whole recording
@@ -324,6 +332,7 @@ protected:
         return points;
     }
 
+    const ChannelSettings kX{"X", "V", -1, 1, 2}, kY{"Y", "V", -1, 1, 2};
     Recorder recorder;
     WindowRef window = nullptr;
 };
@@ -350,6 +359,43 @@ TEST_F(LoopWindow, TheSvgGrowsWithWhatItShowsNotWithTheSamples)
     EXPECT_LT(fs::file_size(folder / "many.svg"), size_t(12 * manyPixels));
     std::printf("%ld samples: %ld trace pixels, %ld points, SVG %ld bytes\n", 2000000L, manyPixels, manyPoints,
                 long(fs::file_size(folder / "many.svg")));
+    EXPECT_TRUE(recorder.Messages().empty());
+}
+
+// Live, the extension draws each batch as it comes: lines of a pixel or
+// two, most samples on a pixel already drawn. A picture open on the window's
+// port meanwhile must hold every pixel the trace set.
+TEST_F(LoopWindow, APictureOpenWhileSamplingHoldsAllTheTraceDrew)
+{
+    auto loop = Loop(4000, 3);
+    SignalSet signals;
+    signals.channels = {SignalChannel{kX, std::move(loop[0])}, SignalChannel{kY, std::move(loop[1])}};
+    SignalSetSource source(std::move(signals));
+    CGrafPtr port = GetWindowPort(window);
+    Rect bounds;
+    GetWindowPortBounds(window, &bounds);
+    SetPort(port);
+    PicHandle picture = OpenPicture(&bounds);
+    ASSERT_NE(picture, nullptr);
+    recorder.StartSampling(source, 100);
+    recorder.Sample(4000);
+    recorder.StopSampling();
+    SetPort(port);
+    ClosePicture();
+
+    SInt32 width = 0, height = 0;
+    const UInt32* pixels = GetPortPixels(port, &width, &height);
+    const std::vector<UInt32> live(pixels, pixels + size_t(width) * size_t(height));
+    ASSERT_GT(std::count(live.begin(), live.end(), kTracePixel), 2000);
+    CGrafPtr copy = CreateOffscreenPort(SInt16(width), SInt16(height));
+    SetPort(copy);
+    DrawPicture(picture, &bounds);
+    const UInt32* again = GetPortPixels(copy, &width, &height);
+    long differ = 0;
+    for (size_t i = 0; i < live.size(); ++i) differ += again[i] != live[i];
+    DisposeOffscreenPort(copy);
+    KillPicture(picture);
+    EXPECT_EQ(differ, 0) << "pixels the picture drew otherwise than the live window";
     EXPECT_TRUE(recorder.Messages().empty());
 }
 

@@ -138,6 +138,39 @@ TEST_F(PictureTest, DrawnAgainItGivesThePixelsItsDrawingGave)
     DisposeWindow(window);
 }
 
+// LineTo draws the commonest lines, of at most two steps each way, on a path
+// of their own, and another where such a line meets the clip's edge; the
+// picture must hold every pixel either path sets.
+TEST_F(PictureTest, ATraceOfShortLinesIsRecordedWhole)
+{
+    Record(120, 100);
+    const Rect clip{20, 15, 80, 105};
+    ClipRect(&clip);
+    std::mt19937 random(7);
+    int h = 60, v = 50;
+    MoveTo(SInt16(h), SInt16(v));
+    for (int i = 0; i < 20000; ++i) {
+        if (i % 5000 == 0) Ink(0x0066CC + UInt32(i));       // a new colour now and then
+        h = std::clamp(h + int(random() % 5) - 2, 0, 119);  // steps of none to two pixels
+        v = std::clamp(v + int(random() % 5) - 2, 0, 99);
+        LineTo(SInt16(h), SInt16(v));
+    }
+    ClipRect(&kWideOpen);
+    ClosePicture();
+    const std::vector<UInt32> drawn = PixelsOf(port_);
+    ASSERT_GT(std::count(drawn.begin(), drawn.end(), 0xFFFFFFu), 0);  // the clip kept some of the port white
+    ASSERT_GT(Inked().size(), 3000u);
+
+    CGrafPtr copy = CreateOffscreenPort(120, 100);
+    SetPort(copy);
+    const Rect frame{0, 0, 100, 120};
+    DrawPicture(picture_, &frame);
+    const std::vector<UInt32> again = PixelsOf(copy);
+    DisposeOffscreenPort(copy);
+    SetPort(port_);
+    for (size_t i = 0; i < drawn.size(); ++i) ASSERT_EQ(again[i], drawn[i]) << "pixel " << i % 120 << ", " << i / 120;
+}
+
 TEST_F(PictureTest, LinesJoinIntoPolylinesWithAPointWhereTheyTurn)
 {
     Record(40, 40);
