@@ -17,8 +17,8 @@ cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DXY_FUZZ=ON -DXY_APPS=OFF -
       -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -gline-tables-only" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target fuzzers
 mkdir -p "$build/artifacts"
-declare -A runs=([csv]=60000 [wav]=6000 [edf]=6000 [script]=60000)
-for name in csv wav edf script; do
+declare -A runs=([csv]=60000 [live_csv]=60000 [wav]=6000 [edf]=6000 [script]=60000)
+for name in csv live_csv wav edf script; do
   mkdir -p "$build/corpus/$name"
   limit=(-runs="${runs[$name]}")
   [ -n "$seconds" ] && limit=(-max_total_time="$seconds")

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <thread>
 
+#include "FramesFolder.h"
 #include "Progress.h"
 #include "signals/InputText.h"
 #include "signals/OutputFile.h"
@@ -43,60 +44,6 @@ void AdoptChannelRanges(Session& session, WindowRef window)
     session.ChooseAxisItem(window, AxisSide::x, "Channel Range");
     session.ChooseAxisItem(window, AxisSide::y, "Channel Range");
 }
-
-namespace {
-
-// A picture of a run's frames, frame-00001.png and on.
-bool IsFrameName(const std::string& name)
-{
-    constexpr std::string_view prefix = "frame-", suffix = ".png";
-    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-        return false;
-    for (size_t i = prefix.size(); i < name.size() - suffix.size(); ++i)
-        if (!std::isdigit((unsigned char)name[i]))
-            return false;
-    return true;
-}
-
-// The --frames folder: all of a successful run's frames and nothing else, or
-// (when the run fails or is interrupted) what was there before.
-class FramesFolder {
-public:
-    explicit FramesFolder(const std::string& dir) : dir_(dir)
-    {
-        if (dir.empty())
-            return;
-        try {
-            folder_ = std::make_unique<OutputFolder>(dir, "frames", IsFrameName);
-        } catch (const OutputError& error) {
-            throw InputError("--frames " + EscapeInput(dir) + ": " + error.what());
-        }
-    }
-
-    void Write(Session& session, WindowRef window)
-    {
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%05zu.png", ++written_);
-        session.WritePng(window, folder_->PathOf(name).string());
-    }
-    void Keep()
-    {
-        try {
-            if (folder_)
-                folder_->Commit();
-        } catch (const OutputError& error) {
-            throw InputError("--frames " + EscapeInput(dir_) + ": " + error.what());
-        }
-    }
-
-private:
-    std::string dir_;
-    std::unique_ptr<OutputFolder> folder_;
-    size_t written_ = 0;
-};
-
-}  // namespace
 
 void CheckOutputPath(const std::string& path, const std::string& what)
 {

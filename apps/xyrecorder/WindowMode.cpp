@@ -37,6 +37,8 @@ std::string SavePath(const std::string& out, int number)
     return (path.parent_path() / (path.stem().string() + "-" + std::to_string(number) + path.extension().string())).string();
 }
 
+}  // namespace
+
 display::DisplayOptions DisplayOptionsFor(Session& session, const PlotOptions& plot, const WindowOptions& window)
 {
     display::DisplayOptions options;
@@ -46,6 +48,8 @@ display::DisplayOptions DisplayOptionsFor(Session& session, const PlotOptions& p
     options.afterAction = [&session] { session.ShowMessages(true); };
     return options;
 }
+
+namespace {
 
 // Space: pause and resume the source, or play it again once it has ended.
 // Samples already read are delivered before sampling stops; none is lost.
@@ -92,10 +96,9 @@ private:
     size_t batch_;
 };
 
-// Runs a session on the desktop; what the extension told the user is shown
-// whatever happens, and a desktop that fails is reported as bad input.
-template <class Body>
-void ShowingMessages(Session& session, Body body)
+}  // namespace
+
+void ShowingMessages(Session& session, const std::function<void()>& body)
 {
     try {
         body();
@@ -108,8 +111,6 @@ void ShowingMessages(Session& session, Body body)
     }
     session.ShowMessages(true);
 }
-
-}  // namespace
 
 WindowOptions ReadWindowOptions(const Options& options, bool live)
 {

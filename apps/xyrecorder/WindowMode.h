@@ -1,10 +1,12 @@
 // `--window`: demo, play and view on the desktop, live, until the user quits.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "Live.h"
+#include "display/LiveDisplay.h"
 
 struct WindowOptions {
     bool wanted = false;  // --window
@@ -27,6 +29,15 @@ void WatchLive(const PlotOptions& plot, const LiveOptions& live, const WindowOpt
 // Shows samples first..last of the recording and stays open.
 void WatchRecorded(const PlotOptions& plot, const WindowOptions& window, const SignalSet& signals, int32_t first,
                    int32_t last);
+
+// The display's options for a session: --zoom, Ctrl+S saving to --out (or
+// with "-N" for window N), what the extension told the user shown after
+// every action.
+display::DisplayOptions DisplayOptionsFor(Session& session, const PlotOptions& plot, const WindowOptions& window);
+
+// Runs a session on the desktop; what the extension told the user is shown
+// whatever happens, and a desktop that fails is reported as bad input.
+void ShowingMessages(Session& session, const std::function<void()>& body);
 
 // What --window, --zoom and --speed add to a command's options.
 extern const std::vector<std::string> kWindowValueOptions;

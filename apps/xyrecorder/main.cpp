@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "Live.h"
+#include "LiveCommand.h"
 #include "Options.h"
+#include "PlotCommands.h"
 #include "Script.h"
 #include "WindowMode.h"
 #include "recorder/PictureFiles.h"
@@ -29,8 +31,10 @@ Commands:
   view FILE      redraw a stretch of a recording file from recorded data
   script FILE    run a session script (every action a user can take; - reads it from standard input)
   info FILE      list a recording file's channels, units, rate and length
+  live SOURCE    record and plot samples as they arrive: - (CSV rows on standard
+                 input), a serial device, udp:PORT or audio:
 
-Add --window to demo, play or view to watch the window live on the desktop
+Add --window to demo, play, view or live to watch the window live on the desktop
 and use it with the mouse and keys.
 
 Run `xyrecorder COMMAND --help` for a command's options.
@@ -39,7 +43,9 @@ Example:
   xyrecorder demo --out xy.png
 )HELP";
 
-constexpr const char* kPlotOptionsHelp = R"HELP(  --x CHANNEL       channel on the X axis: title or number (default 1)
+}  // namespace
+
+const char* const kPlotOptionsHelp = R"HELP(  --x CHANNEL       channel on the X axis: title or number (default 1)
   --y CHANNEL       channel on the Y axis (default 2)
   --width W         window content width in pixels, 200..2000 (default 480)
   --height H        window content height in pixels, 200..1000 (default 400)
@@ -51,6 +57,8 @@ constexpr const char* kPlotOptionsHelp = R"HELP(  --x CHANNEL       channel on t
   --bundle PATH     the extension bundle (default: $XYRECORDER_BUNDLE, else
                     xyplot.so beside the program or where it is installed)
 )HELP";
+
+namespace {
 
 constexpr const char* kLiveOptionsHelp = R"HELP(  --batch N         samples per batch, 1..32767 (default 100)
   --erase-time MIN  erase the trace automatically every MIN minutes (0.1..100)
@@ -106,6 +114,8 @@ void PrintCommandHelp(const char* text, bool live, const char* example)
     std::printf("\nExample:\n  %s\n", example);
 }
 
+}  // namespace
+
 const std::vector<std::string> kPlotValueOptions = {"x", "y", "width", "height", "out", "scale", "bundle"};
 const std::vector<std::string> kLiveValueOptions = {"batch", "erase-time", "frames", "every"};
 
@@ -146,6 +156,8 @@ LiveOptions ReadLiveOptions(const Options& options)
         throw UsageError("--every needs --frames DIR");
     return live;
 }
+
+namespace {
 
 std::string OneFile(const Options& options, const char* command)
 {
@@ -342,6 +354,11 @@ int main(int argc, char** argv)
             if (WantsHelp(arguments))
                 return PrintCommandHelp(kViewHelp, false, "xyrecorder view sleep.edf --from 60 --to 70 --x 1 --y 2 --out sleep.svg"), 0;
             return RunView(arguments);
+        }
+        if (command == "live") {
+            if (WantsHelp(arguments))
+                return PrintLiveHelp(), 0;
+            return RunLive(arguments);
         }
         if (command == "info") {
             if (WantsHelp(arguments))

@@ -31,6 +31,7 @@ using namespace std::chrono_literals;
 // Samples are delivered for at most this long before events are looked at again.
 constexpr Clock::duration kDeliveryBudget = 8ms;
 constexpr Clock::duration kTooltipDelay = 500ms;
+constexpr Clock::duration kQuitRequestPoll = 100ms;
 constexpr int kEventsPerTurn = 64;
 constexpr int kGrowBoxSize = 12;  // the square in the port's bottom-right corner
 constexpr SDL_Point kTooltipOffset{12, 20};
@@ -147,11 +148,16 @@ struct LiveDisplay::Impl final : EventPump {
     {
         for (;;) {
             AnswerHooks();
+            if (options.quitRequested && options.quitRequested()) {
+                quit = true;
+                return false;
+            }
             if (deliver) Deliver();
             Clock::time_point now = Clock::now();
             int presented = 0;
             Clock::time_point deadline = std::min(until, screen.PresentDue(now, &presented));
             if (presented) RecordLatencies();
+            if (options.quitRequested) deadline = std::min(deadline, now + kQuitRequestPoll);
             if (hooks.Active()) deadline = std::min(deadline, now + std::chrono::milliseconds(TestHooks::kPollMilliseconds));
             int timeout = -1;
             if (deadline != Clock::time_point::max()) {

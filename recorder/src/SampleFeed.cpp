@@ -12,7 +12,11 @@ SampleFeed::SampleFeed(std::vector<ChannelSettings> channels, double sampleInter
     if (!(sampleInterval_ > 0.0))
         throw std::invalid_argument("a sample feed needs a positive sample interval");
     if (capacity_ == 0) throw std::invalid_argument("a sample feed needs room for samples");
-    ring_.assign(channels_.size(), std::vector<float>(capacity_));
+    // Left uninitialised: a large ring's pages are only touched (and the
+    // memory taken) as samples reach them, so a fast source's room for
+    // minutes costs nothing at the start.
+    for (size_t m = 0; m < channels_.size(); ++m)
+        ring_.emplace_back(new float[capacity_]);
 }
 
 size_t SampleFeed::Read(size_t frames, std::span<float* const> channels)
@@ -22,9 +26,9 @@ size_t SampleFeed::Read(size_t frames, std::span<float* const> channels)
     if (n == 0) return 0;
     const size_t first = std::min(n, capacity_ - head_);  // before the ring wraps
     for (size_t m = 0; m < ring_.size() && m < channels.size(); ++m) {
-        const std::vector<float>& ring = ring_[m];
-        std::copy_n(ring.begin() + ptrdiff_t(head_), first, channels[m]);
-        std::copy_n(ring.begin(), n - first, channels[m] + first);
+        const float* ring = ring_[m].get();
+        std::copy_n(ring + head_, first, channels[m]);
+        std::copy_n(ring, n - first, channels[m] + first);
     }
     head_ = (head_ + n) % capacity_;
     count_ -= n;
@@ -37,7 +41,7 @@ size_t SampleFeed::Read(size_t frames, std::span<float* const> channels)
     return n;
 }
 
-bool SampleFeed::Push(std::span<const float* const> channels, size_t frames)
+bool SampleFeed::Push(std::span<const float* const> channels, size_t frames, std::optional<Clock::time_point> arrival)
 {
     std::unique_lock lock(mutex_);
     size_t done = 0;
@@ -48,21 +52,22 @@ bool SampleFeed::Push(std::span<const float* const> channels, size_t frames)
         const size_t tail = (head_ + count_) % capacity_;
         const size_t first = std::min(n, capacity_ - tail);
         for (size_t m = 0; m < ring_.size(); ++m) {
-            std::vector<float>& ring = ring_[m];
+            float* ring = ring_[m].get();
             const float* from = m < channels.size() ? channels[m] + done : nullptr;
             if (from) {
-                std::copy_n(from, first, ring.begin() + ptrdiff_t(tail));
-                std::copy_n(from + first, n - first, ring.begin());
+                std::copy_n(from, first, ring + tail);
+                std::copy_n(from + first, n - first, ring);
             } else {
-                std::fill_n(ring.begin() + ptrdiff_t(tail), first, 0.0f);
-                std::fill_n(ring.begin(), n - first, 0.0f);
+                std::fill_n(ring + tail, first, 0.0f);
+                std::fill_n(ring, n - first, 0.0f);
             }
         }
         count_ += n;
         pushed_ += n;
         done += n;
     }
-    if (keepArrivals_ && frames > 0) pending_.push_back({pushed_, Clock::now()});
+    if (keepArrivals_ && frames > 0) pending_.push_back({pushed_, arrival.value_or(Clock::now())});
+    arrived_.notify_all();
     return true;
 }
 
@@ -71,12 +76,19 @@ void SampleFeed::Finish(const std::string& error)
     std::lock_guard lock(mutex_);
     finished_ = true;
     error_ = error;
+    arrived_.notify_all();
 }
 
 size_t SampleFeed::Available() const
 {
     std::lock_guard lock(mutex_);
     return count_;
+}
+
+bool SampleFeed::WaitForSamples(Clock::time_point until)
+{
+    std::unique_lock lock(mutex_);
+    return arrived_.wait_until(lock, until, [&] { return count_ > 0 || finished_ || closed_; });
 }
 
 bool SampleFeed::Finished() const
@@ -102,6 +114,7 @@ void SampleFeed::Close()
     std::lock_guard lock(mutex_);
     closed_ = true;
     room_.notify_all();
+    arrived_.notify_all();
 }
 
 void SampleFeed::Reset()

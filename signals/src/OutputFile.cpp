@@ -106,8 +106,16 @@ void RemoveEverythingRegistered()
     }
 }
 
+// FinishOnInterrupt: armed while a run can finish on its own.
+volatile sig_atomic_t gFinishArmed = 0;
+volatile sig_atomic_t gFinishRequested = 0;
+
 void OnCleanupSignal(int signal)
 {
+    if (gFinishArmed && !gFinishRequested) {
+        gFinishRequested = 1;
+        return;
+    }
     RemoveEverythingRegistered();
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
@@ -537,3 +545,13 @@ void RemoveTemporariesOnInterrupt()
         ::sigaction(signal, &action, nullptr);
     }
 }
+
+FinishOnInterrupt::FinishOnInterrupt()
+{
+    gFinishRequested = 0;
+    gFinishArmed = 1;
+}
+
+FinishOnInterrupt::~FinishOnInterrupt() { gFinishArmed = 0; }
+
+bool FinishOnInterrupt::Requested() { return gFinishRequested != 0; }

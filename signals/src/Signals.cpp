@@ -59,16 +59,26 @@ void RequireWritable(const fs::path& path, const SignalSet& set)
         Fail(path, "the sample interval must be a positive number of seconds");
 }
 
-int WholeSampleRate(const fs::path& path, const SignalSet& set, const char* format)
+namespace {
+
+std::optional<std::string> WholeRateProblem(double rate, const char* format)
 {
-    double rate = set.SampleRate();
     double whole = std::round(rate);
     if (whole < 1 || whole > 1e7 || std::fabs(rate - whole) > 1e-6 * whole) {
         char text[64];
         std::snprintf(text, sizeof text, "%g", rate);
-        Fail(path, std::string(format) + " needs a whole number of samples per second, not " + text);
+        return std::string(format) + " needs a whole number of samples per second, not " + text;
     }
-    return int(whole);
+    return std::nullopt;
+}
+
+}  // namespace
+
+int WholeSampleRate(const fs::path& path, const SignalSet& set, const char* format)
+{
+    if (auto problem = WholeRateProblem(set.SampleRate(), format))
+        Fail(path, *problem);
+    return int(std::round(set.SampleRate()));
 }
 
 }  // namespace signals_detail
@@ -154,6 +164,21 @@ void WriteSignals(const fs::path& path, const SignalSet& set)
         break;
     }
     WriteWav(path, set);
+}
+
+std::optional<std::string> WriteProblem(const fs::path& path, double sampleInterval)
+{
+    switch (SignalFormatOf(path)) {
+    case SignalFormat::Csv:
+        return std::nullopt;
+    case SignalFormat::Edf:
+        return WholeRateProblem(1.0 / sampleInterval, "EDF");
+    case SignalFormat::Bdf:
+        return WholeRateProblem(1.0 / sampleInterval, "BDF");
+    case SignalFormat::Wav:
+        break;
+    }
+    return WholeRateProblem(1.0 / sampleInterval, "WAV");
 }
 
 ChannelSettings FitDisplayRange(ChannelSettings info, float low, float high)

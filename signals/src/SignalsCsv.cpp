@@ -1,12 +1,8 @@
 // CSV recordings: a header row of titles, an optional units row, then numbers.
-#include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <fstream>
-#include <sstream>
 
+#include "CsvRows.h"
 #include "SignalsInternal.h"
 #include "signals/InputFile.h"
 #include "signals/InputText.h"
@@ -16,26 +12,6 @@ namespace fs = std::filesystem;
 using namespace signals_detail;
 
 namespace {
-
-struct Cell {
-    std::string text;
-    bool quoted = false;
-};
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && std::isspace((unsigned char)text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && std::isspace((unsigned char)text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-std::string SeparatorProblem(char separator)
-{
-    return std::string("the values are separated by ") + (separator == ';' ? "';'" : "tabs") +
-           "; this reader takes ',' with '.' as the decimal point (save the file as comma-separated)";
-}
 
 class CsvFile {
 public:
@@ -51,7 +27,7 @@ public:
     }
 
     // The next row that is neither blank nor a '#' comment; false at the end.
-    bool NextRow(std::vector<Cell>& cells, size_t& lineNumber)
+    bool NextRow(std::vector<CsvCell>& cells, size_t& lineNumber)
     {
         while (position_ < text_.size()) {
             size_t end = text_.find('\n', position_);
@@ -62,10 +38,10 @@ public:
             ++line_;
             if (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);
-            std::string_view trimmed = Trim(line);
-            if (trimmed.empty() || trimmed.front() == '#')
+            if (IsCsvComment(line))
                 continue;
-            Split(line, cells);
+            if (std::string problem = SplitCsvRow(line, cells); !problem.empty())
+                FailAt(line_, problem);
             lineNumber = line_;
             return true;
         }
@@ -73,133 +49,11 @@ public:
     }
 
 private:
-    void Split(std::string_view line, std::vector<Cell>& cells) const
-    {
-        cells.clear();
-        size_t i = 0;
-        while (true) {
-            Cell cell;
-            while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-                ++i;
-            if (i < line.size() && line[i] == '"') {
-                cell.quoted = true;
-                ++i;
-                while (true) {
-                    if (i >= line.size())
-                        FailAt(line_, "a quoted value has no closing quote");
-                    if (line[i] == '"') {
-                        if (i + 1 < line.size() && line[i + 1] == '"') {
-                            cell.text += '"';
-                            i += 2;
-                            continue;
-                        }
-                        ++i;
-                        break;
-                    }
-                    cell.text += line[i++];
-                }
-                while (i < line.size() && line[i] != ',') {
-                    if (line[i] == ';')
-                        FailAt(line_, SeparatorProblem(';'));
-                    if (!std::isspace((unsigned char)line[i]))
-                        FailAt(line_, "text after a closing quote");
-                    ++i;
-                }
-            } else {
-                size_t comma = line.find(',', i);
-                if (comma == std::string_view::npos)
-                    comma = line.size();
-                cell.text = std::string(Trim(line.substr(i, comma - i)));
-                i = comma;
-            }
-            cells.push_back(std::move(cell));
-            if (i >= line.size())
-                break;
-            ++i;  // the comma
-        }
-    }
-
     fs::path path_;
     std::string text_;
     size_t position_ = 0;
     size_t line_ = 0;
 };
-
-// A strict number: the whole cell, finite. std::from_chars takes no '+'.
-bool ParseNumber(std::string_view text, double& value)
-{
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    if (text.empty())
-        return false;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
-
-// "Pressure (mmHg)" or "Pressure [mmHg]" into a title and units.
-void SplitTitle(const std::string& cell, std::string& title, std::string& units)
-{
-    std::string_view text = Trim(cell);
-    if (text.size() >= 3 && (text.back() == ')' || text.back() == ']')) {
-        char open = text.back() == ')' ? '(' : '[';
-        size_t start = text.rfind(open);
-        if (start != std::string_view::npos && start > 0) {
-            title = std::string(Trim(text.substr(0, start)));
-            units = std::string(Trim(text.substr(start + 1, text.size() - start - 2)));
-            if (!title.empty())
-                return;
-        }
-    }
-    title = std::string(text);
-    units.clear();
-}
-
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = char(std::tolower((unsigned char)c));
-    return text;
-}
-
-bool LooksLikeTime(const std::string& title)
-{
-    std::string t = Lower(title);
-    return t == "t" || t == "time" || t == "seconds" || t == "sec" || t == "secs" || t == "time_s" ||
-           t == "time_ms" || t == "times" || t.rfind("time ", 0) == 0 || t.rfind("time_", 0) == 0 ||
-           t.rfind("time[", 0) == 0;
-}
-
-// Seconds per unit of a time column; 0 when the unit is not a time unit.
-double SecondsPer(const std::string& title, const std::string& units)
-{
-    std::string u = Lower(units);
-    if (u.empty()) {
-        std::string t = Lower(title);
-        if (t.size() > 3 && t.compare(t.size() - 3, 3, "_ms") == 0)
-            return 1e-3;
-        if (t.size() > 3 && t.compare(t.size() - 3, 3, "_us") == 0)
-            return 1e-6;
-        return 1.0;
-    }
-    if (u == "s" || u == "sec" || u == "secs" || u == "seconds")
-        return 1.0;
-    if (u == "ms" || u == "msec")
-        return 1e-3;
-    if (u == "us" || u == "\xC2\xB5s" || u == "\xCE\xBCs")
-        return 1e-6;
-    if (u == "min")
-        return 60.0;
-    if (u == "h")
-        return 3600.0;
-    return 0;
-}
-
-std::string Format(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
 
 }  // namespace
 
@@ -219,30 +73,21 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
     const fs::path path(name);
     CsvFile csv(path, std::move(text));
 
-    std::vector<Cell> cells;
+    std::vector<CsvCell> cells;
     size_t line = 0;
     if (!csv.NextRow(cells, line))
         Fail(path, "empty: expected a header row of channel titles");
-    std::vector<Cell> header = cells;
     size_t headerLine = line;
-    size_t columns = header.size();
-    // A spreadsheet's export with another separator is one column of titles.
-    for (char separator : {';', '\t'})
-        if (columns == 1 && !header[0].quoted && header[0].text.find(separator) != std::string::npos)
-            csv.FailAt(headerLine, SeparatorProblem(separator));
+    size_t columns = cells.size();
+    if (char separator = OtherCsvSeparator(cells))
+        csv.FailAt(headerLine, CsvSeparatorProblem(separator));
+    CsvHeader header = CsvHeader::From(cells);
+    if (std::string problem = header.Problem(cells); !problem.empty())
+        csv.FailAt(headerLine, problem);
+    const std::vector<std::string>& titles = header.titles;
+    std::vector<std::string>& units = header.units;
 
-    std::vector<std::string> titles(columns), units(columns);
-    for (size_t c = 0; c < columns; ++c) {
-        SplitTitle(header[c].text, titles[c], units[c]);
-        if (titles[c].empty())
-            csv.FailAt(headerLine, "column " + std::to_string(c + 1) + " has no title");
-        double ignored;
-        if (!header[c].quoted && ParseNumber(header[c].text, ignored))
-            csv.FailAt(headerLine, "expected a header row of channel titles, found the number " +
-                                       QuoteInput(header[c].text) + " in column " + std::to_string(c + 1));
-    }
-
-    bool hasTime = LooksLikeTime(titles[0]);
+    bool hasTime = header.hasTime;
     if (hasTime && columns == 1)
         Fail(path, "no channels: only a time column");
 
@@ -250,23 +95,16 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
     std::vector<std::vector<float>> values(columns);  // the channels; the time column's stays empty
     bool haveRow = csv.NextRow(cells, line);
     // A units row: the second row when none of its cells is a number.
-    if (haveRow) {
-        bool anyNumber = false;
-        for (const Cell& cell : cells) {
-            double ignored;
-            anyNumber = anyNumber || ParseNumber(cell.text, ignored);
-        }
-        if (!anyNumber) {
-            if (cells.size() != columns)
-                csv.FailAt(line, "the units row has " + std::to_string(cells.size()) + " values, the header " +
-                                     std::to_string(columns));
-            for (size_t c = 0; c < columns; ++c)
-                units[c] = cells[c].text;
-            haveRow = csv.NextRow(cells, line);
-        }
+    if (haveRow && !AnyCsvNumber(cells)) {
+        if (cells.size() != columns)
+            csv.FailAt(line, "the units row has " + std::to_string(cells.size()) + " values, the header " +
+                                 std::to_string(columns));
+        for (size_t c = 0; c < columns; ++c)
+            units[c] = cells[c].text;
+        haveRow = csv.NextRow(cells, line);
     }
 
-    double secondsPerTimeUnit = hasTime ? SecondsPer(titles[0], units[0]) : 1.0;
+    double secondsPerTimeUnit = header.SecondsPerTimeUnit();
     if (hasTime && secondsPerTimeUnit == 0 && !options.sampleInterval)
         csv.FailAt(headerLine, "the time column's unit " + QuoteInput(units[0]) + " is not s, ms, us, min or h");
 
@@ -278,18 +116,11 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
                                  " (one for each column of the header)");
         for (size_t c = 0; c < columns; ++c) {
             double value;
-            if (!ParseNumber(cells[c].text, value)) {
-                std::string what = cells[c].text.empty() ? std::string("an empty value")
-                                                         : QuoteInput(cells[c].text) + " is not a number";
-                csv.FailAt(line, "column " + std::to_string(c + 1) + " (" + ShowInput(titles[c]) + "): " + what);
-            }
-            if (c > 0 || !hasTime) {
-                if (std::fabs(value) > 3.4e38)
-                    csv.FailAt(line, "column " + std::to_string(c + 1) + " (" + ShowInput(titles[c]) + "): " +
-                                         QuoteInput(cells[c].text) + " is too large for a 32-bit sample");
-            } else if (!time.empty() && !(value > previousTime)) {
+            const bool isTime = c == 0 && hasTime;
+            if (std::string problem = CsvValueProblem(cells[c], c, titles[c], isTime, value); !problem.empty())
+                csv.FailAt(line, problem);
+            if (isTime && !time.empty() && !(value > previousTime))
                 csv.FailAt(line, "time " + QuoteInput(cells[0].text) + " does not increase");
-            }
             if (c == 0 && hasTime) {
                 previousTime = value;
                 timeLines.push_back(line);
@@ -322,8 +153,8 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
                 worst = r;
         double gap = time[worst] - time[worst - 1];
         if (std::fabs(gap - step) > 0.01 * step)
-            csv.FailAt(timeLines[worst], "the time column is not evenly spaced: a step of " + Format(gap) +
-                                             " where the mean step is " + Format(step));
+            csv.FailAt(timeLines[worst], "the time column is not evenly spaced: a step of " + FormatCsvNumber(gap) +
+                                             " where the mean step is " + FormatCsvNumber(step));
         set.sampleInterval = step * secondsPerTimeUnit;
         RequireSampleInterval(path, set.sampleInterval, "the time column's sample interval");
     }
@@ -364,10 +195,10 @@ void WriteCsv(const fs::path& path, const SignalSet& set)
         out << '\n';
         std::string row;
         for (size_t i = 0; i < set.SampleCount(); ++i) {
-            row = Format(double(i) * set.sampleInterval);
+            row = FormatCsvNumber(double(i) * set.sampleInterval);
             for (const SignalChannel& channel : set.channels) {
                 row += ',';
-                row += Format(channel.samples[i]);
+                row += FormatCsvNumber(channel.samples[i]);
             }
             row += '\n';
             out << row;

@@ -3,7 +3,10 @@
 // the pixels of the program's ports, those must be what a session script that
 // takes the same steps renders, and the recording must hold every sample.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cinttypes>
@@ -378,6 +381,56 @@ TEST_F(LiveWindow, AHeldDialogLosesNoSampleAndTheTraceGoesOnWithoutAGap)
     program.Resume();
     x_.Key("q");
     EXPECT_EQ(program.WaitExit(), 0) << program.Errors();
+}
+
+// A live source in the window: rows that come through a FIFO are drawn as
+// they arrive, the window stays once the source has ended, and quitting
+// saves the recording. The picture is the one play draws of the same rows.
+TEST_F(LiveWindow, ALiveSourceIsDrawnAsItArrivesAndSavedOnQuit)
+{
+    std::string rows = "Time (s),X,Y\n";
+    for (int i = 0; i < 300; ++i) {
+        // The first rows reach both ends, so the ranges they give are the whole file's.
+        const double t = i * 0.01;
+        const double x = i < 4 ? ((i & 1) ? 1 : -1) : std::sin(2 * M_PI * 1.5 * t);
+        const double y = i < 4 ? ((i & 2) ? 1 : -1) : std::cos(2 * M_PI * 2.5 * t);
+        char row[64];
+        std::snprintf(row, sizeof row, "%.2f,%.4f,%.4f\n", t, x, y);
+        rows += row;
+    }
+    std::ofstream(dir_ / "rows.csv") << rows;
+    const fs::path fifo = dir_ / "rows.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    LiveProgram program(x_, dir_, {"live", fifo.string(), "--window", "--save", (dir_ / "saved.csv").string()});
+    // The FIFO takes a writer once the program reads it.
+    int writer = -1;
+    for (int i = 0; i < 6000 && writer < 0; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(writer, 0) << program.Errors();
+    fcntl(writer, F_SETFL, 0);
+    const size_t half = rows.find("1.50,");
+    ASSERT_EQ(write(writer, rows.data(), half), ssize_t(half));
+    program.WaitFor("ready");
+    ASSERT_EQ(write(writer, rows.data() + half, rows.size() - half), ssize_t(rows.size() - half));
+    close(writer);
+    EXPECT_EQ(SamplesOf(program.WaitFor("done end of source")), 300);
+    x_.MoveTo(1270, 1010);
+    const Held held = program.Hold();
+    EXPECT_EQ(held.samples, 300);
+    ExpectScreenShows(program, held, "live");
+    const fs::path played = dir_ / "played.png";
+    const std::string command = "'" + ProgramPath() + "' play '" + (dir_ / "rows.csv").string() + "' --out '" +
+                                played.string() + "' 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(ReadPng(played).pixels == ReadPng(program.HeldPng("window-1")).pixels);
+    program.Resume();
+    x_.Key("q");
+    EXPECT_EQ(program.WaitExit(), 0) << program.Errors();
+    std::ifstream saved(dir_ / "saved.csv");
+    long lines = 0;
+    for (std::string line; std::getline(saved, line);)
+        ++lines;
+    EXPECT_EQ(lines, 302) << "titles, units and every row";
 }
 
 TEST_F(LiveWindow, ZoomShowsEveryPixelAsASquare)

@@ -90,11 +90,12 @@ inline std::vector<std::string> ProgramCommand(const std::vector<std::string>& a
     return command;
 }
 
-// A process started without a shell, stdin from /dev/null and its output in
-// files; killed when it is still running at the end of Wait or of its scope.
+// A process started without a shell, stdin from /dev/null (or the descriptor
+// given) and its output in files; killed when it is still running at the end
+// of Wait or of its scope.
 class RunningProgram {
 public:
-    RunningProgram(const std::vector<std::string>& command, const fs::path& out, const fs::path& err)
+    RunningProgram(const std::vector<std::string>& command, const fs::path& out, const fs::path& err, int input = -1)
     {
         std::vector<char*> argv;
         for (const std::string& word : command)
@@ -102,7 +103,10 @@ public:
         argv.push_back(nullptr);
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+        if (input >= 0)
+            posix_spawn_file_actions_adddup2(&files, input, 0);
+        else
+            posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         // Signals as a user's shell gives them, whatever this test was started

@@ -59,6 +59,14 @@ TEST_F(FuzzSeeds, RecordingsAreFilesEachReaderTakes)
                              Seed{"units-row.csv", "time_s,Volume (mL),Pressure\ns,mL,mmHg\n0,1,2\n0.5,3,4\n1,5,6\n"}})
         std::ofstream(csv / seed.name, std::ios::binary) << seed.bytes;
 
+    // Live rows: the first byte picks an interval (1) and datagrams (2); '\x01' cuts a piece.
+    fs::path live = Corpus("live_csv");
+    for (const Seed& seed :
+         {Seed{"board.bin", std::string("\x01") + "X,Y\r\nmV,mV\r\n1,2\r\n3,\x01" "4\r\n5,6\r\n7,8\r\nX,Y\r\n9,10\r\n1,2,3\r\n"},
+          Seed{"time.bin", std::string("\x00") + "Time (ms),A\n0,1\n10,2\x01\n20,3\n45,4\n50,5\n60,6\n70,7\n80,8\n90,9\n"},
+          Seed{"datagrams.bin", std::string("\x03") + "A,B\x01" "1,2\n3,4\x01" "5,6\x01P,Q,R\x01" "1,2,3\x01"}})
+        std::ofstream(live / seed.name, std::ios::binary) << seed.bytes;
+
     fs::path wav = Corpus("wav");
     WriteWav(wav / "float.wav", three);
     std::ofstream(wav / "pcm-info.wav", std::ios::binary) << PcmWavWithInfo();

@@ -39,6 +39,9 @@ struct DisplayOptions {
     int saveScale = 1;
     // After every action: the program shows what the extension told the user.
     std::function<void()> afterAction;
+    // Asked a few times a second, also inside modal loops: true quits as Q
+    // does (an interrupt the program takes as "finish"). Null: never.
+    std::function<bool()> quitRequested;
 };
 
 constexpr int kMaxZoom = 4;

@@ -9,7 +9,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -34,13 +36,18 @@ public:
     // ---- The reader's side (one thread) ----
     // Appends frames samples of every channel (channels[m]: channel m + 1).
     // Waits while the feed is full, so nothing is lost; returns false once the
-    // feed is closed (what did not fit is dropped then).
-    bool Push(std::span<const float* const> channels, size_t frames);
+    // feed is closed (what did not fit is dropped then). arrival: when the
+    // samples were read, if not now.
+    bool Push(std::span<const float* const> channels, size_t frames,
+              std::optional<Clock::time_point> arrival = std::nullopt);
     // The source has ended; error says why when it failed.
     void Finish(const std::string& error = {});
 
     // ---- The recorder's side ----
     size_t Available() const;
+    // Waits until samples are there, the reader finished or the feed was
+    // closed, or until the time given; whether any of those holds.
+    bool WaitForSamples(Clock::time_point until);
     bool Finished() const;  // the reader finished; samples may still wait
     bool Ended() const;     // finished and every sample taken
     std::string Error() const;
@@ -65,9 +72,10 @@ private:
     std::vector<ChannelSettings> channels_;
     double sampleInterval_;
     size_t capacity_;
-    std::vector<std::vector<float>> ring_;  // per channel, capacity_ floats
+    std::vector<std::unique_ptr<float[]>> ring_;  // per channel, capacity_ floats
     mutable std::mutex mutex_;
     std::condition_variable room_;
+    std::condition_variable arrived_;  // for WaitForSamples
     size_t head_ = 0;   // index of the oldest sample in the ring
     size_t count_ = 0;  // samples waiting
     uint64_t pushed_ = 0, read_ = 0;

@@ -86,3 +86,18 @@ void CheckOutputFolder(const std::filesystem::path& target, const std::string& w
 // process's temporaries and unfinished output folders, then let the signal
 // end the process as it would have. Signals ignored at start stay ignored.
 void RemoveTemporariesOnInterrupt();
+
+// While one lives, the first SIGINT, SIGTERM or SIGHUP asks the run to
+// finish instead of ending it: Requested() turns true, and the run writes
+// what it has (a live recording can't be made again) and ends. The next one
+// ends the process as RemoveTemporariesOnInterrupt's handlers do. Needs
+// those handlers installed.
+class FinishOnInterrupt {
+public:
+    FinishOnInterrupt();
+    ~FinishOnInterrupt();
+    FinishOnInterrupt(const FinishOnInterrupt&) = delete;
+    FinishOnInterrupt& operator=(const FinishOnInterrupt&) = delete;
+
+    static bool Requested();
+};

@@ -102,6 +102,11 @@ void WriteCsv(const std::filesystem::path& path, const SignalSet& set);
 // last value.
 void WriteEdf(const std::filesystem::path& path, const SignalSet& set, bool bdf);
 void WriteSignals(const std::filesystem::path& path, const SignalSet& set);
+// Why a recording at this sample interval can't be written to path (WAV, EDF
+// and BDF take whole hertz only), "WAV needs a whole number of samples per
+// second, not 81.3"; nothing when it can. Throws SignalFileError for a path
+// whose extension names no format.
+std::optional<std::string> WriteProblem(const std::filesystem::path& path, double sampleInterval);
 
 // A display range that holds [low, high] with a little room, its ends on a
 // 1-2-5 step, and the decimals its labels need; (-1, 1) when either is no
