@@ -288,6 +288,21 @@ TEST_F(VectorPictures, AScriptSavesEachFormat)
     EXPECT_NE(err_.find("bad.xys:2"), std::string::npos) << err_;
 }
 
+TEST_F(VectorPictures, ViewAndLiveWriteWhatOutNames)
+{
+    std::ofstream(Path("rows.csv")) << "Time (s),A,B\n0,0.1,0.2\n0.01,0.3,0.1\n0.02,0.5,0.4\n0.03,0.2,0.6\n";
+    ASSERT_EQ(Xyrecorder({"view", Path("rows.csv"), "--width", "300", "--height", "200", "--out", Path("view.pdf")}), 0)
+        << err_;
+    EXPECT_EQ(Slurp("view.pdf").rfind("%PDF-", 0), 0u);
+    ASSERT_EQ(Shell("'" + std::string(XYRECORDER_PATH) + "' live - --scale 2 --out '" + Path("live.svg") + "' <'" +
+                    Path("rows.csv") + "'"),
+              0);
+    const std::string svg = Slurp("live.svg");
+    EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+    EXPECT_NE(svg.find("width=\"960\" height=\"800\""), std::string::npos);
+    EXPECT_EQ(Shell("xmllint --noout '" + Path("live.svg") + "'"), 0);
+}
+
 TEST_F(VectorPictures, InputMeantToBreakItBreaksNothing)
 {
     // Scales out of range, or too large a picture: usage errors before any work.
