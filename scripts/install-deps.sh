@@ -3,6 +3,9 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev clang-format-14
           libfreetype-dev fonts-dejavu-core libpng-dev libsndfile1-dev libedf-dev)
+# Vector pictures (cairo writes PDF and scaled PNG; fontconfig finds the font files) and the stock
+# tools their tests read them back with.
+packages+=(libcairo2-dev libfontconfig-dev librsvg2-bin poppler-utils libxml2-utils)
 # The live window (SDL2) and its tests: an X server of their own with real input events.
 packages+=(libsdl2-dev xvfb libxtst-dev)
 # Fuzzing (libFuzzer comes with clang) and memory checks.

@@ -26,10 +26,10 @@ bool StderrIsTerminal() { return ::isatty(STDERR_FILENO); }
 
 }  // namespace
 
-void WarnUnlessPngName(const std::string& out)
+void WarnUnlessPictureName(const std::string& out)
 {
     std::string extension = Lowercase(fs::path(out).extension().string());
-    if (!extension.empty() && extension != ".png")
+    if (!extension.empty() && extension != ".png" && extension != ".svg" && extension != ".pdf")
         std::fprintf(stderr, "xyrecorder: warning: --out %s: the picture is written as PNG, whatever its name says\n",
                      EscapeInput(out).c_str());
 }
@@ -39,15 +39,16 @@ std::string OutputName(const std::string& path)
     return path == kStandardOutput ? std::string("standard output") : EscapeInput(path);
 }
 
-std::string WhatWasWritten(const std::string& out, WindowRef window, const std::string& framesDir, size_t frames)
+std::string WhatWasWritten(const std::string& out, WindowRef window, int scale, const std::string& framesDir,
+                           size_t frames)
 {
     Rect port;
     GetWindowPortBounds(window, &port);
     std::string also = frames > 0 ? " and " + std::to_string(frames) + (frames == 1 ? " frame in " : " frames in ") +
                                         EscapeInput(framesDir)
                                   : std::string();
-    return "xyrecorder: wrote " + OutputName(out) + " (" + std::to_string(port.right - port.left) + " × " +
-           std::to_string(port.bottom - port.top) + ")" + also + "\n";
+    return "xyrecorder: wrote " + OutputName(out) + " (" + std::to_string((port.right - port.left) * scale) + " × " +
+           std::to_string((port.bottom - port.top) * scale) + ")" + also + "\n";
 }
 
 AxisRange ParseAxisRange(const std::string& text, const std::string& what)
@@ -193,9 +194,9 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
         }
         host.StopSampling();
         session.RequireNoErrors("sampling");
-        session.WritePng(window, plot.out);
+        session.WritePicture(window, plot.out, plot.scale);
         frames.Keep();
-        written = WhatWasWritten(plot.out, window, live.framesDir, frames.Written());
+        written = WhatWasWritten(plot.out, window, plot.scale, live.framesDir, frames.Written());
     } catch (...) {
         session.ShowMessages(false);
         throw;
@@ -215,8 +216,8 @@ void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t fir
     try {
         WindowRef window = ShowRecorded(session, plot, signals, first, last);
         session.RequireNoErrors("redrawing");
-        session.WritePng(window, plot.out);
-        written = WhatWasWritten(plot.out, window, "", 0);
+        session.WritePicture(window, plot.out, plot.scale);
+        written = WhatWasWritten(plot.out, window, plot.scale, "", 0);
     } catch (...) {
         session.ShowMessages(false);
         throw;

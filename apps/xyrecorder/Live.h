@@ -24,7 +24,8 @@ struct PlotOptions {
     std::string yChannel;
     int width = 480;
     int height = 400;
-    std::string out = "xy.png";
+    std::string out = "xy.png";  // .svg, .pdf, else PNG
+    int scale = 1;               // the picture this many times larger
     std::string bundle;
     std::string sourceName = "the demo recording";  // for messages: the file's name
     std::vector<std::string> inputs;                 // files the run reads: no output is written over them
@@ -50,12 +51,13 @@ void CheckOutputPath(const std::string& path, const std::string& what);
 // nothing is made on disk.
 void CheckOutputs(const PlotOptions& plot, const LiveOptions* live);
 
-// A warning on stderr when --out names another kind of file than a PNG ("x.txt").
-void WarnUnlessPngName(const std::string& out);
+// A warning on stderr when --out names another kind of file than a picture ("x.txt").
+void WarnUnlessPictureName(const std::string& out);
 // The name of an output in messages: its path, or "standard output" for "-".
 std::string OutputName(const std::string& path);
-// The line for stderr that names the picture written (with its size) and the frames.
-std::string WhatWasWritten(const std::string& out, WindowRef window, const std::string& framesDir, size_t frames);
+// The line for stderr that names the picture written (with its size at scale) and the frames.
+std::string WhatWasWritten(const std::string& out, WindowRef window, int scale, const std::string& framesDir,
+                           size_t frames);
 
 // A new plot window with the channels on its axes (--x, --y or the defaults);
 // hidden until shown when shown is false.

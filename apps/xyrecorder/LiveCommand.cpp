@@ -1,6 +1,6 @@
 // xyrecorder live: a live stream read on its own thread into a feed, sampled
 // into the recording and the X-Y window as it arrives; at the end the window
-// as a PNG (or the desktop window until the user quits) and the recording.
+// as a picture (or the desktop window until the user quits) and the recording.
 #include "LiveCommand.h"
 
 #include <unistd.h>
@@ -57,7 +57,7 @@ goes on recording; lines that can't be read are skipped and counted.
 
 Sampling ends when the source does (standard input closes, a device goes
 away), after --duration, or on Ctrl-C. The recording so far is kept: the
-window is written as a PNG and, with --save, the recording. With --window the
+window is written to --out and, with --save, the recording. With --window the
 window stays open until you quit.
 
 More examples:
@@ -295,7 +295,7 @@ void SampleUntilEnd(Session& session, LiveStream& stream, SampleFeed& samples, c
     session.Host().StopSampling();
 }
 
-// Without --window: samples until the end, then the recording and the PNG.
+// Without --window: samples until the end, then the recording and the picture.
 // Returns the exit code.
 int RecordToPicture(const PlotOptions& plot, const LiveOptions& live, const LiveRequest& request, LiveStream& stream,
                     SampleFeed& samples)
@@ -330,10 +330,10 @@ int RecordToPicture(const PlotOptions& plot, const LiveOptions& live, const Live
     if (!request.save.empty() && !SaveRecording(session, request.save))
         failed = true;
     try {
-        session.WritePng(window, plot.out);
+        session.WritePicture(window, plot.out, plot.scale);
         frames.Keep();
         session.RequireNoErrors("sampling");
-        std::fputs(WhatWasWritten(plot.out, window, live.framesDir, frames.Written()).c_str(), stderr);
+        std::fputs(WhatWasWritten(plot.out, window, plot.scale, live.framesDir, frames.Written()).c_str(), stderr);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "xyrecorder: %s\n", EscapeInput(error.what()).c_str());
         failed = true;

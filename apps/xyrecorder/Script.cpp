@@ -20,6 +20,7 @@
 #include "ScriptChecks.h"
 #include "Session.h"
 #include "recorder/Axis.h"
+#include "recorder/PictureFiles.h"
 #include "signals/DemoSignals.h"
 #include "signals/InputFile.h"
 #include "signals/InputText.h"
@@ -71,6 +72,8 @@ Axes and buttons (AXIS is x or y)
   settings cancel            click "Settings…", then Cancel
 Output and checks
   png PATH                   write the window as a PNG
+  save PATH [SCALE]          write the window as a picture: PATH.svg or PATH.pdf
+                             as vector pictures, else a PNG; SCALE times larger (1..8)
   expect FIELD VALUE         what the host shows or knows of the current window:
                              xChannel yChannel (checked in the axis popup),
                              firstChannelItem (of the X axis popup),
@@ -215,7 +218,8 @@ private:
             {"click", &ScriptRunner::DoClick},     {"hover", &ScriptRunner::DoHover},
             {"axis", &ScriptRunner::DoAxis},
             {"erase", &ScriptRunner::DoErase},     {"settings", &ScriptRunner::DoSettings},
-            {"png", &ScriptRunner::DoPng},         {"expect", &ScriptRunner::DoExpect},
+            {"png", &ScriptRunner::DoPng},         {"save", &ScriptRunner::DoSave},
+            {"expect", &ScriptRunner::DoExpect},
         };
         auto it = kActions.find(verb);
         if (it == kActions.end())
@@ -581,9 +585,21 @@ private:
     {
         Need(w, 2, 2, "png PATH");
         if (act)
-            Host().WritePng(Current(), pictures_.empty() || fs::path(w[1]).is_absolute()
-                                           ? Resolve(w[1]).string()
-                                           : (pictures_ / w[1]).string());
+            Host().WritePng(Current(), PicturePath(w[1]));
+    }
+
+    // Where png and save write: beside the script, or in --pictures DIR.
+    std::string PicturePath(const std::string& path) const
+    {
+        return pictures_.empty() || fs::path(path).is_absolute() ? Resolve(path).string() : (pictures_ / path).string();
+    }
+
+    void DoSave(const Words& w, bool act)
+    {
+        Need(w, 2, 3, "save PATH [SCALE]");
+        int scale = w.size() == 3 ? int(Int(w[2], "scale", 1, kLargestPictureScale)) : 1;
+        if (act)
+            Host().WritePicture(Current(), PicturePath(w[1]), scale);
     }
 
     void DoExpect(const Words& w, bool act) { checks_.Expect(w, act); }

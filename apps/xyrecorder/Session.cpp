@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "recorder/Axis.h"
+#include "recorder/PictureFiles.h"
 #include "toolbox/Controls.h"
 #include "toolbox/Dialogs.h"
 #include "signals/InputFile.h"
@@ -350,16 +351,31 @@ void Session::CheckRoom(double samples, size_t channels, const std::string& what
     throw InputError(text);
 }
 
-void Session::WritePng(WindowRef window, const std::string& path)
+void Session::RequireNotReadByTheRun(const std::string& path, const char* what) const
 {
     std::vector<std::string> inputs = inputs_;
     for (const ExtensionBundle* bundle : recorder_.Bundles()) {
         inputs.push_back(bundle->Path());
         inputs.push_back(bundle->ResourcePath());
     }
-    RequireNotAnInput(path, inputs, "PNG");
+    RequireNotAnInput(path, inputs, what);
+}
+
+void Session::WritePng(WindowRef window, const std::string& path)
+{
+    RequireNotReadByTheRun(path, "PNG");
     try {
         recorder_.WritePng(window, path);
+    } catch (const RecorderError& error) {
+        throw InputError(error.what());
+    }
+}
+
+void Session::WritePicture(WindowRef window, const std::string& path, int scale)
+{
+    RequireNotReadByTheRun(path, PictureFormatName(PictureFormatOf(path)));
+    try {
+        recorder_.WritePicture(window, path, scale);
     } catch (const RecorderError& error) {
         throw InputError(error.what());
     }

@@ -79,11 +79,15 @@ public:
     // (the recorder's block limit and the memory below 4 GiB); what names them.
     void CheckRoom(double samples, size_t channels, const std::string& what) const;
 
-    // A file the run reads (the bundles loaded count too): WritePng never
-    // writes over it.
+    // A file the run reads (the bundles loaded count too): WritePng and
+    // WritePicture never write over it.
     void AddInput(const std::string& path) { inputs_.push_back(path); }
     // Throws InputError naming the path when it can't be written or is an input.
     void WritePng(WindowRef window, const std::string& path);
+    // The picture in the format the path names (.svg, .pdf, else PNG), scale
+    // times larger; InputError naming the path when it can't be written or
+    // is an input.
+    void WritePicture(WindowRef window, const std::string& path, int scale);
 
     // Errors the extension reported, as InputError (the first one).
     void RequireNoErrors(const std::string& during);
@@ -92,6 +96,8 @@ public:
     void ShowMessages(bool withErrors);
 
 private:
+    // Throws InputError when path is one of the inputs or the bundle's files.
+    void RequireNotReadByTheRun(const std::string& path, const char* what) const;
     Point AxisTitlePoint(WindowRef window, AxisSide side) const;
     // Clicks the title with a popup choice queued; InputError when no menu opened.
     void ClickAxisTitle(WindowRef window, AxisSide side);

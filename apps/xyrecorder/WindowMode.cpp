@@ -44,6 +44,7 @@ display::DisplayOptions DisplayOptionsFor(Session& session, const PlotOptions& p
     display::DisplayOptions options;
     options.zoom = window.zoom;
     options.savePath = [out = plot.out](int number) { return SavePath(out, number); };
+    options.saveScale = plot.scale;
     options.afterAction = [&session] { session.ShowMessages(true); };
     return options;
 }

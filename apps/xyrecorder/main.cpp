@@ -17,6 +17,7 @@
 #include "PlotCommands.h"
 #include "Script.h"
 #include "WindowMode.h"
+#include "recorder/PictureFiles.h"
 #include "signals/DemoSignals.h"
 #include "signals/InputFile.h"
 #include "signals/InputText.h"
@@ -38,7 +39,11 @@ const OptionGroup kPlotOptions = {
     {"y", 'y', "CHANNEL", "channel on the Y axis (default 2)"},
     {"width", 0, "W", "window content width in pixels, 200..2000 (default 480)"},
     {"height", 0, "H", "window content height in pixels, 200..1000 (default 400)"},
-    {"out", 'o', "PATH", "the PNG to write (default xy.png)"},
+    {"out", 'o', "PATH", "the picture to write (default xy.png): a name ending in\n"
+                         ".svg or .pdf gives a vector picture, text kept as text;\n"
+                         "any other a PNG"},
+    {"scale", 0, "N", "the picture N times larger, 1..8 (default 1): a PNG drawn\n"
+                      "at that scale, an SVG or PDF page that size"},
     {"xrange", 0, "LO:HI", "the X axis's range (default: the channel's; view: fitted)"},
     {"yrange", 0, "LO:HI", "the Y axis's range"},
     kBundleOption,
@@ -54,6 +59,10 @@ PlotOptions ReadPlotOptions(const Options& options)
     plot.width = int(options.Integer("width", plot.width, 200, 2000));
     plot.height = int(options.Integer("height", plot.height, 200, 1000));
     plot.out = options.Text("out", plot.out);
+    plot.scale = int(options.Integer("scale", plot.scale, 1, kLargestPictureScale));
+    std::string problem = PictureSizeProblem(PictureFormatOf(plot.out), plot.width, plot.height, plot.scale);
+    if (!problem.empty())
+        throw UsageError("--scale " + std::to_string(plot.scale) + ": " + problem);
     plot.bundle = options.Text("bundle", "");
     if (options.Has("xrange"))
         plot.xRange = ParseAxisRange(options.Text("xrange", ""), "--xrange");
@@ -221,7 +230,7 @@ int RunDemo(const Options& options)
         RequireDesktop();
     // Before the samples are made: a recording too large fails at once.
     CheckOutputs(plot, &live);
-    WarnUnlessPngName(plot.out);
+    WarnUnlessPictureName(plot.out);
     char what[80];
     std::snprintf(what, sizeof what, "the demo recording (%g s at %g Hz)", demo.duration, demo.sampleRate);
     CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount, what);
@@ -246,7 +255,7 @@ int RunPlay(const Options& options)
     if (window.wanted)
         RequireDesktop();
     CheckOutputs(plot, &live);
-    WarnUnlessPngName(plot.out);
+    WarnUnlessPictureName(plot.out);
     SignalSetSource source(ReadRecording(options, file, true));
     if (window.wanted)
         WatchLive(plot, live, window, source);
@@ -272,7 +281,7 @@ int RunView(const Options& options)
     if (options.Has("to"))
         to = options.Number("to", 0, 0, 1e12);
     CheckOutputs(plot, nullptr);
-    WarnUnlessPngName(plot.out);
+    WarnUnlessPictureName(plot.out);
     SignalSet signals = ReadRecording(options, file, true);
 
     double length = double(signals.SampleCount()) * signals.sampleInterval;
@@ -344,7 +353,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"demo", "demo", "sample the built-in recording live and write the window as a PNG",
+    {"demo", "demo", "sample the built-in recording live and write the window as a picture",
      R"TEXT(The recording has six channels: 1 Volume (mL) and 2 Pressure (mmHg) of a
 beating heart, a loop per beat; 3 Sine A and 4 Sine B (V), a Lissajous figure
 3:2 that turns slowly; 5 Noise X and 6 Noise Y (V), a correlated random walk.

@@ -39,7 +39,7 @@ constexpr SDL_Point kTooltipOffset{12, 20};
 const char* const kKeys =
     "Space\tstart or stop sampling\n"
     "Ctrl+N\topen another X-Y window\n"
-    "Ctrl+S\tsave the window as a PNG\n"
+    "Ctrl+S\tsave the window as a picture\n"
     "Ctrl+W\tclose the window\n"
     "Q\tquit\n"
     "?\tshow or hide these keys\n"
@@ -479,7 +479,7 @@ struct LiveDisplay::Impl final : EventPump {
         if (!options.savePath) return;
         const std::string path = options.savePath(shown.Number());
         try {
-            host.WritePng(shown.Window(), path);
+            host.WritePicture(shown.Window(), path, options.saveScale);
             std::fprintf(stderr, "xyrecorder: saved %s as %s\n", shown.Name().c_str(), path.c_str());
             hooks.Trace("saved " + shown.Name() + " " + path);
         } catch (const std::exception& error) {

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "AxisLayout.h"
+#include "recorder/TurnedText.h"
 #include "recorder/Axis.h"
+#include "toolbox/Pictures.h"
 #include "toolbox/Toolbox.h"
 
 namespace recorder {
@@ -43,6 +45,15 @@ void DrawAt(const std::string& text, int h, int baseline)
 {
     MoveTo(int16_t(h), int16_t(baseline));
     DrawText(text.data(), 0, int16_t(std::min<size_t>(text.size(), 255)));
+}
+
+// A comment in the picture open on the current port, if any.
+void Comment(int16_t kind, const std::string& data)
+{
+    Handle handle = data.empty() ? nullptr : NewHandle(Size(data.size()));
+    if (handle) std::copy(data.begin(), data.end(), *handle);
+    PicComment(kind, int16_t(handle ? data.size() : 0), handle);
+    if (handle) DisposeHandle(handle);
 }
 
 // text, cut and ended with "..." so that it is at most width wide.
@@ -187,7 +198,9 @@ void Axis::DrawVertical(const Scale& scale) const
 }
 
 // Text is drawn upright in an offscreen port and copied turned a quarter to
-// the left, blending its coverage between the band's background and the ink.
+// the left, blending its coverage between the band's background and the ink;
+// the popup's triangle is drawn turned. A picture of the window gets the text
+// as text too (see TurnedText.h).
 void Axis::DrawRotatedTitle(const Rect& strip, const std::string& fullText, bool popup, uint32_t color) const
 {
     int length = strip.bottom - strip.top;
@@ -218,13 +231,13 @@ void Axis::DrawRotatedTitle(const Rect& strip, const std::string& fullText, bool
     TextSize(kFontSize);
     TextFace(bold);
     int baseline = kTextAscent + 1;
+    PicHandle upright = OpenPicture(&all);
     DrawAt(text, 0, baseline);
-    if (popup) {
-        int h = width - kPopupTriangleWidth;
-        int v = baseline - 5;
-        for (int row = 0; row <= kPopupTriangleWidth / 2; ++row)
-            Line(h + row, v + row, h + kPopupTriangleWidth - 1 - row, v + row);
-    }
+    ClosePicture();
+    TurnedText turned;
+    const PictureRecord* record = GetPictureRecord(upright);
+    if (record && !record->texts.empty()) turned.run = record->texts.front();
+    KillPicture(upright);
     SInt32 pixelsWide = 0, pixelsHigh = 0;
     const UInt32* pixels = GetPortPixels(offscreen, &pixelsWide, &pixelsHigh);
     std::vector<UInt32> copy;
@@ -235,6 +248,10 @@ void Axis::DrawRotatedTitle(const Rect& strip, const std::string& fullText, bool
 
     // Offscreen (x, y) lands at (strip.left + 1 + y, bottomV - x): the text reads bottom to top.
     int bottomV = strip.top + (length + width) / 2 - 1;
+    turned.h = int16_t(strip.left + 1);
+    turned.v = int16_t(bottomV + 1);
+    turned.run.pixel = color;
+    Comment(kTurnedTextBegin, turned.run.glyphs.empty() ? std::string() : EncodeTurnedText(turned));
     for (int y = 0; y < pixelsHigh; ++y) {
         for (int x = 0; x < pixelsWide; ++x) {
             UInt32 p = copy[size_t(y) * size_t(pixelsWide) + size_t(x)];
@@ -249,6 +266,16 @@ void Axis::DrawRotatedTitle(const Rect& strip, const std::string& fullText, bool
             }
             SetInk(blended);
             Dot(strip.left + 1 + y, bottomV - x);
+        }
+    }
+    Comment(kTurnedTextEnd, std::string());
+    if (popup) {
+        SetInk(color);
+        int h = width - kPopupTriangleWidth;
+        int v = baseline - 5;
+        for (int row = 0; row <= kPopupTriangleWidth / 2; ++row) {
+            int across = strip.left + 1 + v + row;
+            Line(across, bottomV - (h + row), across, bottomV - (h + kPopupTriangleWidth - 1 - row));
         }
     }
 }

@@ -3,16 +3,13 @@
 
 #include <png.h>
 
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "recorder/StdioOutput.h"
 #include "signals/InputText.h"
 #include "signals/OutputFile.h"
 
@@ -80,23 +77,8 @@ void WritePixelsPng(const uint32_t* pixels, int width, int height, const std::st
         }
     }
 
-    try {
-        WriteOutput(path, [&](const std::filesystem::path& file) {
-            FILE* out = std::fopen(file.c_str(), "wb");
-            if (!out)
-                throw OutputError(std::strerror(errno));
-            PngFailure failure{};
-            bool encoded = Encode(out, rows.data(), width, height, &failure);
-            // The first failure's errno names the reason; later calls overwrite errno.
-            int writeError = std::fflush(out) != 0 ? errno : 0;
-            if (std::fclose(out) != 0 && writeError == 0)
-                writeError = errno;
-            if (!encoded)
-                throw OutputError(failure.message);
-            if (writeError != 0)
-                throw OutputError(std::strerror(writeError));
-        });
-    } catch (const OutputError& error) {
-        throw std::runtime_error("PNG " + EscapeInput(path) + ": " + error.what());
-    }
+    WriteStdioOutput(path, "PNG", [&](std::FILE* file) {
+        PngFailure failure{};
+        if (!Encode(file, rows.data(), width, height, &failure)) throw OutputError(failure.message);
+    });
 }

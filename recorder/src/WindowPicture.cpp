@@ -1,11 +1,16 @@
 // A window as a picture: its port's pixels, alone or inside a frame drawn the
-// way the window manager frames windows, written as a PNG.
+// way the window manager frames windows, written as a PNG; or what its next
+// update draws, recorded, written as SVG, PDF or a PNG at a larger scale.
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "RecorderImpl.h"
+#include "recorder/PictureFiles.h"
 #include "recorder/Png.h"
+#include "signals/InputText.h"
+#include "toolbox/Pictures.h"
 #include "toolbox/Toolbox.h"
 
 namespace {
@@ -63,6 +68,11 @@ Picture Framed(WindowRef window, const UInt32* content, int width, int height, c
     return framed;
 }
 
+struct PictureKiller {
+    void operator()(OpaquePicture* picture) const { KillPicture(picture); }
+};
+using PictureOwner = std::unique_ptr<OpaquePicture, PictureKiller>;
+
 }  // namespace
 
 void Recorder::WritePng(WindowRef window, const std::string& path, bool withFrame) const
@@ -81,6 +91,54 @@ void Recorder::WritePng(WindowRef window, const std::string& path, bool withFram
     }
     try {
         WritePixelsPng(picture.pixels.data(), picture.width, picture.height, path);
+    } catch (const std::runtime_error& error) {
+        throw RecorderError(error.what());
+    }
+}
+
+void Recorder::WritePicture(WindowRef window, const std::string& path, int scale)
+{
+    const PictureFormat format = PictureFormatOf(path);
+    const std::string what = std::string(PictureFormatName(format)) + " " + EscapeInput(path) + ": ";
+    if (format == PictureFormat::png && scale == 1) return WritePng(window, path);
+    if (impl_->actionDepth > 0) throw RecorderError(what + "a picture can't be taken while an action is under way");
+    impl_->Require(window, "picture");
+    Rect bounds;
+    GetWindowPortBounds(window, &bounds);
+    const std::string problem =
+        PictureSizeProblem(format, bounds.right - bounds.left, bounds.bottom - bounds.top, scale);
+    if (!problem.empty()) throw RecorderError(what + problem);
+    if (!IsWindowVisible(window)) throw RecorderError(what + "the window is hidden");
+
+    PictureOwner picture;
+    {
+        ActionScope action(*impl_);
+        PortScope port(window);
+        picture.reset(OpenPicture(&bounds));
+        InvalWindowRect(window, &bounds);
+        impl_->Settle();  // the update, and whatever the commands it posts redraw
+        SetPort(GetWindowPort(window));
+        ClosePicture();
+    }
+    if (!picture) throw RecorderError(what + "the window's port already records a picture");
+    PictureSettings settings;
+    settings.scale = scale;
+    Str255 title;
+    GetWTitle(window, title);
+    settings.title = MacRomanToUtf8(PascalToString(title));
+    try {
+        const PictureRecord& record = *GetPictureRecord(picture.get());
+        switch (format) {
+        case PictureFormat::svg:
+            WritePictureSvg(record, settings, path);
+            break;
+        case PictureFormat::pdf:
+            WritePicturePdf(record, settings, path);
+            break;
+        case PictureFormat::png:
+            WritePicturePng(record, settings, path);
+            break;
+        }
     } catch (const std::runtime_error& error) {
         throw RecorderError(error.what());
     }

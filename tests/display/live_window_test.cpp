@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "LiveWindowSupport.h"
@@ -501,6 +502,27 @@ TEST_F(LiveWindow, SurvivesAPersonTryingToBreakIt)
     program.WaitFor("action close window-1");
     program.WaitFor("quit");
     EXPECT_EQ(program.WaitExit(20), 0) << program.Errors();
+}
+
+// Ctrl+S writes what --out names, as the program writes it at the end of a
+// run: here an SVG twice the window's size.
+TEST_F(LiveWindow, CtrlSSavesTheKindOfPictureOutNames)
+{
+    const fs::path svg = dir_ / "saved.svg";
+    LiveProgram program(x_, dir_, Demo(1, {"--out", svg.string(), "--scale", "2", "--width", "300", "--height", "220"}));
+    program.WaitFor("done end of source");
+    auto [x, y] = At(program, "window-1", 150, 100);
+    x_.MoveTo(x, y);
+    x_.Key("s", true);
+    program.WaitFor("saved window-1 " + svg.string());
+    x_.Key("q");
+    EXPECT_EQ(program.WaitExit(), 0) << program.Errors();
+    std::ifstream in(svg);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.rfind("<?xml", 0), 0u);
+    EXPECT_NE(text.find("width=\"600\" height=\"440\" viewBox=\"0 0 300 220\""), std::string::npos);
+    EXPECT_NE(text.find("stroke=\"#0066cc\""), std::string::npos) << "no trace";
+    EXPECT_EQ(std::system(("xmllint --noout '" + svg.string() + "'").c_str()), 0);
 }
 
 }  // namespace

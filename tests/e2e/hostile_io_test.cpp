@@ -189,6 +189,17 @@ TEST_F(HostileInput, OutputThatIsAnInputIsRefusedWhateverItsName)
     EXPECT_EQ(Xy({"script", Path("self.xys").string()}).code, 1);
     EXPECT_EQ(Bytes(Path("rec.csv")), before);
     EXPECT_EQ(Bytes(Path("self.xys")), "open\npng self.xys\n");
+    // So do its vector pictures, and a script named like one.
+    fs::create_hard_link(Path("rec.csv"), Path("alias.svg"));
+    std::ofstream(Path("v.xys")) << "source file rec.csv\nopen\nload\nsave alias.svg\n";
+    Outcome vector = Xy({"script", Path("v.xys").string()});
+    EXPECT_EQ(vector.code, 1);
+    EXPECT_EQ(vector.err, Path("v.xys").string() + ":4: SVG " + Path("alias.svg").string() + ": is the input " +
+                              Path("rec.csv").string() + "; it is not written over\n");
+    std::ofstream(Path("self.pdf")) << "open\nsave self.pdf 2\n";
+    EXPECT_EQ(Xy({"script", Path("self.pdf").string()}).code, 1);
+    EXPECT_EQ(Bytes(Path("self.pdf")), "open\nsave self.pdf 2\n");
+    EXPECT_EQ(Bytes(Path("rec.csv")), before);
 }
 
 TEST_F(HostileInput, WavWhoseInfoSubChunkClaimsNearlyFourGibibytesIsRefusedAtOnce)

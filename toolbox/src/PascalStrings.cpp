@@ -39,8 +39,13 @@ void AppendUtf8(char32_t c, std::string& out)
     } else if (c < 0x800) {
         out += char(0xC0 | (c >> 6));
         out += char(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
         out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | ((c >> 18) & 0x07));
+        out += char(0x80 | ((c >> 12) & 0x3F));
         out += char(0x80 | ((c >> 6) & 0x3F));
         out += char(0x80 | (c & 0x3F));
     }
@@ -54,6 +59,13 @@ std::string MacRomanToUtf8(std::string_view macRoman)
 {
     std::string out;
     for (unsigned char c : macRoman) AppendUtf8(MacRomanToUnicode(c), out);
+    return out;
+}
+
+std::string UnicodeToUtf8(std::u32string_view text)
+{
+    std::string out;
+    for (char32_t c : text) AppendUtf8(c, out);
     return out;
 }
 

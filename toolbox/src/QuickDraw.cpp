@@ -98,49 +98,27 @@ inline void DrawShortLine(CGrafPtr port, int h0, int v0, int dh, int dv)
 {
     const Rect& c = port->drawClip;
     if (c.bottom <= c.top || c.right <= c.left) return;
-    const int dh = h1 >= h0 ? h1 - h0 : h0 - h1;
-    const int dv = v1 >= v0 ? v1 - v0 : v0 - v1;
-    const int sh = h1 >= h0 ? 1 : -1;
-    const int sv = v1 >= v0 ? 1 : -1;
-    const UInt32 pixel = port->forePixel;
-    const ptrdiff_t rowStride = port->width;
-    if (dh == 0 && dv == 0) {
+    if (h0 == h1 && v0 == v1) {
         PlotPixel(port, h0, v0);
         return;
     }
-    const bool horizontalMajor = dh >= dv;
-    const int dMajor = horizontalMajor ? dh : dv, dMinor = horizontalMajor ? dv : dh;
-    const int major0 = horizontalMajor ? h0 : v0, minor0 = horizontalMajor ? v0 : h0;
-    const int majorSign = horizontalMajor ? sh : sv, minorSign = horizontalMajor ? sv : sh;
-    const int majorLo = horizontalMajor ? c.left : c.top, majorHi = (horizontalMajor ? c.right : c.bottom) - 1;
-    const int minorLo = horizontalMajor ? c.top : c.left, minorHi = (horizontalMajor ? c.bottom : c.right) - 1;
-
-    int64_t first = 0, last = dMajor;
-    const int twoMajor = 2 * dMajor, twoMinor = 2 * dMinor;
-    int q = 0, remainder = dMajor;
-    const bool inside = h0 >= c.left && h0 < c.right && v0 >= c.top && v0 < c.bottom && h1 >= c.left &&
-                        h1 < c.right && v1 >= c.top && v1 < c.bottom;
-    if (!inside) {  // the common short segment inside the clip skips the divisions
-        StepRangeForCoordinate(major0, majorSign, majorLo, majorHi, dMajor, first, last);
-        if (first > last) return;
-        int64_t qFirst, qLast;
-        StepRangeForCoordinate(minor0, minorSign, minorLo, minorHi, dMinor, qFirst, qLast);
-        if (qFirst > qLast) return;
-        if (dMinor > 0) {
-            first = std::max(first, FirstStepReaching(dMajor, dMinor, qFirst));
-            if (qLast < dMinor) last = std::min(last, FirstStepReaching(dMajor, dMinor, qLast + 1) - 1);
-            if (first > last) return;
-        }
-        const int64_t numerator = 2 * first * dMinor + dMajor;
+    const LineSteps line = ClipLine(c, h0, v0, h1, v1);
+    if (line.first > line.last) return;
+    const int twoMajor = 2 * line.dMajor, twoMinor = 2 * line.dMinor;
+    int q = 0, remainder = line.dMajor;
+    if (line.first != 0) {  // the common line that starts inside the clip skips the divisions
+        const int64_t numerator = 2 * line.first * line.dMinor + line.dMajor;
         q = int(numerator / twoMajor);
         remainder = int(numerator % twoMajor);
     }
-    const int majorAt = major0 + majorSign * int(first), minorAt = minor0 + minorSign * q;
-    const int h = horizontalMajor ? majorAt : minorAt, v = horizontalMajor ? minorAt : majorAt;
-    const ptrdiff_t hStep = sh, vStep = sv * rowStride;
-    const ptrdiff_t majorStep = horizontalMajor ? hStep : vStep, minorStep = horizontalMajor ? vStep : hStep;
+    const int majorAt = line.major0 + line.majorSign * int(line.first), minorAt = line.minor0 + line.minorSign * q;
+    const int h = line.horizontalMajor ? majorAt : minorAt, v = line.horizontalMajor ? minorAt : majorAt;
+    const ptrdiff_t rowStride = port->width;
+    const ptrdiff_t hStep = h1 >= h0 ? 1 : -1, vStep = (v1 >= v0 ? 1 : -1) * rowStride;
+    const ptrdiff_t majorStep = line.horizontalMajor ? hStep : vStep, minorStep = line.horizontalMajor ? vStep : hStep;
+    const UInt32 pixel = port->forePixel;
     UInt32* p = port->pixels.data() + ptrdiff_t(v) * rowStride + h;
-    for (int64_t n = last - first + 1;;) {
+    for (int64_t n = line.last - line.first + 1;;) {
         *p = pixel;
         if (--n == 0) break;
         p += majorStep;
@@ -174,6 +152,7 @@ void DeletePort(CGrafPtr port)
 {
     if (!port) return;
     if (gCurrentPort == port) gCurrentPort = nullptr;
+    if (port->picture) DetachPicture(port);
     PortSerials().erase(port);
     LowDelete(port);
     --gCounts.ports;
@@ -207,6 +186,7 @@ void FillRectInPort(CGrafPtr port, Rect r, UInt32 pixel)
     if (!port) return;
     r = Intersect(r, port->drawClip);
     MarkDirty(port, r);
+    if (port->picture && r.bottom > r.top) RecordFill(port, r, pixel);
     for (int v = r.top; v < r.bottom; ++v)
         std::fill_n(port->pixels.begin() + ptrdiff_t(v) * port->width + r.left, r.right - r.left, pixel);
 }
@@ -219,14 +199,53 @@ void BlendPixel(CGrafPtr port, int h, int v, UInt32 pixel, unsigned alpha)
     MarkDirty(port, Rect{SInt16(v), SInt16(h), SInt16(v + 1), SInt16(h + 1)});
     if (alpha >= 255) {
         dst = pixel;
-        return;
+    } else {
+        UInt32 out = 0;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const unsigned d = (dst >> shift) & 0xFF, s = (pixel >> shift) & 0xFF;
+            out |= ((d * (255 - alpha) + s * alpha + 127) / 255) << shift;
+        }
+        dst = out;
     }
-    UInt32 out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const unsigned d = (dst >> shift) & 0xFF, s = (pixel >> shift) & 0xFF;
-        out |= ((d * (255 - alpha) + s * alpha + 127) / 255) << shift;
+    if (port->picture) RecordPixel(port, h, v);
+}
+
+LineSteps ClipLine(const Rect& clip, int h0, int v0, int h1, int v1)
+{
+    LineSteps line;
+    const int dh = h1 >= h0 ? h1 - h0 : h0 - h1;
+    const int dv = v1 >= v0 ? v1 - v0 : v0 - v1;
+    const int sh = h1 >= h0 ? 1 : -1;
+    const int sv = v1 >= v0 ? 1 : -1;
+    line.horizontalMajor = dh >= dv;
+    line.dMajor = line.horizontalMajor ? dh : dv;
+    line.dMinor = line.horizontalMajor ? dv : dh;
+    line.major0 = line.horizontalMajor ? h0 : v0;
+    line.minor0 = line.horizontalMajor ? v0 : h0;
+    line.majorSign = line.horizontalMajor ? sh : sv;
+    line.minorSign = line.horizontalMajor ? sv : sh;
+    line.first = 0;
+    line.last = line.dMajor;
+    const Rect& c = clip;
+    const bool inside = h0 >= c.left && h0 < c.right && v0 >= c.top && v0 < c.bottom && h1 >= c.left &&
+                        h1 < c.right && v1 >= c.top && v1 < c.bottom;
+    if (inside) return line;
+    const int majorLo = line.horizontalMajor ? c.left : c.top, majorHi = (line.horizontalMajor ? c.right : c.bottom) - 1;
+    const int minorLo = line.horizontalMajor ? c.top : c.left, minorHi = (line.horizontalMajor ? c.bottom : c.right) - 1;
+    StepRangeForCoordinate(line.major0, line.majorSign, majorLo, majorHi, line.dMajor, line.first, line.last);
+    if (line.first > line.last) return line;
+    int64_t qFirst, qLast;
+    StepRangeForCoordinate(line.minor0, line.minorSign, minorLo, minorHi, line.dMinor, qFirst, qLast);
+    if (qFirst > qLast) {
+        line.first = 1;
+        line.last = 0;
+        return line;
     }
-    dst = out;
+    if (line.dMinor > 0) {
+        line.first = std::max(line.first, FirstStepReaching(line.dMajor, line.dMinor, qFirst));
+        if (qLast < line.dMinor) line.last = std::min(line.last, FirstStepReaching(line.dMajor, line.dMinor, qLast + 1) - 1);
+    }
+    return line;
 }
 
 void MarkDirty(CGrafPtr port, const Rect& r)
@@ -309,6 +328,7 @@ void LineTo(SInt16 h, SInt16 v)
     if (!port) return;
     const Point from = port->pen;
     port->pen = Point{v, h};
+    if (port->picture) RecordLine(port, from.h, from.v, h, v);
     const int dh = h - from.h, dv = v - from.v;
     if (unsigned(dh + 2) <= 4 && unsigned(dv + 2) <= 4)
         DrawShortLine(port, from.h, from.v, dh, dv);
@@ -394,7 +414,10 @@ void InvertRect(const Rect* r)
     MarkDirty(port, area);
     for (int v = area.top; v < area.bottom; ++v) {
         UInt32* row = port->pixels.data() + ptrdiff_t(v) * port->width;
-        for (int h = area.left; h < area.right; ++h) row[h] ^= 0xFFFFFF;
+        for (int h = area.left; h < area.right; ++h) {
+            row[h] ^= 0xFFFFFF;
+            if (port->picture) RecordPixel(port, h, v);
+        }
     }
 }
 

@@ -32,6 +32,15 @@ char32_t GlyphCode(unsigned char c)
     }
 }
 
+// The font file of a text face's bold and italic bits.
+std::string FontFile(SInt16 textFace)
+{
+    static const char* const kFiles[4] = {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf",
+                                          "DejaVuSans-BoldOblique.ttf"};
+    const int index = ((textFace & bold) ? 1 : 0) | ((textFace & italic) ? 2 : 0);
+    return std::string(TOOLBOX_FONT_DIR) + "/" + kFiles[index];
+}
+
 struct Glyph {
     int left = 0, top = 0, width = 0, rows = 0, advance = 0;
     std::vector<unsigned char> coverage;  // width * rows
@@ -51,7 +60,7 @@ public:
     FT_Face Face(SInt16 textFace, int size)
     {
         const int index = ((textFace & bold) ? 1 : 0) | ((textFace & italic) ? 2 : 0);
-        if (!faces_[index] && !failed_[index]) Load(index);
+        if (!faces_[index] && !failed_[index]) Load(index, textFace);
         FT_Face face = faces_[index];
         if (face && sizes_[index] != size) {
             FT_Set_Pixel_Sizes(face, 0, FT_UInt(size));
@@ -84,11 +93,9 @@ public:
     }
 
 private:
-    void Load(int index)
+    void Load(int index, SInt16 textFace)
     {
-        static const char* const kFiles[4] = {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf",
-                                              "DejaVuSans-BoldOblique.ttf"};
-        const std::string path = std::string(TOOLBOX_FONT_DIR) + "/" + kFiles[index];
+        const std::string path = FontFile(textFace);
         if (!library_ && FT_Init_FreeType(&library_) != 0) library_ = nullptr;
         if (!library_ || FT_New_Face(library_, path.c_str(), 0, &faces_[index]) != 0) {
             faces_[index] = nullptr;
@@ -141,16 +148,46 @@ void DrawTextAt(CGrafPtr port, const char* text, int length)
     if (!port || !text || length <= 0) return;
     const int size = PixelSize(port);
     const int startH = port->pen.h, baseline = port->pen.v;
+    // An open picture records the run as text, with where each glyph went.
+    const bool recording = port->picture != nullptr;
+    PictureText run{};
+    int inkTop = baseline, inkLeft = startH, inkBottom = baseline, inkRight = startH;
+    if (recording) BeginTextRun(port);
     int penH = startH;
     for (int i = 0; i < length; ++i) {
-        const Glyph& glyph = Fonts().GlyphFor(port->textFace, size, GlyphCode(uint8_t(text[i])));
+        const char32_t code = GlyphCode(uint8_t(text[i]));
+        const Glyph& glyph = Fonts().GlyphFor(port->textFace, size, code);
         BlitGlyph(port, glyph, penH, baseline);
+        if (recording && code) {
+            run.glyphs.push_back(PictureGlyph{code, SInt16(penH)});
+            if (glyph.width > 0 && glyph.rows > 0) {
+                inkTop = std::min(inkTop, baseline - glyph.top);
+                inkLeft = std::min(inkLeft, penH + glyph.left);
+                inkBottom = std::max(inkBottom, baseline - glyph.top + glyph.rows);
+                inkRight = std::max(inkRight, penH + glyph.left + glyph.width);
+            }
+        }
         penH += glyph.advance;
     }
     if (port->textFace & underline) {
         for (int h = startH; h < penH; ++h) BlendPixel(port, h, baseline + 1, port->forePixel, 255);
+        inkBottom = std::max(inkBottom, baseline + 2);
+        inkLeft = std::min(inkLeft, startH);
+        inkRight = std::max(inkRight, penH);
     }
     port->pen.h = SInt16(uint16_t(penH));
+    if (recording) {
+        run.origin = Point{SInt16(baseline), SInt16(startH)};
+        run.font = port->textFont;
+        run.size = SInt16(size);
+        run.face = port->textFace;
+        run.pixel = port->forePixel;
+        run.width = SInt16(std::clamp(penH - startH, 0, 32767));
+        auto edge = [](int value) { return SInt16(std::clamp(value, -32768, 32767)); };
+        run.ink = Rect{edge(inkTop), edge(inkLeft), edge(inkBottom), edge(inkRight)};
+        run.macRoman.assign(text, size_t(length));
+        EndTextRun(port, std::move(run));
+    }
 }
 
 } // namespace toolbox
@@ -192,6 +229,8 @@ SInt16 TextWidth(const char* text, SInt16 firstByte, SInt16 byteCount)
     if (!text || firstByte < 0 || byteCount <= 0) return 0;
     return SInt16(std::min(32767, MeasureText(CurrentPort(), text + firstByte, byteCount)));
 }
+
+std::string GetTextFontFile(SInt16 face) { return FontFile(face); }
 
 void GetFontInfo(FontInfo* info)
 {

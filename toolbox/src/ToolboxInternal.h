@@ -12,6 +12,7 @@
 #include "toolbox/Dialogs.h"
 #include "toolbox/Memory.h"
 #include "toolbox/Menus.h"
+#include "toolbox/Pictures.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Resources.h"
 #include "toolbox/Windows.h"
@@ -53,6 +54,7 @@ struct OpaqueGrafPtr {
     SInt16 textSize = 12;
     SInt16 textFace = normal;
     WindowRef window = nullptr;  // null for an offscreen port
+    PicHandle picture = nullptr;  // the picture open on the port, recording what it draws
 };
 
 struct OpaqueRgnHandle {
@@ -158,6 +160,37 @@ CGrafPtr CurrentPort();
 void FillRectInPort(CGrafPtr port, Rect r, UInt32 pixel);  // clipped to drawClip
 void BlendPixel(CGrafPtr port, int h, int v, UInt32 pixel, unsigned alpha);  // clipped to drawClip
 void MarkDirty(CGrafPtr port, const Rect& r);  // r within the port
+
+// A line as LineTo draws it: pixel i = 0..dMajor steps once along the major
+// axis, its minor offset i*dMinor/dMajor rounded with halves away from the
+// start. Steps first..last are those inside the clip (none when first > last).
+struct LineSteps {
+    bool horizontalMajor;
+    int dMajor, dMinor;
+    int major0, minor0;
+    int majorSign, minorSign;
+    int64_t first, last;
+    Point PixelAt(int64_t i) const
+    {
+        const int64_t q = dMajor ? (2 * i * dMinor + dMajor) / (2 * dMajor) : 0;
+        const int major = major0 + majorSign * int(i), minor = minor0 + minorSign * int(q);
+        return horizontalMajor ? Point{SInt16(minor), SInt16(major)} : Point{SInt16(major), SInt16(minor)};
+    }
+};
+LineSteps ClipLine(const Rect& clip, int h0, int v0, int h1, int v1);
+
+// Pictures: what a port with an open picture records (Pictures.cpp). Lines
+// are given before they are drawn, whole; fills clipped; pixels after they
+// were set by blending or inverting.
+void RecordLine(CGrafPtr port, int h0, int v0, int h1, int v1);
+void RecordFill(CGrafPtr port, const Rect& visible, UInt32 pixel);
+void RecordPixel(CGrafPtr port, int h, int v);
+// Text is recorded as a run, not as the pixels its glyphs blend: between
+// these two calls pixels are not recorded; the run's clip is filled in here.
+void BeginTextRun(CGrafPtr port);
+void EndTextRun(CGrafPtr port, PictureText run);
+// The port goes away: its picture stops recording and stays its owner's.
+void DetachPicture(CGrafPtr port);
 
 // Saves the current port and sets another one until the end of the scope.
 class PortSaver {

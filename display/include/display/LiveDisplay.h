@@ -32,8 +32,11 @@ struct DisplayOptions {
     SampleFeed* feed = nullptr;
     // Space: start or stop sampling. Null: Space does nothing.
     std::function<void()> startOrStop;
-    // Ctrl+S: the PNG file for window number N (1 for the first opened).
+    // Ctrl+S: the picture file for window number N (1 for the first opened),
+    // written as Recorder::WritePicture writes it (.svg, .pdf, else PNG)
+    // saveScale times larger.
     std::function<std::string(int windowNumber)> savePath;
+    int saveScale = 1;
     // After every action: the program shows what the extension told the user.
     std::function<void()> afterAction;
     // Asked a few times a second, also inside modal loops: true quits as Q

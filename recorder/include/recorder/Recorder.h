@@ -215,6 +215,14 @@ public:
     // title. Written to a temporary file and renamed, so a failure leaves no
     // partial file. Throws RecorderError naming the path and the reason.
     void WritePng(WindowRef window, const std::string& path, bool withFrame = false) const;
+    // Writes the window's picture in the format the path's extension names
+    // (.svg, .pdf, else PNG), scale times larger (1 to 8). A PNG at scale 1
+    // is WritePng's; the others are drawn from a picture of the window's
+    // next update: the window is invalidated and updated at once with a
+    // picture open on its port, so the extension draws it all again from
+    // the recorded data. Not during another action. Throws RecorderError
+    // naming the path and the reason; a failure leaves no partial file.
+    void WritePicture(WindowRef window, const std::string& path, int scale = 1);
     const std::vector<HostMessage>& Messages() const { return messages_; }
     void ClearMessages() { messages_.clear(); }
     const std::string& HelpText() const { return helpText_; }

@@ -104,6 +104,7 @@ std::string PascalToString(ConstStringPtr text);
 // Mac Roman, the platform's text encoding.
 char32_t MacRomanToUnicode(unsigned char c);
 std::string MacRomanToUtf8(std::string_view macRoman);
+std::string UnicodeToUtf8(std::u32string_view text);
 // False (and out unchanged) when the text is not UTF-8 or has a character with no Mac Roman form.
 bool Utf8ToMacRoman(std::string_view utf8, std::string* out);
 

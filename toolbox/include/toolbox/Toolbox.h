@@ -10,6 +10,7 @@
 #include "toolbox/Math.h"
 #include "toolbox/Memory.h"
 #include "toolbox/Menus.h"
+#include "toolbox/Pictures.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Resources.h"
 #include "toolbox/Windows.h"
