@@ -6,6 +6,7 @@
 #include <string>
 
 #include "signals/Signals.h"
+#include "signals/StoredSignals.h"
 
 namespace signals_detail {
 
@@ -33,5 +34,14 @@ void RequireWritable(const std::filesystem::path& path, const SignalSet& set);
 
 // The sample rate as whole hertz, or a SignalFileError naming the format.
 int WholeSampleRate(const std::filesystem::path& path, const SignalSet& set, const char* format);
+
+// Fits each channel's display range to its samples, read block by block, when
+// the file holds at most kScannedRangeBytes of them (sampleBytes); beyond
+// that the ranges stay as the reader set them from the format, and a note
+// says they are fullScale. A sample that is no finite number is refused with
+// the message nonFinite gives for the lowest such channel's first one.
+void FitStoredRanges(StoredSignals& signals, const std::filesystem::path& path, uint64_t sampleBytes,
+                     const std::string& fullScale,
+                     const std::function<std::string(size_t channel, int64_t frame, float value)>& nonFinite);
 
 }  // namespace signals_detail
