@@ -130,7 +130,7 @@ void CheckOutputs(const PlotOptions& plot, const LiveOptions* live)
 void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource& source)
 {
     CheckOutputs(plot, &live);
-    CheckRecordingFits(double(source.Remaining()), source.Channels().size(), plot.sourceName);
+    CheckRecordingFits(double(source.Remaining()), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     for (const std::string& input : plot.inputs)
         session.AddInput(input);
@@ -169,19 +169,16 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
     session.ShowMessages(false);
 }
 
-void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t first, int32_t last)
+void PlotRecorded(const PlotOptions& plot, const StoredSignals& signals, int32_t first, int32_t last)
 {
     CheckOutputs(plot, nullptr);
-    CheckRecordingFits(double(signals.SampleCount()), signals.channels.size(), plot.sourceName);
+    CheckRecordingFits(double(signals.SampleCount()), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     for (const std::string& input : plot.inputs)
         session.AddInput(input);
     try {
-        std::vector<ChannelSettings> channels;
-        for (const SignalChannel& channel : signals.channels)
-            channels.push_back(channel.info);
         session.LoadRecorded(signals);
-        WindowRef window = OpenPlot(session, plot, channels);
+        WindowRef window = OpenPlot(session, plot, signals.channels);
         session.Host().SelectRange(first, last);
         AdoptChannelRanges(session, window);
         session.RequireNoErrors("redrawing");

@@ -48,4 +48,4 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
 
 // Loads signals as recorded data and redraws samples first..last (inclusive)
 // through the current-range notification; then the PNG.
-void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t first, int32_t last);
+void PlotRecorded(const PlotOptions& plot, const StoredSignals& signals, int32_t first, int32_t last);

@@ -244,8 +244,7 @@ private:
                 else
                     throw UsageError("source demo takes rate, duration and seed, not " + QuoteInput(w[i]));
             }
-            CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount,
-                               "the demo recording");
+            CheckDemoFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), "the demo recording");
             if (act) {
                 RequireNotSampling("source");
                 SetSource(MakeDemoSignals(demo));
@@ -263,7 +262,7 @@ private:
                 throw UsageError("expected: source file PATH [interval S]");
             if (act) {
                 RequireNotSampling("source");
-                SetSource(ReadSignals(Resolve(w[2]), csv));
+                SetSource(RecordableChannels(OpenSignals(Resolve(w[2]), csv)));
                 AddInput(Resolve(w[2]).string());
             }
             return;
@@ -271,7 +270,8 @@ private:
         throw UsageError("expected: source demo [...] or source file PATH [interval S]");
     }
 
-    void SetSource(SignalSet signals)
+    template <class Signals>
+    void SetSource(Signals signals)
     {
         source_ = std::make_shared<SignalSetSource>(std::move(signals));
         sourceApplied_ = false;
@@ -317,7 +317,7 @@ private:
         size_t batch = w.size() == 2 ? size_t(Int(w[1], "batch size", 1, 32767)) : 100;
         if (act) {
             RequireNotSampling("start");
-            Host().CheckRoom(double(Source().Signals().SampleCount()), Source().Channels().size(), "the source");
+            Host().CheckRoom(double(Source().Signals().SampleCount()), "the source");
             ApplySourceChannels();
             Source().Rewind();
             Host().Host().StartSampling(Source(), batch);

@@ -64,7 +64,7 @@ Each axis takes its channel's display range.
 Options:
   --rate HZ         sample rate (default 1000)
   --duration S      seconds to record (default 10); rate × duration at most
-                    22369621 samples (512 MiB of recording)
+                    22369621 samples (512 MiB, made in memory)
   --seed N          seed of the random parts (default 20261207)
 )HELP";
 
@@ -164,7 +164,7 @@ bool WantsHelp(const std::vector<std::string>& arguments)
     return false;
 }
 
-void PrintNotes(const SignalSet& signals)
+void PrintNotes(const StoredSignals& signals)
 {
     for (const std::string& note : signals.notes)
         std::fprintf(stderr, "xyrecorder: note: %s\n", EscapeInput(note).c_str());
@@ -190,7 +190,7 @@ int RunDemo(const std::vector<std::string>& arguments)
     CheckOutputs(plot, &live);
     char what[80];
     std::snprintf(what, sizeof what, "the demo recording (%g s at %g Hz)", demo.duration, demo.sampleRate);
-    CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount, what);
+    CheckDemoFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), what);
     std::fprintf(stderr, "xyrecorder: demo recording, %g s at %g Hz, seed %u\n", demo.duration, demo.sampleRate,
                  demo.seed);
     SignalSetSource source(MakeDemoSignals(demo));
@@ -214,7 +214,7 @@ int RunPlay(const std::vector<std::string>& arguments)
     if (window.wanted)
         RequireDesktop();
     CheckOutputs(plot, &live);
-    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
+    StoredSignals signals = RecordableChannels(OpenSignals(file, ReadCsvOptions(options)));
     PrintNotes(signals);
     SignalSetSource source(std::move(signals));
     if (window.wanted)
@@ -239,7 +239,7 @@ int RunView(const std::vector<std::string>& arguments)
     if (options.Has("to"))
         to = options.Number("to", 0, 0, 1e12);
     CheckOutputs(plot, nullptr);
-    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
+    StoredSignals signals = RecordableChannels(OpenSignals(file, ReadCsvOptions(options)));
     PrintNotes(signals);
 
     double length = double(signals.SampleCount()) * signals.sampleInterval;
@@ -281,14 +281,14 @@ int RunInfo(const std::vector<std::string>& arguments)
 {
     Options options(arguments, {"interval"}, {});
     std::string file = OneFile(options, "info");
-    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
+    StoredSignals signals = OpenSignals(file, ReadCsvOptions(options));
     PrintNotes(signals);
     std::printf("%s: %zu channels, %zu samples at %g Hz (%g s)\n", EscapeInput(file).c_str(),
                 signals.channels.size(), signals.SampleCount(), signals.SampleRate(),
                 double(signals.SampleCount()) * signals.sampleInterval);
     // Titles and units as the recorder keeps them (255 and 15 bytes at most), never raw on the terminal.
     for (size_t c = 0; c < signals.channels.size(); ++c) {
-        const ChannelSettings& info = signals.channels[c].info;
+        const ChannelSettings& info = signals.channels[c];
         std::printf("  %2zu  %-20s %-10s %g .. %g\n", c + 1, ShowInput(info.title, 255).c_str(),
                     info.units.empty() ? "-" : ShowInput(info.units, 15).c_str(), info.displayLow, info.displayHigh);
     }

@@ -216,7 +216,8 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
     const std::vector<Case> cases = {
         {{"play", d + "missing.wav", "--out", out}, 1, "xyrecorder: " + d + "missing.wav: no such file\n"},
         {{"play", d + "corrupt.edf", "--out", out}, 1,
-         "xyrecorder: " + d + "corrupt.edf: not a valid EDF/BDF file (its header has format errors)\n"},
+         "xyrecorder: " + d + "corrupt.edf: not a valid EDF/BDF file (its header has format errors): its version \"xxxxxxxx\" is "
+         "neither EDF's \"0\" nor BDF's\n"},
         {{"play", d + "bad.csv", "--out", out}, 1, "xyrecorder: " + d + "bad.csv:3: column 3 (B): \"oops\" is not a number\n"},
         {{"play", d + "good.csv", "--x", "Heart rate", "--out", out}, 1,
          "xyrecorder: --x Heart rate: " + d + "good.csv has no such channel; its channels are 1 \"Volume\", "
@@ -246,7 +247,7 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
         // Too large for the recorder: said at once, naming the limit.
         {{"demo", "--rate", "1000000", "--duration", "100", "--out", out}, 1,
          "xyrecorder: the demo recording (100 s at 1e+06 Hz) needs 2289 MiB (100000000 samples × 6 channels × 4 "
-         "bytes); the recorder holds at most 512 MiB of samples (its memory lies below 4 GiB)\n"},
+         "bytes); the demo is made in memory, at most 512 MiB of samples\n"},
         {{"demo", "--rate", "1000000", "--duration", "1100", "--out", out}, 1,
          "xyrecorder: the demo recording (1100 s at 1e+06 Hz) has 1100000000 samples; the recorder holds at most "
          "1073676289 (32767 blocks of 32767 samples)\n"},
