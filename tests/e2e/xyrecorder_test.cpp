@@ -1,5 +1,6 @@
 // Runs the xyrecorder program as a user does and checks what it leaves: exit
 // codes, one-line messages and the pictures.
+#include <cmath>
 #include <set>
 
 #include "ProgramFixture.h"
@@ -309,3 +310,36 @@ TEST_F(Xyrecorder, HelpForTheProgramAndEachCommandHasAnExample)
 }
 
 }  // namespace
+
+TEST_F(Xyrecorder, AnEdfOfFortySignalsRecordsTheFirst32AndSaysWhichWereLeftOut)
+{
+    SignalSet set;
+    set.sampleInterval = 0.001;
+    for (int c = 0; c < 40; ++c) {
+        SignalChannel channel;
+        channel.info.title = "S" + std::to_string(c + 1);
+        channel.info.units = "V";
+        for (int i = 0; i < 2000; ++i) {
+            double turn = 6.283185307179586 * i / 2000.0;
+            channel.samples.push_back(float(0.8 * (c % 2 ? std::sin(turn) : std::cos(turn))));
+        }
+        set.channels.push_back(std::move(channel));
+    }
+    WriteEdf(Path("many.edf"), set, false);
+
+    Outcome info = Xy({"info", Path("many.edf").string()});
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_EQ(info.out.substr(0, info.out.find('\n')),
+              Path("many.edf").string() + ": 40 channels, 2000 samples at 1000 Hz (2 s)");
+    EXPECT_NE(info.out.find("  40  S40 "), std::string::npos) << info.out;
+
+    Outcome view = Xy({"view", Path("many.edf").string(), "--x", "S1", "--y", "S2", "--out", Path("many.png").string()});
+    ASSERT_EQ(view.code, 0) << view.err;
+    EXPECT_NE(view.err.find("xyrecorder: note: the file has 40 channels; the first 32 are recorded, channels 33 to 40 "
+                            "are left out\n"),
+              std::string::npos)
+        << view.err;
+    EXPECT_GT(CountTrace(ReadPng(Path("many.png"))).inside, 500);
+    Outcome left = Xy({"view", Path("many.edf").string(), "--x", "S33", "--out", Path("none.png").string()});
+    EXPECT_EQ(left.code, 1);
+}

@@ -9,6 +9,7 @@
 
 #include "signals/DemoSignals.h"
 #include "signals/Signals.h"
+#include "signals/StoredSignals.h"
 
 namespace fs = std::filesystem;
 
@@ -381,3 +382,83 @@ TEST(DisplayRange, AnyValueGivesAFiniteRange)
 }
 
 }  // namespace
+
+namespace {
+
+// Rewrites a header field (offset, width) with its text moved right by two
+// spaces, as some writers pad on the left ("  1     ").
+void PadOnTheLeft(const fs::path& path, size_t offset, size_t width)
+{
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    std::string field(width, ' ');
+    file.seekg(std::streamoff(offset));
+    file.read(field.data(), std::streamsize(width));
+    std::string text = field.substr(0, field.find_last_not_of(' ') + 1);
+    ASSERT_LE(text.size() + 2, width) << text;
+    std::string padded = ("  " + text).append(width - text.size() - 2, ' ');
+    file.seekp(std::streamoff(offset));
+    file.write(padded.data(), std::streamsize(width));
+}
+
+SignalSet ManySignals(size_t count)
+{
+    SignalSet set;
+    set.sampleInterval = 0.01;
+    for (size_t c = 0; c < count; ++c) {
+        SignalChannel channel;
+        channel.info.title = "S" + std::to_string(c + 1);
+        channel.info.units = "uV";
+        for (int i = 0; i < 300; ++i) channel.samples.push_back(float((i * int(c + 3)) % 200 - 100));
+        set.channels.push_back(std::move(channel));
+    }
+    return set;
+}
+
+}  // namespace
+
+TEST_F(SignalFiles, EdfAndBdfHeadersPaddedOnTheLeftReadAsTheSameFile)
+{
+    for (bool bdf : {false, true}) {
+        SignalSet set = ManySignals(3);
+        fs::path plain = Path(bdf ? "plain.bdf" : "plain.edf"), padded = Path(bdf ? "padded.bdf" : "padded.edf");
+        WriteEdf(plain, set, bdf);
+        fs::copy_file(plain, padded);
+        PadOnTheLeft(padded, 236, 8);  // the number of data records
+        PadOnTheLeft(padded, 244, 8);  // their duration
+        PadOnTheLeft(padded, 252, 4);  // the number of signals
+        const size_t ns = 4;           // three signals and the annotations
+        for (size_t s = 0; s < 3; ++s) {
+            PadOnTheLeft(padded, 256 + 104 * ns + 8 * s, 8);       // physical minimum
+            if (!bdf) PadOnTheLeft(padded, 256 + 120 * ns + 8 * s, 8);  // digital minimum (BDF's fills its field)
+            PadOnTheLeft(padded, 256 + 216 * ns + 8 * s, 8);       // samples per record
+        }
+        SignalSet expected = ReadEdf(plain), back = ReadEdf(padded);
+        ASSERT_EQ(back.channels.size(), 3u) << bdf;
+        EXPECT_EQ(back.SampleCount(), 300u);
+        EXPECT_DOUBLE_EQ(back.sampleInterval, 0.01);
+        for (size_t c = 0; c < 3; ++c) {
+            EXPECT_EQ(back.channels[c].info.title, "S" + std::to_string(c + 1));
+            EXPECT_EQ(back.channels[c].samples, expected.channels[c].samples);
+            EXPECT_NEAR(back.channels[c].samples[7], set.channels[c].samples[7], 0.01);
+        }
+    }
+}
+
+TEST_F(SignalFiles, EdfOfManySignalsListsThemAllAndTheCallerChoosesWhichToRead)
+{
+    SignalSet set = ManySignals(40);
+    WriteEdf(Path("many.edf"), set, false);
+    StoredSignals stored = OpenEdf(Path("many.edf"));
+    ASSERT_EQ(stored.channels.size(), 40u);
+    EXPECT_EQ(stored.channels[39].title, "S40");
+    StoredSignals chosen = ChooseChannels(stored, {39, 0, 33});
+    ASSERT_EQ(chosen.channels.size(), 3u);
+    EXPECT_EQ(chosen.channels[0].title, "S40");
+    EXPECT_EQ(chosen.channels[2].title, "S34");
+    SignalSet read = ReadAll(chosen);
+    for (size_t c = 0; c < 3; ++c) {
+        const std::vector<float>& original = set.channels[std::vector<size_t>{39, 0, 33}[c]].samples;
+        ASSERT_EQ(read.channels[c].samples.size(), original.size());
+        for (size_t i = 0; i < original.size(); ++i) EXPECT_NEAR(read.channels[c].samples[i], original[i], 0.01) << i;
+    }
+}
