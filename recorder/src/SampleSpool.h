@@ -21,7 +21,7 @@ struct SpoolError : std::runtime_error {
 // One channel of floats, appended run by run; a run is read back by where it starts.
 class SampleSpool : public SampleStore {
 public:
-    static constexpr size_t kDefaultMemoryBytes = size_t(64) << 20;
+    static constexpr size_t kDefaultMemoryBytes = size_t(16) << 20;
 
     // folder empty: TMPDIR, else /tmp.
     explicit SampleSpool(size_t memoryBytes = kDefaultMemoryBytes, std::filesystem::path folder = {});
