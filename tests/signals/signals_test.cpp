@@ -462,3 +462,25 @@ TEST_F(SignalFiles, EdfOfManySignalsListsThemAllAndTheCallerChoosesWhichToRead)
         for (size_t i = 0; i < original.size(); ++i) EXPECT_NEAR(read.channels[c].samples[i], original[i], 0.01) << i;
     }
 }
+
+TEST_F(SignalFiles, AMappedFileCutShortByAnotherProgramGivesAnErrorNotACrash)
+{
+    SignalSet demo = ShortDemo();
+    WriteWav(Path("mapped.wav"), demo);
+    WriteEdf(Path("mapped.edf"), demo, false);
+    for (const char* name : {"mapped.wav", "mapped.edf"}) {
+        StoredSignals stored = OpenSignals(Path(name));
+        std::vector<float> samples(100);
+        stored.samples->Read(1, 1500, samples.size(), samples.data());
+        EXPECT_NEAR(samples[0], demo.channels[1].samples[1500], 0.01) << name;
+        fs::resize_file(Path(name), 1000);
+        try {
+            stored.samples->Read(1, 1500, samples.size(), samples.data());
+            ADD_FAILURE() << name << ": read past the new end without an error";
+        } catch (const SignalFileError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      Path(name).string() + ": the file was cut short while it was being read (another program "
+                                            "truncated it)");
+        }
+    }
+}
