@@ -427,7 +427,8 @@ StoredSignals RecordableChannels(StoredSignals signals)
         left += " to " + std::to_string(signals.channels.size());
     StoredSignals chosen = ChooseChannels(signals, first);
     chosen.notes.push_back("the file has " + std::to_string(signals.channels.size()) + " channels; the first " +
-                           std::to_string(kRecordable) + " are recorded, " + left + " are left out");
+                           std::to_string(kRecordable) + " are recorded, " + left +
+                           (signals.channels.size() == kRecordable + 1 ? " is" : " are") + " left out");
     return chosen;
 }
 

@@ -345,3 +345,43 @@ TEST(RecordingStore, AStoredRecordingIsReadWhereItIsAndOnlyLockedBlocksTakeTheLo
     EXPECT_EQ(recording.BlockCount(), 8);
     EXPECT_EQ(recording.Sample(3, int32_t(kFrames) + 9), float(kFrames + 9) + 0.5f);
 }
+
+TEST(RecordingStore, ASpoolThatCantBeWrittenLeavesTheRecordingAsItWas)
+{
+    Recording recording;
+    recording.SetSpool(0, "/nonexistent/folder");
+    recording.AddChannel(Settings("A"));
+    recording.BeginBlock();
+    AppendRamp(recording, 32767, 1);  // the block is full but still open
+    EXPECT_THROW(AppendRamp(recording, 10, 1), RecordingStoreError);
+    EXPECT_EQ(recording.SampleCount(), 32767);
+    EXPECT_EQ(recording.BlockCount(), 1);
+    Handle h = recording.LockBlockData(1, 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(reinterpret_cast<const float*>(*h)[32766], 32766.0f);
+    recording.UnlockBlockData(1, 0);
+}
+
+TEST(RecordingStore, SamplesSpooledAcrossTheMoveToDiskReadBackWhole)
+{
+    // 1 MiB in memory, then the file: blocks before, across and after the move.
+    Recording recording;
+    recording.SetCacheLimit(0);
+    recording.SetSpool(size_t(1) << 20, {});
+    recording.AddChannel(Settings("A"));
+    recording.AddChannel(Settings("B"));
+    recording.BeginBlock();
+    for (int run = 0; run < 12; ++run) AppendRamp(recording, 25000, 2);
+    recording.BeginBlock();  // completes the last block
+    for (int16_t block = 0; block + 1 < recording.BlockCount(); ++block) {
+        for (int16_t channel = 1; channel <= 2; ++channel) {
+            Handle h = recording.LockBlockData(channel, block);
+            ASSERT_NE(h, nullptr) << block;
+            const float* floats = reinterpret_cast<const float*>(*h);
+            int32_t start = recording.BlockStart(block);
+            for (int16_t i = 0; i < recording.BlockLength(block); ++i)
+                ASSERT_EQ(floats[i], float(start + i) + 0.25f * float(channel - 1)) << block << " " << i;
+            recording.UnlockBlockData(channel, block);
+        }
+    }
+}
