@@ -3,8 +3,9 @@
 # one run: ten million two-channel samples (a 32-bit float WAV made here) to
 # an 800 x 600 PNG by `xyrecorder view` and `xyrecorder play`, by matplotlib
 # (Agg, a 1-pixel line) and by gnuplot (png terminal). Each is run N times;
-# the median wall time and the largest peak memory (max RSS) are reported,
-# with xyrecorder's time over each tool's.
+# the median wall time, the median CPU time (user + system: less moved by
+# other work on a shared machine) and the largest peak memory (max RSS) are
+# reported, with xyrecorder's times over each tool's.
 #
 # Usage: bench/program_bench.sh [build dir] [runs]   (default: build 3)
 # Needs Debian's python3-matplotlib (with numpy) and gnuplot-nox; the
@@ -62,30 +63,32 @@ set output '$work/gnuplot.png'
 plot '$wav' binary skip=44 format='%float32%float32' using 1:2 with lines notitle
 EOF2
 
-# measure NAME COMMAND...: one line per run, "NAME seconds kilobytes".
+# measure NAME COMMAND...: one line per run, "NAME seconds kilobytes cpu-seconds".
 measure() {
   local name=$1; shift
   for _ in $(seq "$runs"); do
-    /usr/bin/time -f "$name %e %M" -o "$work/time" "$@" >/dev/null 2>"$work/stderr" ||
+    /usr/bin/time -f "$name %e %M %U %S" -o "$work/time" "$@" >/dev/null 2>"$work/stderr" ||
       { cat "$work/stderr" >&2; exit 1; }
-    cat "$work/time" >>"$work/times"
+    awk '{ print $1, $2, $3, $4 + $5 }' "$work/time" >>"$work/times"
   done
 }
 : >"$work/times"
-for _ in 1; do
-  measure view "$program" view "$wav" --x 1 --y 2 --width 800 --height 600 --out "$work/view.png"
-  measure play "$program" play "$wav" --x 1 --y 2 --width 800 --height 600 --batch 4096 --out "$work/play.png"
-  measure matplotlib "$python" "$work/plot.py" "$wav" "$work/matplotlib.png"
-  measure gnuplot gnuplot "$work/plot.gp"
-done
+measure view "$program" view "$wav" --x 1 --y 2 --width 800 --height 600 --out "$work/view.png"
+measure play "$program" play "$wav" --x 1 --y 2 --width 800 --height 600 --batch 4096 --out "$work/play.png"
+measure matplotlib "$python" "$work/plot.py" "$wav" "$work/matplotlib.png"
+measure gnuplot gnuplot "$work/plot.gp"
 
 raw=$((frames * 2 * 4))
-sort -k1,1 -k2,2n "$work/times" | awk -v runs="$runs" -v raw="$raw" '
-  { n[$1]++; if (n[$1] == int((runs + 1) / 2)) t[$1] = $2; if ($3 > m[$1]) m[$1] = $3 }
+median() { sort -k1,1 -k"$1","$1"n "$work/times" | awk -v runs="$runs" -v f="$1" '{ if (++n[$1] == int((runs + 1) / 2)) print $1, $f }'; }
+{ median 2 | sed 's/^/wall /'; median 4 | sed 's/^/cpu /'; sed 's/^/peak /' "$work/times"; } | awk -v raw="$raw" '
+  $1 == "wall" { t[$2] = $3 } $1 == "cpu" { c[$2] = $3 } $1 == "peak" && $4 > m[$2] { m[$2] = $4 }
   END {
     split("view play matplotlib gnuplot", order, " ")
-    for (i = 1; i <= 4; ++i) { k = order[i]; printf "%-10s median %6.2f s   peak %7.1f MiB\n", k, t[k], m[k] / 1024 }
-    for (i = 1; i <= 2; ++i) { k = order[i]; printf "%s: %.3fx matplotlib, %.3fx gnuplot\n", k, t[k] / t["matplotlib"], t[k] / t["gnuplot"] }
+    for (i = 1; i <= 4; ++i) { k = order[i]; printf "%-10s median %6.2f s wall, %6.2f s cpu   peak %7.1f MB\n", k, t[k], c[k], m[k] * 1024 / 1e6 }
+    for (i = 1; i <= 2; ++i) {
+      k = order[i]
+      printf "%s: wall %.3fx matplotlib, %.3fx gnuplot; cpu %.3fx matplotlib, %.3fx gnuplot\n", k, t[k] / t["matplotlib"], t[k] / t["gnuplot"], c[k] / c["matplotlib"], c[k] / c["gnuplot"]
+    }
     printf "view peak memory: %.1f MB; target 1.3 x %.1f MB + 40 MB = %.1f MB\n", m["view"] * 1024 / 1e6, raw / 1e6, 1.3 * raw / 1e6 + 40
   }'
 if [ -n "${KEEP_PICTURES:-}" ]; then cp "$work"/*.png "$KEEP_PICTURES"/; fi
