@@ -52,18 +52,19 @@ std::string Numbers(const std::vector<size_t>& numbers)
     return text;
 }
 
-void Keep(SignalSet& signals, const std::vector<bool>& kept)
+// The kept channels, reading the same store.
+void Keep(StoredSignals& signals, const std::vector<bool>& kept)
 {
-    std::vector<SignalChannel> chosen;
-    for (size_t c = 0; c < signals.channels.size(); ++c)
+    std::vector<size_t> chosen;
+    for (size_t c = 0; c < kept.size(); ++c)
         if (kept[c])
-            chosen.push_back(std::move(signals.channels[c]));
-    signals.channels = std::move(chosen);
+            chosen.push_back(c);
+    signals = ChooseChannels(signals, chosen);
 }
 
 }  // namespace
 
-void ChooseChannels(SignalSet& signals, const std::string& wanted, const std::string& source)
+void SelectChannels(StoredSignals& signals, const std::string& wanted, const std::string& source)
 {
     const size_t count = signals.channels.size();
     const size_t limit = size_t(SampleSource::kMaxChannels);
@@ -91,7 +92,7 @@ void ChooseChannels(SignalSet& signals, const std::string& wanted, const std::st
         bool any = false;
         std::string lower = Lowercase(item);
         for (size_t c = 0; c < count; ++c)
-            if (Lowercase(signals.channels[c].info.title) == lower)
+            if (Lowercase(signals.channels[c].title) == lower)
                 kept[c] = any = true;
         size_t dash = item.find('-');
         size_t first = 0, last = 0;
@@ -103,7 +104,7 @@ void ChooseChannels(SignalSet& signals, const std::string& wanted, const std::st
                 throw UsageError("--channels " + QuoteInput(item) + ": no range of channel numbers (write 1-8)");
         } else if (!any) {
             for (size_t c = 0; c < count; ++c)
-                if (Matches(lower, Lowercase(signals.channels[c].info.title)))
+                if (Matches(lower, Lowercase(signals.channels[c].title)))
                     kept[c] = any = true;
             if (!any)
                 throw InputError("--channels " + ShowInput(item) + ": " + EscapeInput(source) +
@@ -124,10 +125,10 @@ void ChooseChannels(SignalSet& signals, const std::string& wanted, const std::st
     Keep(signals, kept);
 }
 
-void RequireTwoChannels(const SignalSet& signals, const std::string& source)
+void RequireTwoChannels(const StoredSignals& signals, const std::string& source)
 {
     if (signals.channels.size() >= 2)
         return;
-    throw InputError(EscapeInput(source) + " has one channel (" + ShowInput(signals.channels.front().info.title) +
+    throw InputError(EscapeInput(source) + " has one channel (" + ShowInput(signals.channels.front().title) +
                      "); an X-Y plot needs two, one for each axis");
 }

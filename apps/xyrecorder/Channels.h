@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "signals/Signals.h"
+#include "signals/StoredSignals.h"
 
 // Keeps the channels that wanted names, in the file's order: comma-separated
 // numbers ("12"), ranges of numbers ("1-8"), titles (any case) and titles with
@@ -13,8 +13,8 @@
 // a note names those left out. Throws UsageError for an item that is no
 // selection ("3-1", an empty one) and InputError for one that matches no
 // channel or a selection of more than 32; source names the file in messages.
-void ChooseChannels(SignalSet& signals, const std::string& wanted, const std::string& source);
+void SelectChannels(StoredSignals& signals, const std::string& wanted, const std::string& source);
 
 // Throws InputError unless the recording has two channels or more: an X-Y
 // plot puts one on each axis.
-void RequireTwoChannels(const SignalSet& signals, const std::string& source);
+void RequireTwoChannels(const StoredSignals& signals, const std::string& source);

@@ -93,37 +93,42 @@ namespace {
 // The range a view gives a channel's axis: fitted (1-2-5 ends, a little
 // room) to the finite samples first..last, or the channel's own when asked
 // for or when there are none.
-AxisRange RecordedRange(const SignalChannel& channel, int32_t first, int32_t last, bool fitFile)
+AxisRange RecordedRange(const StoredSignals& signals, size_t channel, int32_t first, int32_t last, bool fitFile)
 {
     float low = INFINITY, high = -INFINITY;
-    if (!fitFile) {
-        for (int32_t i = std::max(first, 0); i <= last && size_t(i) < channel.samples.size(); ++i) {
-            float sample = channel.samples[size_t(i)];
-            if (std::isfinite(sample)) {
-                low = std::min(low, sample);
-                high = std::max(high, sample);
+    if (!fitFile && signals.samples) {
+        // Read from the store a run at a time: the stretch may be larger than memory.
+        constexpr size_t kRun = 65536;
+        std::vector<float> run;
+        const int64_t end = std::min<int64_t>(int64_t(last) + 1, signals.samples->FrameCount());
+        for (int64_t at = std::max(first, 0); at < end; at += int64_t(run.size())) {
+            run.resize(size_t(std::min<int64_t>(kRun, end - at)));
+            signals.samples->Read(channel, at, run.size(), run.data());
+            for (float sample : run) {
+                if (std::isfinite(sample)) {
+                    low = std::min(low, sample);
+                    high = std::max(high, sample);
+                }
             }
         }
     }
-    ChannelSettings shown = low <= high ? FitDisplayRange(channel.info, low, high) : channel.info;
+    const ChannelSettings& info = signals.channels.at(channel);
+    ChannelSettings shown = low <= high ? FitDisplayRange(info, low, high) : info;
     return AxisRange{shown.displayLow, shown.displayHigh};
 }
 
 }  // namespace
 
-WindowRef ShowRecorded(Session& session, const PlotOptions& plot, const SignalSet& signals, int32_t first,
+WindowRef ShowRecorded(Session& session, const PlotOptions& plot, const StoredSignals& signals, int32_t first,
                        int32_t last)
 {
-    std::vector<ChannelSettings> channels;
-    for (const SignalChannel& channel : signals.channels)
-        channels.push_back(channel.info);
     session.LoadRecorded(signals);
     // Hidden, the window draws nothing while it is set up: it draws once, when shown.
-    WindowRef window = OpenPlot(session, plot, channels, false);
+    WindowRef window = OpenPlot(session, plot, signals.channels, false);
     for (auto [side, byHand] : {std::pair{AxisSide::x, plot.xRange}, std::pair{AxisSide::y, plot.yRange}}) {
         AxisRange range = byHand ? *byHand
-                                 : RecordedRange(signals.channels.at(size_t(session.AxisChannel(window, side) - 1)),
-                                                 first, last, plot.fitFile);
+                                 : RecordedRange(signals, size_t(session.AxisChannel(window, side) - 1), first, last,
+                                                 plot.fitFile);
         session.ChooseAxisRange(window, side, range.low, range.high);
     }
     session.Host().SelectRange(first, last);
@@ -163,7 +168,7 @@ void CheckOutputs(const PlotOptions& plot, const LiveOptions* live)
 void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource& source)
 {
     CheckOutputs(plot, &live);
-    CheckRecordingFits(double(source.Remaining()), source.Channels().size(), plot.sourceName);
+    CheckRecordingFits(double(source.Remaining()), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     for (const std::string& input : plot.inputs)
         session.AddInput(input);
@@ -205,10 +210,10 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
     std::fputs(written.c_str(), stderr);
 }
 
-void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t first, int32_t last)
+void PlotRecorded(const PlotOptions& plot, const StoredSignals& signals, int32_t first, int32_t last)
 {
     CheckOutputs(plot, nullptr);
-    CheckRecordingFits(double(signals.SampleCount()), signals.channels.size(), plot.sourceName);
+    CheckRecordingFits(double(signals.SampleCount()), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
     for (const std::string& input : plot.inputs)
         session.AddInput(input);

@@ -72,7 +72,7 @@ void AdoptAxisRanges(Session& session, WindowRef window, const PlotOptions& plot
 // first..last, drawn once: it is set up hidden (channels; each axis's range
 // by hand, else fitted to those samples or, with fitFile, the channel's; the
 // current range) and then shown.
-WindowRef ShowRecorded(Session& session, const PlotOptions& plot, const SignalSet& signals, int32_t first,
+WindowRef ShowRecorded(Session& session, const PlotOptions& plot, const StoredSignals& signals, int32_t first,
                        int32_t last);
 
 // Samples the source live through the window: start, batches, stop; then the PNG.
@@ -80,4 +80,4 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
 
 // Loads signals as recorded data and redraws samples first..last (inclusive)
 // through the current-range notification; then the PNG.
-void PlotRecorded(const PlotOptions& plot, const SignalSet& signals, int32_t first, int32_t last);
+void PlotRecorded(const PlotOptions& plot, const StoredSignals& signals, int32_t first, int32_t last);

@@ -122,13 +122,13 @@ void CheckSavePath(const std::string& save, const PlotOptions& plot)
 }
 
 // The run's limit: --duration, and the recording's room.
-LiveFeed::Limit RunLimit(size_t channels, double sampleInterval, std::optional<double> duration)
+LiveFeed::Limit RunLimit(double sampleInterval, std::optional<double> duration)
 {
     LiveFeed::Limit limit;
-    limit.frames = uint64_t(std::min(kMaxRecordingSamples, kMaxRecordingBytes / (4.0 * double(channels))));
+    limit.frames = uint64_t(kMaxRecordingSamples);
     char why[160];
-    std::snprintf(why, sizeof why, "the recording is full (the recorder holds at most %.0f MiB of samples)",
-                  kMaxRecordingBytes / 1048576.0);
+    std::snprintf(why, sizeof why, "the recording is full (the recorder holds at most %.0f samples a channel)",
+                  kMaxRecordingSamples);
     limit.why = why;
     if (duration) {
         const auto frames = uint64_t(std::max(1.0, std::round(*duration / sampleInterval)));
@@ -460,9 +460,7 @@ int RunLive(const Options& options)
         [name](const std::string& text) {
             std::fprintf(stderr, "xyrecorder: note: %s: %s\n", EscapeInput(name).c_str(), EscapeInput(text).c_str());
         },
-        [duration = request.duration](size_t channels, double interval) {
-            return RunLimit(channels, interval, duration);
-        });
+        [duration = request.duration](size_t /*channels*/, double interval) { return RunLimit(interval, duration); });
     FinishOnInterrupt interrupts;
     stream->Start(feed);
     StreamEnd end{*stream, feed};

@@ -2,6 +2,8 @@
 // action as a user takes it; `expect` lines go to ScriptChecks.
 #include "Script.h"
 
+#include "Channels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -243,8 +245,7 @@ private:
                 else
                     throw UsageError("source demo takes rate, duration and seed, not " + QuoteInput(w[i]));
             }
-            CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount,
-                               "the demo recording");
+            CheckDemoFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), "the demo recording");
             if (act) {
                 RequireNotSampling("source");
                 SetSource(MakeDemoSignals(demo));
@@ -262,7 +263,9 @@ private:
                 throw UsageError("expected: source file PATH [interval S]");
             if (act) {
                 RequireNotSampling("source");
-                SetSource(ReadSignals(Resolve(w[2]), csv));
+                StoredSignals signals = OpenSignals(Resolve(w[2]), csv);
+                SelectChannels(signals, "", w[2]);
+                SetSource(std::move(signals));
                 AddInput(Resolve(w[2]).string());
             }
             return;
@@ -270,7 +273,8 @@ private:
         throw UsageError("expected: source demo [...] or source file PATH [interval S]");
     }
 
-    void SetSource(SignalSet signals)
+    template <class Signals>
+    void SetSource(Signals signals)
     {
         source_ = std::make_shared<SignalSetSource>(std::move(signals));
         sourceApplied_ = false;
@@ -316,7 +320,7 @@ private:
         size_t batch = w.size() == 2 ? size_t(Int(w[1], "batch size", 1, 32767)) : 100;
         if (act) {
             RequireNotSampling("start");
-            Host().CheckRoom(double(Source().Signals().SampleCount()), Source().Channels().size(), "the source");
+            Host().CheckRoom(double(Source().Signals().SampleCount()), "the source");
             ApplySourceChannels();
             Source().Rewind();
             Host().Host().StartSampling(Source(), batch);

@@ -14,6 +14,7 @@
 #include "recorder/PictureFiles.h"
 #include "toolbox/Controls.h"
 #include "toolbox/Dialogs.h"
+#include "signals/DemoSignals.h"
 #include "signals/InputFile.h"
 #include "signals/InputText.h"
 #include "signals/OutputFile.h"
@@ -278,22 +279,17 @@ void Session::DefineChannels(const std::vector<ChannelSettings>& infos, bool rep
     }
 }
 
-void Session::LoadRecorded(const SignalSet& signals)
+void Session::LoadRecorded(const StoredSignals& signals)
 {
     if (recorder_.IsSampling())
         throw InputError("can't load recorded data while sampling; stop first");
-    CheckRoom(double(signals.SampleCount()), signals.channels.size(), "the recorded data");
-    std::vector<ChannelSettings> infos;
-    for (const SignalChannel& channel : signals.channels)
-        infos.push_back(channel.info);
-    DefineChannels(infos, false);
-    std::vector<const float*> data;
-    for (const SignalChannel& channel : signals.channels)
-        data.push_back(channel.samples.data());
+    CheckRoom(double(signals.SampleCount()), "the recorded data");
+    DefineChannels(signals.channels, false);
     Recording& recording = recorder_.GetRecording();
-    recording.BeginBlock();
     try {
-        recording.Append(data, signals.SampleCount());
+        recording.AppendStored(signals.samples);
+    } catch (const RecordingStoreError& error) {
+        throw InputError(error.what());
     } catch (const std::bad_alloc&) {
         throw InputError(OutOfMemoryMessage("loading " + std::to_string(signals.SampleCount()) + " samples beside the " +
                                             std::to_string(recording.SampleCount()) + " recorded"));
@@ -314,6 +310,8 @@ size_t Session::SampleBatch()
         return recorder_.SampleBatch();
     } catch (const std::bad_alloc&) {
         throw InputError(OutOfMemory());
+    } catch (const RecordingStoreError& error) {
+        throw InputError(StoreFull(error));
     }
 }
 
@@ -323,7 +321,15 @@ size_t Session::Sample(size_t frames)
         return recorder_.Sample(frames);
     } catch (const std::bad_alloc&) {
         throw InputError(OutOfMemory());
+    } catch (const RecordingStoreError& error) {
+        throw InputError(StoreFull(error));
     }
+}
+
+std::string Session::StoreFull(const RecordingStoreError& error) const
+{
+    return std::string(error.what()) + "; sampling stopped after " +
+           std::to_string(recorder_.GetRecording().SampleCount()) + " samples";
 }
 
 std::string Session::OutOfMemory() const
@@ -332,22 +338,20 @@ std::string Session::OutOfMemory() const
                               " samples");
 }
 
-void Session::CheckRoom(double samples, size_t channels, const std::string& what) const
+void Session::CheckRoom(double samples, const std::string& what) const
 {
-    const Recording& recording = recorder_.GetRecording();
-    double had = recording.SampleCount();
+    double had = recorder_.GetRecording().SampleCount();
     if (had == 0) {
-        CheckRecordingFits(samples, channels, what);
+        CheckRecordingFits(samples, what);
         return;
     }
-    double hadBytes = had * double(recording.ChannelCount()) * 4.0;
-    if (had + samples <= kMaxRecordingSamples && hadBytes + samples * double(channels) * 4.0 <= kMaxRecordingBytes)
+    if (had + samples <= kMaxRecordingSamples)
         return;
     char text[240];
     std::snprintf(text, sizeof text,
-                  "%s (%.0f samples of %zu channels) does not fit beside the %.0f samples already recorded; the "
-                  "recorder holds at most %.0f MiB of samples",
-                  what.c_str(), samples, channels, had, kMaxRecordingBytes / 1048576.0);
+                  "%s (%.0f samples) does not fit beside the %.0f samples already recorded; the recorder holds at "
+                  "most %.0f (32767 blocks of 32767 samples)",
+                  what.c_str(), samples, had, kMaxRecordingSamples);
     throw InputError(text);
 }
 
@@ -386,6 +390,8 @@ void Session::RequireNoErrors(const std::string& during)
     for (const HostMessage& message : recorder_.Messages())
         if (message.kind == HostMessage::Kind::error)
             throw InputError("the extension reported an error while " + during + ": " + message.text);
+    if (const std::string& failure = recorder_.GetRecording().LoadFailure(); !failure.empty())
+        throw InputError("the recording could not be read while " + during + ": " + failure);
 }
 
 void Session::ShowMessages(bool withErrors)
@@ -414,23 +420,28 @@ void Session::ShowMessages(bool withErrors)
     }
 }
 
-void CheckRecordingFits(double samples, size_t channels, const std::string& what)
+void CheckRecordingFits(double samples, const std::string& what)
 {
+    if (samples <= kMaxRecordingSamples)
+        return;
     char text[240];
-    if (samples > kMaxRecordingSamples) {
-        std::snprintf(text, sizeof text,
-                      "%s has %.0f samples; the recorder holds at most %.0f (32767 blocks of 32767 samples)",
-                      what.c_str(), samples, kMaxRecordingSamples);
-        throw InputError(text);
-    }
-    double bytes = samples * double(channels) * 4.0;
-    if (bytes > kMaxRecordingBytes) {
-        std::snprintf(text, sizeof text,
-                      "%s needs %.0f MiB (%.0f samples × %zu channels × 4 bytes); the recorder holds at most %.0f "
-                      "MiB of samples (its memory lies below 4 GiB)",
-                      what.c_str(), std::ceil(bytes / 1048576.0), samples, channels, kMaxRecordingBytes / 1048576.0);
-        throw InputError(text);
-    }
+    std::snprintf(text, sizeof text, "%s has %.0f samples; the recorder holds at most %.0f (32767 blocks of 32767 samples)",
+                  what.c_str(), samples, kMaxRecordingSamples);
+    throw InputError(text);
+}
+
+void CheckDemoFits(double samples, const std::string& what)
+{
+    CheckRecordingFits(samples, what);
+    double bytes = samples * double(kDemoChannelCount) * 4.0;
+    if (bytes <= kMaxDemoBytes)
+        return;
+    char text[240];
+    std::snprintf(text, sizeof text,
+                  "%s needs %.0f MiB (%.0f samples × %d channels × 4 bytes); the demo is made in memory, at most "
+                  "%.0f MiB of samples",
+                  what.c_str(), std::ceil(bytes / 1048576.0), samples, kDemoChannelCount, kMaxDemoBytes / 1048576.0);
+    throw InputError(text);
 }
 
 void RequireNotAnInput(const std::string& path, const std::vector<std::string>& inputs, const std::string& what)
@@ -450,7 +461,7 @@ void RequireNotAnInput(const std::string& path, const std::vector<std::string>& 
 
 std::string OutOfMemoryMessage(const std::string& detail)
 {
-    return "out of memory for the recording: " + detail + " (the memory below 4 GiB that holds it is full)";
+    return "out of memory for the recording: " + detail;
 }
 
 int ResolveChannel(const std::vector<ChannelSettings>& channels, const std::string& wanted, const std::string& what,

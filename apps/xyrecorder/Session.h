@@ -11,6 +11,7 @@
 #include "recorder/Recorder.h"
 #include "recorder/ScriptedInput.h"
 #include "signals/Signals.h"
+#include "signals/StoredSignals.h"
 
 // The bundle: $XYRECORDER_BUNDLE, else xyplot.so beside the program (as in the
 // build folder), else where an install puts it.
@@ -69,15 +70,15 @@ public:
     // changes), so the axes and their menus show what a source holds.
     void DefineChannels(const std::vector<ChannelSettings>& infos, bool replace = true);
     // Puts the samples into the recording as recorded data (one run; channels
-    // it lacks are added) and tells the windows that the current range
-    // changed (kind 0).
-    void LoadRecorded(const SignalSet& signals);
+    // it lacks are added), read from where they are stored as the windows
+    // need them, and tells the windows that the current range changed (kind 0).
+    void LoadRecorded(const StoredSignals& signals);
     // Recorder::SampleBatch and Sample; InputError when memory runs out.
     size_t SampleBatch();
     size_t Sample(size_t frames);
-    // Throws InputError unless the recording can take samples × channels more
-    // (the recorder's block limit and the memory below 4 GiB); what names them.
-    void CheckRoom(double samples, size_t channels, const std::string& what) const;
+    // Throws InputError unless the recording can take samples more (the
+    // recorder's block limit); what names them.
+    void CheckRoom(double samples, const std::string& what) const;
 
     // A file the run reads (the bundles loaded count too): WritePng and
     // WritePicture never write over it.
@@ -89,7 +90,8 @@ public:
     // is an input.
     void WritePicture(WindowRef window, const std::string& path, int scale);
 
-    // Errors the extension reported, as InputError (the first one).
+    // Errors the extension reported, or a block of the recording that could
+    // not be read for it, as InputError (the first one).
     void RequireNoErrors(const std::string& during);
     // Prints on stderr what the extension showed the user and has not yet been
     // printed, each text once with its count; errors too when withErrors.
@@ -105,6 +107,7 @@ private:
     // it, UTF-8); InputError when there is none.
     Point ButtonCentre(WindowRef window, const std::string& title) const;
     std::string OutOfMemory() const;
+    std::string StoreFull(const RecordingStoreError& error) const;
 
     Recorder recorder_;
     ScriptedInput input_;
@@ -114,15 +117,21 @@ private:
 };
 
 // The samples a recording may hold at most: the recorder's 32767 blocks of
-// 32767 samples, and the bytes of samples the memory below 4 GiB can take
-// beside the windows (it holds about 1 GiB in all, and a block's handles grow
-// by half again, so about 660 MiB of samples fit).
+// 32767 samples. Their size is limited only by the disk: the recording keeps
+// them where they are stored and the memory below 4 GiB holds only the blocks
+// in use.
 constexpr double kMaxRecordingSamples = 32767.0 * 32767.0;
-constexpr double kMaxRecordingBytes = 512.0 * 1024 * 1024;
 
-// Throws InputError unless samples × channels fit those limits; what names the
-// recording in the message.
-void CheckRecordingFits(double samples, size_t channels, const std::string& what);
+// Throws InputError unless samples fit that limit; what names the recording
+// in the message.
+void CheckRecordingFits(double samples, const std::string& what);
+
+// The demo recording is made whole in memory before it is played: at most
+// this many bytes of samples.
+constexpr double kMaxDemoBytes = 512.0 * 1024 * 1024;
+// CheckRecordingFits, and the demo's samples within kMaxDemoBytes.
+void CheckDemoFits(double samples, const std::string& what);
+
 
 // Throws InputError ("WHAT PATH: is the input INPUT; ...") when path names the
 // same file as one of inputs, by any name (a link, another hard link). "-" is

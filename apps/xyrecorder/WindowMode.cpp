@@ -141,7 +141,7 @@ void RequireDesktop()
 void WatchLive(const PlotOptions& plot, const LiveOptions& live, const WindowOptions& window, SignalSetSource& source)
 {
     RequireDesktop();
-    CheckRecordingFits(double(source.Remaining()), source.Channels().size(), plot.sourceName);
+    CheckRecordingFits(double(source.Remaining()), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, false);
     ShowingMessages(session, [&] {
         Recorder& host = session.Host();
@@ -168,11 +168,11 @@ void WatchLive(const PlotOptions& plot, const LiveOptions& live, const WindowOpt
     });
 }
 
-void WatchRecorded(const PlotOptions& plot, const WindowOptions& window, const SignalSet& signals, int32_t first,
+void WatchRecorded(const PlotOptions& plot, const WindowOptions& window, const StoredSignals& signals, int32_t first,
                    int32_t last)
 {
     RequireDesktop();
-    CheckRecordingFits(double(signals.SampleCount()), signals.channels.size(), plot.sourceName);
+    CheckRecordingFits(double(signals.SampleCount()), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, false);
     ShowingMessages(session, [&] {
         ShowRecorded(session, plot, signals, first, last);

@@ -27,7 +27,7 @@ void RequireDesktop();
 void WatchLive(const PlotOptions& plot, const LiveOptions& live, const WindowOptions& window, SignalSetSource& source);
 
 // Shows samples first..last of the recording and stays open.
-void WatchRecorded(const PlotOptions& plot, const WindowOptions& window, const SignalSet& signals, int32_t first,
+void WatchRecorded(const PlotOptions& plot, const WindowOptions& window, const StoredSignals& signals, int32_t first,
                    int32_t last);
 
 // The display's options for a session: --zoom, Ctrl+S saving to --out (or

@@ -163,7 +163,7 @@ CsvOptions ReadCsvOptions(const Options& options)
     return csv;
 }
 
-void PrintNotes(const SignalSet& signals)
+void PrintNotes(const StoredSignals& signals)
 {
     for (const std::string& note : signals.notes)
         std::fprintf(stderr, "xyrecorder: note: %s\n", EscapeInput(note).c_str());
@@ -171,11 +171,11 @@ void PrintNotes(const SignalSet& signals)
 
 // The recording file, with the channels --channels names (or the first 32),
 // its notes shown.
-SignalSet ReadRecording(const Options& options, const std::string& file, bool forPlot)
+StoredSignals ReadRecording(const Options& options, const std::string& file, bool forPlot)
 {
-    SignalSet signals = ReadSignals(file, ReadCsvOptions(options));
+    StoredSignals signals = OpenSignals(file, ReadCsvOptions(options));
     if (forPlot || options.Has("channels"))
-        ChooseChannels(signals, options.Text("channels", ""), InputName(file));
+        SelectChannels(signals, options.Text("channels", ""), InputName(file));
     PrintNotes(signals);
     if (forPlot)
         RequireTwoChannels(signals, InputName(file));
@@ -192,7 +192,7 @@ void CheckRecordingOutput(const std::string& out, const std::vector<std::string>
     RequireNotAnInput(out, inputs, what);
 }
 
-void SayRecordingWritten(const std::string& out, const SignalSet& signals)
+void SayRecordingWritten(const std::string& out, const StoredSignals& signals)
 {
     std::fprintf(stderr, "xyrecorder: wrote %s (%zu channels, %zu samples at %g Hz)\n", EscapeInput(out).c_str(),
                  signals.channels.size(), signals.SampleCount(), signals.SampleRate());
@@ -217,10 +217,10 @@ int RunDemo(const Options& options)
         CheckRecordingOutput(out, {}, "--save");
         char what[80];
         std::snprintf(what, sizeof what, "the demo recording (%g s at %g Hz)", demo.duration, demo.sampleRate);
-        CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount, what);
+        CheckDemoFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), what);
         SignalSet signals = MakeDemoSignals(demo);
         WriteSignals(out, signals);
-        SayRecordingWritten(out, signals);
+        SayRecordingWritten(out, StoreInMemory(std::move(signals)));
         return 0;
     }
     PlotOptions plot = ReadPlotOptions(options);
@@ -233,7 +233,7 @@ int RunDemo(const Options& options)
     WarnUnlessPictureName(plot.out);
     char what[80];
     std::snprintf(what, sizeof what, "the demo recording (%g s at %g Hz)", demo.duration, demo.sampleRate);
-    CheckRecordingFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), kDemoChannelCount, what);
+    CheckDemoFits(std::max(1.0, std::round(demo.sampleRate * demo.duration)), what);
     std::fprintf(stderr, "xyrecorder: demo recording, %g s at %g Hz, seed %u\n", demo.duration, demo.sampleRate,
                  demo.seed);
     SignalSetSource source(MakeDemoSignals(demo));
@@ -282,7 +282,7 @@ int RunView(const Options& options)
         to = options.Number("to", 0, 0, 1e12);
     CheckOutputs(plot, nullptr);
     WarnUnlessPictureName(plot.out);
-    SignalSet signals = ReadRecording(options, file, true);
+    StoredSignals signals = ReadRecording(options, file, true);
 
     double length = double(signals.SampleCount()) * signals.sampleInterval;
     char span[160];
@@ -293,9 +293,9 @@ int RunView(const Options& options)
     if (to && *to <= from)
         throw InputError("--to " + options.Text("to", "") + " is not after --from " + options.Text("from", "0"));
     if (from >= length)
-        throw InputError(file + ": --from " + options.Text("from", "") + " s lies outside the recording (" + span + ")");
+        throw InputError(EscapeInput(InputName(file)) + ": --from " + options.Text("from", "") + " s lies outside the recording (" + span + ")");
     if (to && *to > length * (1 + 1e-9))
-        throw InputError(file + ": --to " + options.Text("to", "") + " s lies outside the recording (" + span + ")");
+        throw InputError(EscapeInput(InputName(file)) + ": --to " + options.Text("to", "") + " s lies outside the recording (" + span + ")");
     auto first = int32_t(std::llround(std::floor(firstExact + 1e-9)));
     auto last = int32_t(std::min<double>(std::ceil(endExact - 1e-9), double(signals.SampleCount())) - 1);
     if (last < first)
@@ -310,13 +310,13 @@ int RunView(const Options& options)
 int RunInfo(const Options& options)
 {
     std::string file = OneFile(options, "info");
-    SignalSet signals = ReadRecording(options, file, false);
+    StoredSignals signals = ReadRecording(options, file, false);
     std::printf("%s: %zu channels, %zu samples at %g Hz (%g s)\n", EscapeInput(InputName(file)).c_str(),
                 signals.channels.size(), signals.SampleCount(), signals.SampleRate(),
                 double(signals.SampleCount()) * signals.sampleInterval);
     // Titles and units as the recorder keeps them (255 and 15 bytes at most), never raw on the terminal.
     for (size_t c = 0; c < signals.channels.size(); ++c) {
-        const ChannelSettings& info = signals.channels[c].info;
+        const ChannelSettings& info = signals.channels[c];
         std::printf("  %2zu  %-20s %-10s %g .. %g\n", c + 1, ShowInput(info.title, 255).c_str(),
                     info.units.empty() ? "-" : ShowInput(info.units, 15).c_str(), info.displayLow, info.displayHigh);
     }
@@ -330,8 +330,8 @@ int RunExport(const Options& options)
         throw UsageError("export needs --to OUT");
     std::string out = options.Text("to", "");
     CheckRecordingOutput(out, {file}, "--to");
-    SignalSet signals = ReadRecording(options, file, false);
-    WriteSignals(out, signals);
+    StoredSignals signals = ReadRecording(options, file, false);
+    WriteSignals(out, ReadAll(signals));
     SayRecordingWritten(out, signals);
     return 0;
 }

@@ -1,4 +1,4 @@
-// A SignalSet read out batch by batch as a SampleSource.
+// A stored recording read out batch by batch as a SampleSource.
 #include "signals/SignalSetSource.h"
 
 #include <algorithm>
@@ -6,7 +6,7 @@
 
 #include "signals/InputText.h"
 
-SignalSetSource::SignalSetSource(SignalSet signals) : signals_(std::move(signals))
+SignalSetSource::SignalSetSource(StoredSignals signals) : signals_(std::move(signals))
 {
     if (signals_.channels.empty())
         throw std::invalid_argument("a source needs at least one channel");
@@ -15,10 +15,10 @@ SignalSetSource::SignalSetSource(SignalSet signals) : signals_(std::move(signals
                                     std::to_string(kMaxChannels));
     if (!(signals_.sampleInterval > 0))
         throw std::invalid_argument("the sample interval must be positive");
-    for (const SignalChannel& channel : signals_.channels) {
-        if (channel.samples.size() != signals_.SampleCount())
-            throw std::invalid_argument("channel " + QuoteInput(channel.info.title) + " has a different length");
-        channelInfo_.push_back(channel.info);
+    if (!signals_.samples || signals_.samples->ChannelCount() != signals_.channels.size())
+        throw std::invalid_argument("the channels and their samples do not match");
+    for (const ChannelSettings& channel : signals_.channels) {
+        channelInfo_.push_back(channel);
         // What the recorder's channel records hold.
         channelInfo_.back().title.resize(std::min<size_t>(channelInfo_.back().title.size(), 255));
         channelInfo_.back().units.resize(std::min<size_t>(channelInfo_.back().units.size(), 15));
@@ -31,10 +31,8 @@ size_t SignalSetSource::Read(size_t frames, std::span<float* const> channels)
         throw std::invalid_argument("Read: " + std::to_string(channels.size()) + " buffers for " +
                                     std::to_string(signals_.channels.size()) + " channels");
     size_t count = std::min(frames, Remaining());
-    for (size_t c = 0; c < channels.size(); ++c) {
-        const float* from = signals_.channels[c].samples.data() + position_;
-        std::copy(from, from + count, channels[c]);
-    }
+    for (size_t c = 0; c < channels.size() && count > 0; ++c)
+        signals_.samples->Read(c, int64_t(position_), count, channels[c]);
     position_ += count;
     return count;
 }

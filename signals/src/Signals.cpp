@@ -160,60 +160,56 @@ namespace {
 
 constexpr size_t kContentSniffBytes = 512;
 
-SignalSet ReadByFormat(const fs::path& path, const CsvOptions& csv)
-{
-    std::optional<SignalFormat> format = SignalFormatOfName(path);
-    if (!format) {
-        InputFile file(path, kRecordingFile);
-        if (!file)
-            Fail(path, file.Problem());
-        std::string start(size_t(std::min<uint64_t>(file.Size(), kContentSniffBytes)), '\0');
-        start.resize(file.ReadAt(start.data(), start.size(), 0));
-        format = SignalFormatOfContent(start);
-        if (!format)
-            Fail(path, start.empty() ? "empty: no recording in it"
-                                     : "unknown kind of recording: neither its name (.wav, .csv, .edf or .bdf) "
-                                       "nor its first bytes say what it is");
-    }
-    switch (*format) {
-    case SignalFormat::Csv:
-        return ReadCsv(path, csv);
-    case SignalFormat::Edf:
-    case SignalFormat::Bdf:
-        return ReadEdf(path);
-    case SignalFormat::Wav:
-        break;
-    }
-    return ReadWav(path);
-}
-
 }  // namespace
 
-SignalSet ReadSignals(const fs::path& path, const CsvOptions& csv)
+SignalFormat signals_detail::RecordingFormat(const fs::path& path)
 {
-    if (path != kStandardInput)
-        return ReadByFormat(path, csv);
-    fs::path copy;
+    if (std::optional<SignalFormat> format = SignalFormatOfName(path))
+        return *format;
+    InputFile file(path, kRecordingFile);
+    if (!file)
+        Fail(path, file.Problem());
+    std::string start(size_t(std::min<uint64_t>(file.Size(), kContentSniffBytes)), '\0');
+    start.resize(file.ReadAt(start.data(), start.size(), 0));
+    std::optional<SignalFormat> format = SignalFormatOfContent(start);
+    if (!format)
+        Fail(path, start.empty() ? "empty: no recording in it"
+                                 : "unknown kind of recording: neither its name (.wav, .csv, .edf or .bdf) "
+                                   "nor its first bytes say what it is");
+    return *format;
+}
+
+fs::path signals_detail::StandardInputCopy()
+{
     try {
-        copy = StandardInputAsFile();
+        return StandardInputAsFile();
     } catch (const std::runtime_error& error) {
         throw SignalFileError(error.what());
     }
-    // Messages and notes name the file as the user gave it, not the memory file that holds it.
+}
+
+std::string signals_detail::NamedAsStandardInput(std::string message, const fs::path& copy)
+{
     const std::string held = EscapeInput(copy.string());
-    auto named = [&](std::string message) {
-        if (message.compare(0, held.size(), held) == 0)
-            message.replace(0, held.size(), "standard input");
-        return message;
-    };
-    try {
-        SignalSet set = ReadByFormat(copy, csv);
-        for (std::string& note : set.notes)
-            note = named(note);
-        return set;
-    } catch (const SignalFileError& error) {
-        throw SignalFileError(named(error.what()));
-    }
+    if (message.compare(0, held.size(), held) == 0)
+        message.replace(0, held.size(), "standard input");
+    return message;
+}
+
+SignalSet ReadSignals(const fs::path& path, const CsvOptions& csv)
+{
+    return ReadingAsGiven(path, [&](const fs::path& file) {
+        switch (RecordingFormat(file)) {
+        case SignalFormat::Csv:
+            return ReadCsv(file, csv);
+        case SignalFormat::Edf:
+        case SignalFormat::Bdf:
+            return ReadEdf(file);
+        case SignalFormat::Wav:
+            break;
+        }
+        return ReadWav(file);
+    });
 }
 
 void WriteSignals(const fs::path& path, const SignalSet& set)

@@ -5,7 +5,9 @@
 #include <functional>
 #include <string>
 
+#include "signals/InputFile.h"
 #include "signals/Signals.h"
+#include "signals/StoredSignals.h"
 
 namespace signals_detail {
 
@@ -33,5 +35,41 @@ void RequireWritable(const std::filesystem::path& path, const SignalSet& set);
 
 // The sample rate as whole hertz, or a SignalFileError naming the format.
 int WholeSampleRate(const std::filesystem::path& path, const SignalSet& set, const char* format);
+
+// Fits each channel's display range to its samples, read block by block, when
+// the file holds at most kScannedRangeBytes of them (sampleBytes); beyond
+// that the ranges stay as the reader set them from the format, and a note
+// says they are fullScale. A sample that is no finite number is refused with
+// the message nonFinite gives for the lowest such channel's first one.
+void FitStoredRanges(StoredSignals& signals, const std::filesystem::path& path, uint64_t sampleBytes,
+                     const std::string& fullScale,
+                     const std::function<std::string(size_t channel, int64_t frame, float value)>& nonFinite);
+
+// The kind of a recording file: by its name, else by its first bytes; fails
+// naming the file when neither says.
+SignalFormat RecordingFormat(const std::filesystem::path& path);
+
+// Standard input held as a file (SignalFileError when it can't be), and a
+// message about that file as the user knows it: "standard input: ...".
+std::filesystem::path StandardInputCopy();
+std::string NamedAsStandardInput(std::string message, const std::filesystem::path& copy);
+
+// read(path), or for "-" read(the copy of standard input) with its notes and
+// errors naming standard input. Recording is a SignalSet or StoredSignals.
+template <class Read>
+auto ReadingAsGiven(const std::filesystem::path& path, Read read) -> decltype(read(path))
+{
+    if (path != kStandardInput)
+        return read(path);
+    const std::filesystem::path copy = StandardInputCopy();
+    try {
+        auto recording = read(copy);
+        for (std::string& note : recording.notes)
+            note = NamedAsStandardInput(note, copy);
+        return recording;
+    } catch (const SignalFileError& error) {
+        throw SignalFileError(NamedAsStandardInput(error.what(), copy));
+    }
+}
 
 }  // namespace signals_detail

@@ -1,5 +1,7 @@
-// Sound files through libsndfile. WAV has no channel names, so our writer
-// keeps titles and units in the comment and our reader takes them back.
+// Sound files. WAV files of PCM or float samples are mapped and converted a
+// run at a time; libsndfile checks their header and decodes every other
+// kind whole. WAV has no channel names, so our writer keeps titles and units
+// in the comment and our reader takes them back.
 #include <sndfile.h>
 
 #include <algorithm>
@@ -9,11 +11,14 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
+#include "FileBytes.h"
 #include "SignalsInternal.h"
 #include "signals/InputFile.h"
 #include "signals/InputText.h"
 #include "signals/Signals.h"
+#include "signals/StoredSignals.h"
 
 namespace fs = std::filesystem;
 using namespace signals_detail;
@@ -39,7 +44,7 @@ std::string DescribeChannels(const SignalSet& set)
 }
 
 // Titles and units from a comment DescribeChannels wrote; nothing otherwise.
-bool ApplyChannelComment(const char* comment, SignalSet& set)
+bool ApplyChannelComment(const char* comment, std::vector<ChannelSettings>& channels)
 {
     if (!comment)
         return false;
@@ -60,11 +65,11 @@ bool ApplyChannelComment(const char* comment, SignalSet& set)
             break;
         start = bar + 3;
     }
-    if (named.size() != set.channels.size())
+    if (named.size() != channels.size())
         return false;
     for (size_t i = 0; i < named.size(); ++i) {
-        set.channels[i].info.title = named[i].first;
-        set.channels[i].info.units = named[i].second;
+        channels[i].title = named[i].first;
+        channels[i].units = named[i].second;
     }
     return true;
 }
@@ -102,8 +107,9 @@ struct WavBytes {
     static sf_count_t Tell(void* self) { return sf_count_t(static_cast<WavBytes*>(self)->position); }
 };
 
-// The data chunk's length as its header gives it and as the file holds it.
+// The data chunk's place, and its length as its header gives it and as the file holds it.
 struct WavDataLength {
+    uint64_t offset = 0;
     uint64_t declared = 0, present = 0;
     uint16_t blockAlign = 0;  // bytes per frame of PCM or float samples; 0 for other encodings
 
@@ -150,6 +156,7 @@ std::optional<WavDataLength> CheckRiffChunks(const WavBytes& bytes, const fs::pa
         uint64_t size = number(chunk + 4, 4);
         uint64_t body = offset + 8;
         if (std::memcmp(chunk, "data", 4) == 0) {
+            data.offset = body;
             data.declared = sizesElsewhere && size == 0xFFFFFFFF ? ds64DataSize : size;
             data.present = bytes.size - body;
             // 0 and 0xFFFFFFFF stand for a length a streaming writer did not know.
@@ -186,26 +193,118 @@ std::optional<WavDataLength> CheckRiffChunks(const WavBytes& bytes, const fs::pa
     return data.declared ? std::optional<WavDataLength>(data) : std::nullopt;
 }
 
-SignalSet ReadSound(WavBytes bytes, const fs::path& path)
+std::string NotFinite(size_t channel, int64_t frame)
 {
-    std::optional<WavDataLength> length = CheckRiffChunks(bytes, path);
-    SF_VIRTUAL_IO io{WavBytes::Length, WavBytes::Seek, WavBytes::Read, WavBytes::Write, WavBytes::Tell};
-    SF_INFO info{};
-    SndfilePtr file(sf_open_virtual(&io, SFM_READ, &info, &bytes));
-    if (!file)
-        Fail(path, std::string("not a sound file libsndfile can read: ") + sf_strerror(nullptr));
-    if (info.channels < 1)
-        Fail(path, "no channels");
-    if (info.channels > SampleSource::kMaxChannels)
-        Fail(path, std::to_string(info.channels) + " channels; at most " +
-                       std::to_string(SampleSource::kMaxChannels) + " can be recorded");
-    if (info.samplerate <= 0)
-        Fail(path, "the sample rate is not positive");
-    RequireSampleInterval(path, 1.0 / info.samplerate,
-                          "the sample interval of " + std::to_string(info.samplerate) + " samples a second");
-    if (info.frames <= 0)
-        Fail(path, "no samples");
+    return "sample " + std::to_string(frame) + " of channel " + std::to_string(channel + 1) +
+           " is not a finite number";
+}
 
+// Encodings read straight from the mapped file. Each converts exactly as
+// libsndfile does when it reads floats (normalised to ±1 for integers).
+enum class SampleEncoding { unsigned8, signed16, signed24, signed32, float32, float64 };
+
+struct ConvertJob {
+    const unsigned char* from;
+    size_t stride;
+    size_t count;
+    float* out;
+};
+
+template <SampleEncoding kEncoding>
+void ConvertStrided(void* context)
+{
+    const auto& job = *static_cast<const ConvertJob*>(context);
+    const unsigned char* p = job.from;
+    for (size_t i = 0; i < job.count; ++i, p += job.stride) {
+        float value;
+        if constexpr (kEncoding == SampleEncoding::unsigned8) {
+            value = float(int(p[0]) - 128) * (1.0f / 128);
+        } else if constexpr (kEncoding == SampleEncoding::signed16) {
+            int16_t v;
+            std::memcpy(&v, p, 2);
+            value = float(v) * (1.0f / 32768);
+        } else if constexpr (kEncoding == SampleEncoding::signed24) {
+            auto v = int32_t(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 24);
+            value = float(v) * (1.0f / 2147483648.0f);
+        } else if constexpr (kEncoding == SampleEncoding::signed32) {
+            int32_t v;
+            std::memcpy(&v, p, 4);
+            value = float(v) * (1.0f / 2147483648.0f);
+        } else if constexpr (kEncoding == SampleEncoding::float32) {
+            std::memcpy(&value, p, 4);
+        } else {
+            double v;
+            std::memcpy(&v, p, 8);
+            value = float(v);
+        }
+        job.out[i] = value;
+    }
+}
+
+// Little-endian PCM and float in a RIFF, RF64 or extensible WAV whose frames
+// are exactly the channels' samples side by side; nothing for the rest.
+std::optional<SampleEncoding> MappedEncoding(const SF_INFO& info, const std::optional<WavDataLength>& length)
+{
+    int container = info.format & SF_FORMAT_TYPEMASK;
+    int endian = info.format & SF_FORMAT_ENDMASK;
+    if (!length || (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX && container != SF_FORMAT_RF64) ||
+        (endian != SF_ENDIAN_FILE && endian != SF_ENDIAN_LITTLE))
+        return std::nullopt;
+    SampleEncoding encoding;
+    int width;
+    switch (info.format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_U8: encoding = SampleEncoding::unsigned8, width = 1; break;
+    case SF_FORMAT_PCM_16: encoding = SampleEncoding::signed16, width = 2; break;
+    case SF_FORMAT_PCM_24: encoding = SampleEncoding::signed24, width = 3; break;
+    case SF_FORMAT_PCM_32: encoding = SampleEncoding::signed32, width = 4; break;
+    case SF_FORMAT_FLOAT: encoding = SampleEncoding::float32, width = 4; break;
+    case SF_FORMAT_DOUBLE: encoding = SampleEncoding::float64, width = 8; break;
+    default: return std::nullopt;
+    }
+    if (length->blockAlign != uint64_t(info.channels) * uint64_t(width))
+        return std::nullopt;
+    return encoding;
+}
+
+// A mapped WAV file's samples, converted a run of one channel at a time.
+class WavStore : public SampleStore {
+public:
+    WavStore(std::shared_ptr<const FileBytes> file, uint64_t offset, uint64_t frameBytes, size_t channels,
+             int64_t frames, SampleEncoding encoding)
+        : file_(std::move(file)), offset_(offset), frameBytes_(frameBytes), channels_(channels), frames_(frames),
+          sampleBytes_(frameBytes / channels)
+    {
+        static constexpr void (*kConverters[])(void*) = {
+            ConvertStrided<SampleEncoding::unsigned8>, ConvertStrided<SampleEncoding::signed16>,
+            ConvertStrided<SampleEncoding::signed24>,  ConvertStrided<SampleEncoding::signed32>,
+            ConvertStrided<SampleEncoding::float32>,   ConvertStrided<SampleEncoding::float64>};
+        convert_ = kConverters[int(encoding)];
+    }
+    size_t ChannelCount() const override { return channels_; }
+    int64_t FrameCount() const override { return frames_; }
+    void Read(size_t channel, int64_t first, size_t count, float* out) const override
+    {
+        if (channel >= channels_ || first < 0 || first > frames_ || int64_t(count) > frames_ - first)
+            throw std::out_of_range("read outside the samples of " + file_->Name());
+        ConvertJob job{file_->Data() + offset_ + uint64_t(first) * frameBytes_ + channel * sampleBytes_,
+                       size_t(frameBytes_), count, out};
+        file_->Guarded(convert_, &job);
+    }
+
+private:
+    std::shared_ptr<const FileBytes> file_;
+    uint64_t offset_, frameBytes_;
+    size_t channels_;
+    int64_t frames_;
+    uint64_t sampleBytes_;
+    void (*convert_)(void*);
+};
+
+// A sound file read whole through libsndfile, for the encodings that are not
+// mapped (compressed, big-endian, other containers).
+SignalSet DecodeSound(SNDFILE* file, const SF_INFO& info, const std::optional<WavDataLength>& length,
+                      const fs::path& path)
+{
     size_t channels = size_t(info.channels);
     size_t frames = size_t(info.frames);
     // Read in blocks as the data comes: a compressed file's header may claim
@@ -214,7 +313,7 @@ SignalSet ReadSound(WavBytes bytes, const fs::path& path)
     std::vector<float> interleaved, block(kBlockFrames * channels);
     while (interleaved.size() < frames * channels) {
         size_t wanted = std::min(kBlockFrames, frames - interleaved.size() / channels);
-        sf_count_t read = sf_readf_float(file.get(), block.data(), sf_count_t(wanted));
+        sf_count_t read = sf_readf_float(file, block.data(), sf_count_t(wanted));
         if (read <= 0)
             break;
         interleaved.insert(interleaved.end(), block.begin(), block.begin() + ptrdiff_t(size_t(read) * channels));
@@ -222,7 +321,7 @@ SignalSet ReadSound(WavBytes bytes, const fs::path& path)
     SignalSet set;
     auto got = sf_count_t(interleaved.size() / channels);
     if (got <= 0)
-        Fail(path, std::string("cannot read samples: ") + sf_strerror(file.get()));
+        Fail(path, std::string("cannot read samples: ") + sf_strerror(file));
     if (size_t(got) < frames)
         set.notes.push_back(EscapeInput(path.string()) + ": the file ends early; " + std::to_string(got) + " of " +
                             std::to_string(frames) + " samples per channel read");
@@ -234,43 +333,79 @@ SignalSet ReadSound(WavBytes bytes, const fs::path& path)
     set.channels.resize(channels);
     for (size_t c = 0; c < channels; ++c) {
         SignalChannel& channel = set.channels[c];
-        channel.info.title = "Channel " + std::to_string(c + 1);
         channel.samples.resize(frames);
         for (size_t i = 0; i < frames; ++i) {
             float value = interleaved[i * channels + c];
             if (!std::isfinite(value))
-                Fail(path, "sample " + std::to_string(i) + " of channel " + std::to_string(c + 1) +
-                               " is not a finite number");
+                Fail(path, NotFinite(c, int64_t(i)));
             channel.samples[i] = value;
         }
     }
-    if (!ApplyChannelComment(sf_get_string(file.get(), SF_STR_COMMENT), set))
-        set.notes.push_back(EscapeInput(path.string()) +
-                            ": channels have no titles in the file; named \"Channel 1\" and on");
     for (SignalChannel& channel : set.channels)
         FitDisplayRange(channel);
     return set;
 }
 
+StoredSignals OpenSound(WavBytes bytes, const fs::path& path, const std::shared_ptr<const FileBytes>& file)
+{
+    std::optional<WavDataLength> length = CheckRiffChunks(bytes, path);
+    SF_VIRTUAL_IO io{WavBytes::Length, WavBytes::Seek, WavBytes::Read, WavBytes::Write, WavBytes::Tell};
+    SF_INFO info{};
+    SndfilePtr sound(sf_open_virtual(&io, SFM_READ, &info, &bytes));
+    if (!sound)
+        Fail(path, std::string("not a sound file libsndfile can read: ") + sf_strerror(nullptr));
+    if (info.channels < 1)
+        Fail(path, "no channels");
+    if (info.samplerate <= 0)
+        Fail(path, "the sample rate is not positive");
+    RequireSampleInterval(path, 1.0 / info.samplerate,
+                          "the sample interval of " + std::to_string(info.samplerate) + " samples a second");
+
+    StoredSignals stored;
+    std::optional<SampleEncoding> encoding = MappedEncoding(info, length);
+    if (encoding) {
+        uint64_t frames = std::min(length->declared, length->present) / length->blockAlign;
+        if (frames == 0)
+            Fail(path, "no samples");
+        if (length->declared > length->present)
+            stored.notes.push_back(EscapeInput(path.string()) + ": the file ends early: " + length->Note());
+        stored.sampleInterval = 1.0 / info.samplerate;
+        stored.channels.resize(size_t(info.channels));
+        stored.samples = std::make_shared<WavStore>(file, length->offset, length->blockAlign, size_t(info.channels),
+                                                    int64_t(frames), *encoding);
+    } else {
+        if (info.frames <= 0)
+            Fail(path, "no samples");
+        stored = StoreInMemory(DecodeSound(sound.get(), info, length, path));
+    }
+    for (size_t c = 0; c < stored.channels.size(); ++c)
+        stored.channels[c].title = "Channel " + std::to_string(c + 1);
+    if (!ApplyChannelComment(sf_get_string(sound.get(), SF_STR_COMMENT), stored.channels))
+        stored.notes.push_back(EscapeInput(path.string()) +
+                               ": channels have no titles in the file; named \"Channel 1\" and on");
+    if (encoding)
+        FitStoredRanges(stored, path, uint64_t(stored.SampleCount()) * length->blockAlign,
+                        "the format's full scale, -1 to 1",
+                        [](size_t channel, int64_t frame, float) { return NotFinite(channel, frame); });
+    return stored;
+}
+
 }  // namespace
 
-SignalSet ReadWav(const fs::path& path)
+StoredSignals OpenWav(const fs::path& path)
 {
-    InputFile file(path, kRecordingFile);
-    if (!file)
-        Fail(path, file.Problem());
-    auto readAt = [&](void* buffer, size_t size, uint64_t offset) { return file.ReadAt(buffer, size, offset); };
-    return ReadSound(WavBytes{file.Size(), readAt}, path);
+    std::shared_ptr<const FileBytes> file = FileBytes::Map(path);
+    auto readAt = [&](void* buffer, size_t size, uint64_t offset) { return file->ReadAt(buffer, size, offset); };
+    return OpenSound(WavBytes{file->Size(), readAt}, path, file);
 }
+
+SignalSet ReadWav(const fs::path& path) { return ReadAll(OpenWav(path)); }
 
 SignalSet ReadWavBytes(std::string_view bytes, const std::string& name)
 {
-    auto readAt = [&](void* buffer, size_t size, uint64_t offset) {
-        size_t count = offset < bytes.size() ? size_t(std::min<uint64_t>(size, bytes.size() - offset)) : 0;
-        std::memcpy(buffer, bytes.data() + offset, count);
-        return count;
-    };
-    return ReadSound(WavBytes{bytes.size(), readAt}, name);
+    std::shared_ptr<const FileBytes> file = FileBytes::Borrow(bytes, name);
+    auto readAt = [&](void* buffer, size_t size, uint64_t offset) { return file->ReadAt(buffer, size, offset); };
+    return ReadAll(OpenSound(WavBytes{file->Size(), readAt}, name, file));
 }
 
 void WriteWav(const fs::path& path, const SignalSet& set)

@@ -1,5 +1,6 @@
 // Runs the xyrecorder program as a user does and checks what it leaves: exit
 // codes, one-line messages and the pictures.
+#include <cmath>
 #include <set>
 
 #include "ProgramFixture.h"
@@ -218,7 +219,8 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
     const std::vector<Case> cases = {
         {{"play", d + "missing.wav", "--out", out}, 1, "xyrecorder: " + d + "missing.wav: no such file\n"},
         {{"play", d + "corrupt.edf", "--out", out}, 1,
-         "xyrecorder: " + d + "corrupt.edf: not a valid EDF/BDF file (its header has format errors)\n"},
+         "xyrecorder: " + d + "corrupt.edf: not a valid EDF/BDF file (its header has format errors): its version \"xxxxxxxx\" is "
+         "neither EDF's \"0\" nor BDF's\n"},
         {{"play", d + "bad.csv", "--out", out}, 1, "xyrecorder: " + d + "bad.csv:3: column 3 (B): \"oops\" is not a number\n"},
         {{"play", d + "good.csv", "--x", "Heart rate", "--out", out}, 1,
          "xyrecorder: --x Heart rate: " + d + "good.csv has no such channel; its channels are 1 \"Volume\", "
@@ -248,7 +250,7 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
         // Too large for the recorder: said at once, naming the limit.
         {{"demo", "--rate", "1000000", "--duration", "100", "--out", out}, 1,
          "xyrecorder: the demo recording (100 s at 1e+06 Hz) needs 2289 MiB (100000000 samples × 6 channels × 4 "
-         "bytes); the recorder holds at most 512 MiB of samples (its memory lies below 4 GiB)\n"},
+         "bytes); the demo is made in memory, at most 512 MiB of samples\n"},
         {{"demo", "--rate", "1000000", "--duration", "1100", "--out", out}, 1,
          "xyrecorder: the demo recording (1100 s at 1e+06 Hz) has 1100000000 samples; the recorder holds at most "
          "1073676289 (32767 blocks of 32767 samples)\n"},
@@ -310,3 +312,36 @@ TEST_F(Xyrecorder, HelpForTheProgramAndEachCommandHasAnExample)
 }
 
 }  // namespace
+
+TEST_F(Xyrecorder, AnEdfOfFortySignalsRecordsTheFirst32AndSaysWhichWereLeftOut)
+{
+    SignalSet set;
+    set.sampleInterval = 0.001;
+    for (int c = 0; c < 40; ++c) {
+        SignalChannel channel;
+        channel.info.title = "S" + std::to_string(c + 1);
+        channel.info.units = "V";
+        for (int i = 0; i < 2000; ++i) {
+            double turn = 6.283185307179586 * i / 2000.0;
+            channel.samples.push_back(float(0.8 * (c % 2 ? std::sin(turn) : std::cos(turn))));
+        }
+        set.channels.push_back(std::move(channel));
+    }
+    WriteEdf(Path("many.edf"), set, false);
+
+    Outcome info = Xy({"info", Path("many.edf").string()});
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_EQ(info.out.substr(0, info.out.find('\n')),
+              Path("many.edf").string() + ": 40 channels, 2000 samples at 1000 Hz (2 s)");
+    EXPECT_NE(info.out.find("  40  S40 "), std::string::npos) << info.out;
+
+    Outcome view = Xy({"view", Path("many.edf").string(), "--x", "S1", "--y", "S2", "--out", Path("many.png").string()});
+    ASSERT_EQ(view.code, 0) << view.err;
+    EXPECT_NE(view.err.find("xyrecorder: note: " + Path("many.edf").string() +
+                            " has 40 channels; the first 32 are recorded, 33-40 are left out (choose with --channels"),
+              std::string::npos)
+        << view.err;
+    EXPECT_GT(CountTrace(ReadPng(Path("many.png"))).inside, 500);
+    Outcome left = Xy({"view", Path("many.edf").string(), "--x", "S33", "--out", Path("none.png").string()});
+    EXPECT_EQ(left.code, 1);
+}

@@ -2,6 +2,7 @@
 // channel settings and the ranges A and B with their checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <vector>
 
@@ -260,4 +261,127 @@ TEST(RecordingStore, ReleasesItsMemory)
     }
     EXPECT_EQ(GetLowZoneStats().liveBlocks, before.liveBlocks);
     EXPECT_EQ(GetLowZoneStats().liveBytes, before.liveBytes);
+}
+
+TEST(RecordingStore, ABlockUnlockedAndLockedAgainGivesTheSameSamples)
+{
+    // Nothing cached and the spool on disk from the first block: every lock loads the block again.
+    Recording recording;
+    recording.SetCacheLimit(0);
+    recording.SetSpool(0, {});
+    recording.AddChannel(Settings("A"));
+    recording.AddChannel(Settings("B"));
+    recording.BeginBlock();
+    AppendRamp(recording, 100000, 2);  // blocks 0 to 2 complete, block 3 open
+    ASSERT_EQ(recording.BlockCount(), 4);
+    LowZoneStats settled = GetLowZoneStats();
+
+    for (int16_t block = 0; block < 3; ++block) {
+        for (int16_t channel = 1; channel <= 2; ++channel) {
+            Handle h = recording.LockBlockData(channel, block);
+            ASSERT_NE(h, nullptr);
+            EXPECT_EQ(GetHandleSize(h), Recording::kMaxBlockLength * 4);
+            std::vector<float> first(reinterpret_cast<const float*>(*h),
+                                     reinterpret_cast<const float*>(*h) + Recording::kMaxBlockLength);
+            recording.UnlockBlockData(channel, block);
+            // Unlocked, it leaves the low zone.
+            EXPECT_EQ(GetLowZoneStats().liveBytes, settled.liveBytes);
+            // Other blocks come and go before it is locked again.
+            for (int16_t other = 0; other < 3; ++other) {
+                ASSERT_NE(recording.LockBlockData(3 - channel, other), nullptr);
+                recording.UnlockBlockData(3 - channel, other);
+            }
+            h = recording.LockBlockData(channel, block);
+            ASSERT_NE(h, nullptr);
+            const float* again = reinterpret_cast<const float*>(*h);
+            EXPECT_TRUE(std::equal(first.begin(), first.end(), again));
+            int32_t start = recording.BlockStart(block);
+            EXPECT_EQ(again[0], float(start) + 0.25f * float(channel - 1));
+            EXPECT_EQ(again[32766], float(start + 32766) + 0.25f * float(channel - 1));
+            EXPECT_EQ(recording.Sample(channel, start + 1234), again[1234]);
+            recording.UnlockBlockData(channel, block);
+        }
+    }
+    EXPECT_EQ(recording.LockedBlockCount(), 0);
+    EXPECT_TRUE(recording.LoadFailure().empty());
+}
+
+TEST(RecordingStore, AStoredRecordingIsReadWhereItIsAndOnlyLockedBlocksTakeTheLowZone)
+{
+    constexpr size_t kFrames = 200000;
+    SignalSet set;
+    set.channels.resize(2);
+    for (size_t c = 0; c < 2; ++c)
+        for (size_t i = 0; i < kFrames; ++i) set.channels[c].samples.push_back(float(i) * (c ? -1.0f : 1.0f));
+    Recording recording;
+    recording.SetCacheLimit(0);
+    recording.AddChannel(Settings("A"));
+    recording.AddChannel(Settings("B"));
+    recording.AddChannel(Settings("None"));
+    LowZoneStats before = GetLowZoneStats();
+    recording.AppendStored(StoreInMemory(std::move(set)).samples);
+    EXPECT_EQ(recording.SampleCount(), int32_t(kFrames));
+    EXPECT_EQ(recording.BlockCount(), 7);
+    EXPECT_EQ(GetLowZoneStats().liveBytes, before.liveBytes);
+
+    // Two blocks locked at once: the low zone holds those two and no more.
+    Handle a = recording.LockBlockData(1, 6), b = recording.LockBlockData(2, 3);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(recording.LockBlockData(3, 3), nullptr);  // a channel the store lacks
+    recording.UnlockBlockData(3, 3);
+    EXPECT_EQ(GetLowZoneStats().liveBytes - before.liveBytes,
+              size_t(GetHandleSize(a)) + size_t(GetHandleSize(b)) + 2 * sizeof(void*));
+    EXPECT_EQ(GetHandleSize(a), Size((kFrames - 6 * 32767) * 4));
+    EXPECT_EQ(reinterpret_cast<const float*>(*a)[0], float(6 * 32767));
+    EXPECT_EQ(reinterpret_cast<const float*>(*b)[5], -float(3 * 32767 + 5));
+    recording.UnlockBlockData(1, 6);
+    recording.UnlockBlockData(2, 3);
+    EXPECT_EQ(GetLowZoneStats().liveBytes, before.liveBytes);
+
+    // Sampling after it starts a block of its own behind the stored run.
+    recording.BeginBlock();
+    AppendRamp(recording, 10, 3);
+    EXPECT_EQ(recording.BlockCount(), 8);
+    EXPECT_EQ(recording.Sample(3, int32_t(kFrames) + 9), float(kFrames + 9) + 0.5f);
+}
+
+TEST(RecordingStore, ASpoolThatCantBeWrittenLeavesTheRecordingAsItWas)
+{
+    Recording recording;
+    recording.SetSpool(0, "/nonexistent/folder");
+    recording.AddChannel(Settings("A"));
+    recording.BeginBlock();
+    AppendRamp(recording, 32767, 1);  // the block is full but still open
+    EXPECT_THROW(AppendRamp(recording, 10, 1), RecordingStoreError);
+    EXPECT_EQ(recording.SampleCount(), 32767);
+    EXPECT_EQ(recording.BlockCount(), 1);
+    Handle h = recording.LockBlockData(1, 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(reinterpret_cast<const float*>(*h)[32766], 32766.0f);
+    recording.UnlockBlockData(1, 0);
+}
+
+TEST(RecordingStore, SamplesSpooledAcrossTheMoveToDiskReadBackWhole)
+{
+    // 1 MiB in memory, then the file: blocks before, across and after the move.
+    Recording recording;
+    recording.SetCacheLimit(0);
+    recording.SetSpool(size_t(1) << 20, {});
+    recording.AddChannel(Settings("A"));
+    recording.AddChannel(Settings("B"));
+    recording.BeginBlock();
+    for (int run = 0; run < 12; ++run) AppendRamp(recording, 25000, 2);
+    recording.BeginBlock();  // completes the last block
+    for (int16_t block = 0; block + 1 < recording.BlockCount(); ++block) {
+        for (int16_t channel = 1; channel <= 2; ++channel) {
+            Handle h = recording.LockBlockData(channel, block);
+            ASSERT_NE(h, nullptr) << block;
+            const float* floats = reinterpret_cast<const float*>(*h);
+            int32_t start = recording.BlockStart(block);
+            for (int16_t i = 0; i < recording.BlockLength(block); ++i)
+                ASSERT_EQ(floats[i], float(start + i) + 0.25f * float(channel - 1)) << block << " " << i;
+            recording.UnlockBlockData(channel, block);
+        }
+    }
 }

@@ -153,6 +153,34 @@ TEST_F(XYPlotSession, LivePlottingAndRedrawAcrossBlocks)
     ExpectCleanSession(recorder);
 }
 
+TEST_F(XYPlotSession, ARecordingLargerThanTheLowZonePlaysAndRedrawsWhole)
+{
+    // 2.4 million samples of three channels (29 MB) against 16 MiB of low zone to spare.
+    constexpr size_t kFrames = 2400000;
+    LowZoneStats start = GetLowZoneStats();
+    SetLowZoneLimit(start.mappedBytes + (size_t(16) << 20));
+    ResetLowZonePeak();
+    Recording& recording = recorder.GetRecording();
+    recording.SetCacheLimit(size_t(1) << 20);
+    recording.SetSpool(size_t(1) << 20, {});
+    RampSource source(kFrames, 0.001);
+    recorder.StartSampling(source, 4096);
+    EXPECT_EQ(recorder.Sample(kFrames), kFrames);
+    recorder.StopSampling();
+    ASSERT_EQ(recording.SampleCount(), int32_t(kFrames));
+    int live = CountTrace(window);
+
+    // A redraw reads every block back: the ramp is whole, pixel for pixel as it was drawn live.
+    recorder.Invalidate(window);
+    EXPECT_EQ(CountTrace(window), live);
+    for (int h = PixelX(-0.9); h <= PixelX(0.9); ++h) EXPECT_TRUE(IsTrace(window, h, kZeroRow)) << h;
+    EXPECT_TRUE(recording.LoadFailure().empty()) << recording.LoadFailure();
+    // The low zone held the open block, the locked ones and the cache, never the recording.
+    EXPECT_LT(GetLowZoneStats().peakLiveBytes - start.liveBytes, size_t(8) << 20);
+    SetLowZoneLimit(SIZE_MAX);
+    ExpectCleanSession(recorder);
+}
+
 TEST_F(XYPlotSession, ChannelChosenFromTheAxisPopupComesBackAsACommand)
 {
     RampSource source(2000, 0.001);

@@ -4,7 +4,9 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -65,6 +67,15 @@ struct Zone {
     char* arenaNext = nullptr;
     char* arenaEnd = nullptr;
     LowZoneStats stats{};
+    size_t limit = SIZE_MAX;  // address space the zone may take from the system
+
+    void* Map(size_t length)
+    {
+        if (length > limit || stats.mappedBytes > limit - length) return nullptr;
+        void* p = MapLow(length);
+        if (p) stats.mappedBytes += length;
+        return p;
+    }
 
     BlockHeader* Allocate(size_t byteCount)
     {
@@ -79,9 +90,8 @@ struct Zone {
             freeLists[cls].pop_back();
         } else {
             if (size_t(arenaEnd - arenaNext) < classBytes) {
-                auto* arena = static_cast<char*>(MapLow(kArenaBytes));
+                auto* arena = static_cast<char*>(Map(kArenaBytes));
                 if (!arena) return nullptr;
-                stats.mappedBytes += kArenaBytes;
                 arenaNext = arena;
                 arenaEnd = arena + kArenaBytes;
             }
@@ -98,9 +108,8 @@ struct Zone {
     {
         size_t length = (byteCount + sizeof(BlockHeader) + 4095) & ~size_t(4095);
         if (length >= kFourGiB) return nullptr;
-        auto* block = static_cast<BlockHeader*>(MapLow(length));
+        auto* block = static_cast<BlockHeader*>(Map(length));
         if (!block) return nullptr;
-        stats.mappedBytes += length;
         *block = BlockHeader{kLiveMagic, kLargeClass, 0, 0, uint32_t(byteCount),
                              uint32_t(length - sizeof(BlockHeader))};
         Count(byteCount, +1);
@@ -125,6 +134,7 @@ struct Zone {
         if (direction > 0) {
             ++stats.liveBlocks;
             stats.liveBytes += bytes;
+            stats.peakLiveBytes = std::max(stats.peakLiveBytes, stats.liveBytes);
         } else {
             --stats.liveBlocks;
             stats.liveBytes -= bytes;
@@ -248,8 +258,10 @@ void SetHandleSize(Handle h, Size newSize)
     BlockHeader* header = HandleDataHeader(h);
     if (uint32_t(newSize) <= header->capacity) {
         std::lock_guard guard(TheZone().lock);
-        TheZone().stats.liveBytes += size_t(newSize);
-        TheZone().stats.liveBytes -= header->size;
+        LowZoneStats& stats = TheZone().stats;
+        stats.liveBytes += size_t(newSize);
+        stats.liveBytes -= header->size;
+        stats.peakLiveBytes = std::max(stats.peakLiveBytes, stats.liveBytes);
         header->size = uint32_t(newSize);
         gMemError = noErr;
         return;
@@ -294,6 +306,20 @@ LowZoneStats GetLowZoneStats()
     Zone& zone = TheZone();
     std::lock_guard guard(zone.lock);
     return zone.stats;
+}
+
+void SetLowZoneLimit(size_t bytes)
+{
+    Zone& zone = TheZone();
+    std::lock_guard guard(zone.lock);
+    zone.limit = bytes;
+}
+
+void ResetLowZonePeak()
+{
+    Zone& zone = TheZone();
+    std::lock_guard guard(zone.lock);
+    zone.stats.peakLiveBytes = zone.stats.liveBytes;
 }
 
 void* LowZoneAllocate(size_t byteCount)

@@ -1,7 +1,16 @@
 // The recording: channels with their display settings, and the samples kept
-// in blocks of at most 32767 samples. Each channel's floats of a block live in
-// a Memory Manager handle in the low zone, so the data service can hand it out
-// locked. Each block keeps the channels' settings as they were when it began.
+// in blocks of at most 32767 samples. Each block keeps the channels' settings
+// as they were when it began.
+//
+// Samples are kept once, where they are cheapest: a recorded file stays in
+// its store (a mapped file), and samples taken while sampling go to the
+// recording's spool (memory, then a temporary file) once their block is
+// complete. Only the block that samples are appended to lives in the low zone
+// all the time. Any other block is placed there, as a Memory Manager handle
+// of its floats, when its data are locked; unlocked, it stays in a cache of
+// at most CacheLimit() bytes (least recently used first out) and is loaded
+// again when it has left. So the low zone holds the open block, what is
+// locked and the cache, and a recording's size is limited by the disk.
 //
 // Ranges: range A is the user's selection, range B the whole recording. When
 // no selection is set, range A spans the whole recording too but is marked as
@@ -14,9 +23,13 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <list>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,11 +37,21 @@
 #include "host/HostServices.h"
 #include "recorder/ChannelInfo.h"
 #include "signals/SampleSource.h"
+#include "signals/StoredSignals.h"
+
+class SampleSpool;
+
+// Samples could not be kept: the spool's disk is full or can't be written.
+// The recording holds what it held before the append.
+struct RecordingStoreError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 class Recording {
 public:
     static constexpr int32_t kMaxBlockLength = 32767;
     static constexpr int32_t kMaxBlocks = 32767;
+    static constexpr size_t kDefaultCacheBytes = size_t(32) << 20;
 
     Recording();
     ~Recording();
@@ -54,9 +77,16 @@ public:
     // Appends frames samples: channels[m] holds channel m + 1's floats, or is
     // null when there is none (the block then has no data for that channel, if
     // it had none so far). Starts new blocks at kMaxBlockLength. Throws
-    // std::length_error when the recording is full (32767 blocks) and
-    // std::bad_alloc when the low zone is.
+    // std::length_error when the recording is full (32767 blocks),
+    // std::bad_alloc when the low zone is, and RecordingStoreError when a
+    // complete block can't be spooled.
     void Append(std::span<const float* const> channels, size_t frames);
+    // Appends a stored recording as one run of recorded data, without copying
+    // a sample: channel m + 1 takes the store's channel m; channels beyond the
+    // store's have no data. Throws std::invalid_argument when the store has
+    // more channels than the recording, std::length_error when the samples
+    // would pass 32767 blocks or 2^31 samples.
+    void AppendStored(std::shared_ptr<const SampleStore> store);
 
     int32_t SampleCount() const { return sampleCount_; }
     int16_t BlockCount() const { return int16_t(blocks_.size()); }
@@ -74,6 +104,19 @@ public:
     void UnlockBlockData(int16_t channel, int16_t block);
     int LockedBlockCount() const { return lockedCount_; }   // locks not yet unlocked
     int UnbalancedUnlocks() const { return unbalancedUnlocks_; }
+    // What the first block that could not be loaded said (a file cut short
+    // while mapped, a read error); its locks gave null. Empty when none.
+    const std::string& LoadFailure() const { return loadFailure_; }
+
+    // ---- Where blocks live ----
+    // Bytes of unlocked blocks kept in the low zone for the next lock.
+    size_t CacheLimit() const { return cacheLimit_; }
+    void SetCacheLimit(size_t bytes);
+    size_t CachedBytes() const { return cachedBytes_; }  // locked blocks included
+    // Where complete blocks of recorded samples go: memory up to memoryBytes,
+    // then a temporary file in folder (empty: TMPDIR, else /tmp). Takes effect
+    // for a recording that has spooled nothing yet.
+    void SetSpool(size_t memoryBytes, const std::filesystem::path& folder);
 
     // The channel's settings when the block was recorded.
     ChannelInfoRecord BlockChannelInfo(int16_t channel, int16_t block) const;
@@ -100,19 +143,46 @@ private:
         ChannelSettings settings;
         uint32_t generation = 0;
     };
+    // Where a complete block keeps one channel's samples.
+    struct Kept {
+        int32_t store = -1;  // in stores_; -1: the block has no data for the channel
+        uint32_t channel = 0;
+        int64_t first = 0;   // the store's frame of the block's first sample
+    };
+    using ChannelInfos = std::vector<ChannelInfoRecord>;
     struct Block {
         int32_t start = 0;
         int32_t length = 0;
-        std::vector<Handle> data;               // per channel; null when none
-        std::vector<ChannelInfoRecord> info;    // per channel, at the block's start
+        // The block samples are appended to: per channel its floats in the
+        // low zone, null when none. Empty once the block is complete.
+        std::vector<Handle> open;
+        std::vector<Kept> kept;                    // a complete block's samples, per channel
+        std::shared_ptr<const ChannelInfos> info;  // per channel, at the block's start; shared by a stored run
+        bool HasData(size_t m) const { return open.empty() ? m < kept.size() && kept[m].store >= 0 : m < open.size() && open[m]; }
+    };
+    using BlockChannel = std::pair<int16_t, int16_t>;  // (block, channel)
+    // A complete block's floats in the low zone: locked, or cached for the next lock.
+    struct Cached {
+        Handle data;
+        std::list<BlockChannel>::iterator age;  // in cacheAge_
     };
 
     ChannelInfoRecord InfoFor(int16_t channel) const;
+    std::shared_ptr<const ChannelInfos> CurrentInfos() const;
     Block& NewBlock();
     Block& BlockForAppend(std::span<const float* const> channels);
+    // Spools the last block's samples if it is still open; its handles join the cache.
+    void CompleteLastBlock();
     bool BlockIsLocked(int16_t block) const;
+    bool IsLocked(BlockChannel key) const;
     const Block* FindBlock(int16_t block) const;
     Block* FindBlock(int16_t block);
+    Handle LoadBlock(BlockChannel key, const Block& block);
+    void Cache(BlockChannel key, Handle data);
+    // Unlocked cached blocks out, oldest first, until the cache holds at most
+    // limit bytes; the last one taken out is given back when reuse is asked.
+    Handle TrimCache(size_t limit, bool reuse);
+    void ForgetCached(int16_t block);
     SampleRange MakeRange(int32_t first, int32_t last, uint32_t kind) const;
     void DisposeBlocks();
 
@@ -122,8 +192,19 @@ private:
     int32_t sampleCount_ = 0;
     std::optional<std::pair<int32_t, int32_t>> selection_;
     uint32_t contentsGeneration_ = 1;
-    std::map<std::pair<int16_t, int16_t>, int> locks_;  // (block, channel) -> locks held
+    std::map<BlockChannel, int> locks_;  // locks held
     int lockedCount_ = 0;
     int unbalancedUnlocks_ = 0;
     DataSourceRef source_;
+
+    std::vector<std::shared_ptr<const SampleStore>> stores_;
+    std::shared_ptr<SampleSpool> spool_;  // made when the first block is complete
+    int32_t spoolStore_ = -1;             // its place in stores_
+    size_t spoolMemoryBytes_;
+    std::filesystem::path spoolFolder_;
+    std::map<BlockChannel, Cached> cache_;
+    std::list<BlockChannel> cacheAge_;  // least recently used first
+    size_t cachedBytes_ = 0;
+    size_t cacheLimit_ = kDefaultCacheBytes;
+    std::string loadFailure_;
 };

@@ -72,11 +72,12 @@ std::optional<SignalFormat> SignalFormatOfContent(std::string_view start);
 // the content. "-" (kStandardInput) reads standard input, named so in messages.
 SignalSet ReadSignals(const std::filesystem::path& path, const CsvOptions& csv = {});
 
-// libsndfile: any channel count; titles "Channel N" unless the file carries
-// the comment WriteWav leaves. Integer formats come normalised to ±1. A WAV
-// file's chunks are checked against its size first: a chunk that claims more
-// than the file holds is refused (libsndfile may never return from such a
-// file), and data cut short gives a note.
+// Sound files (OpenWav in StoredSignals.h, every sample read): any channel
+// count; titles "Channel N" unless the file carries the comment WriteWav
+// leaves. Integer formats come normalised to ±1. A WAV file's chunks are
+// checked against its size first: a chunk that claims more than the file
+// holds is refused (libsndfile may never return from such a file), and data
+// cut short gives a note.
 SignalSet ReadWav(const std::filesystem::path& path);
 
 // A header row of titles ("Pressure" or "Pressure (mmHg)"), optionally a units
@@ -96,11 +97,14 @@ SignalSet ReadCsv(const std::filesystem::path& path, const CsvOptions& options =
 SignalSet ReadWavBytes(std::string_view bytes, const std::string& name);
 SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOptions& options = {});
 
-// EDF, EDF+ (continuous), BDF, BDF+ through edflib: physical values, titles
-// from the signal labels, units from the physical dimensions. Signals recorded
-// at lower rates than the fastest one are held (each sample repeated) up to
-// the fastest rate, and a note says so. A physical range or a sample that a
-// 32-bit float can't hold is refused, naming the signal.
+// EDF, EDF+ (continuous), BDF, BDF+ (OpenEdf in StoredSignals.h, every
+// sample read): physical values, titles from the signal labels, units from
+// the physical dimensions, any number of signals; annotation signals are left
+// out. Header fields may be padded on either side. Signals recorded at lower
+// rates than the fastest one are held (each sample repeated) up to the
+// fastest rate, and a note says so. A header that promises more data records
+// than the file holds gives those it holds, with a note. A physical range or
+// a sample that a 32-bit float can't hold is refused, naming the signal.
 SignalSet ReadEdf(const std::filesystem::path& path);
 
 // Writers. Each writes to a temporary file beside `path` and renames it, so a

@@ -36,8 +36,14 @@ struct LowZoneStats {
     size_t liveBlocks;   // blocks handed out and not yet freed (master pointers included)
     size_t liveBytes;    // their requested sizes
     size_t mappedBytes;  // address space the zone holds from the system
+    size_t peakLiveBytes;  // the most liveBytes has been since the start or ResetLowZonePeak
 };
 LowZoneStats GetLowZoneStats();
+void ResetLowZonePeak();
+// Address space the zone may hold at most (by default what the system gives
+// below 4 GiB, about 1 GiB); allocations that would pass it fail as when the
+// zone is full. For tests of what must live without the zone's room.
+void SetLowZoneLimit(size_t bytes);
 
 void* LowZoneAllocate(size_t byteCount);  // throws std::bad_alloc when the zone is exhausted
 void LowZoneFree(void* block);
