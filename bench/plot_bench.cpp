@@ -72,8 +72,7 @@ public:
     ReferencePlot(const LocalDataType& record, std::vector<UInt32> pixels, UInt32 ink)
         : pixels_(std::move(pixels)), ink_(ink), clip_(record.plotRect), xScale_(record.xPixelsPerUnit),
           yScale_(record.yPixelsPerUnit), xOffset_(record.xPixelOffset), yOffset_(record.yPixelOffset)
-    {
-    }
+    {}
 
     void MoveTo(int h, int v)
     {
@@ -183,7 +182,11 @@ private:
 // argument list even when it records nothing: the figures are the extension's.
 constexpr RGBColor kTraceInk{0x0000, 0x6666, 0xCCCC};
 RGBColor gColourBeforePen;
-void SetTracePen(int16_t) { GetForeColor(&gColourBeforePen); RGBForeColor(&kTraceInk); }
+void SetTracePen(int16_t)
+{
+    GetForeColor(&gColourBeforePen);
+    RGBForeColor(&kTraceInk);
+}
 void RestoreColour() { RGBForeColor(&gColourBeforePen); }
 
 // A host and an 800 x 600 plot window, opened through Main1.

@@ -163,8 +163,8 @@ int32_t GeneralExtensionBase<InstanceHandle>::DispatchInstanceMessage(int16_t me
                     instance());
         return 0;
     case kMessage20:
-        return OnMessage20(BlockField<uint32_t>(block, 4), BlockField<int8_t>(block, 8),
-                           BlockField<uint8_t>(block, 10), params + 12, instance())
+        return OnMessage20(BlockField<uint32_t>(block, 4), BlockField<int8_t>(block, 8), BlockField<uint8_t>(block, 10),
+                           params + 12, instance())
                    ? 1
                    : 0;
     case kMessage21:

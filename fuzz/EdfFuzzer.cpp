@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const int memory = memfd_create("edf-fuzz", MFD_CLOEXEC);
     static const std::string path = "/proc/self/fd/" + std::to_string(memory);
-    if (memory < 0 || ftruncate(memory, 0) != 0 || pwrite(memory, data, size, 0) != ssize_t(size))
-        std::abort();
+    if (memory < 0 || ftruncate(memory, 0) != 0 || pwrite(memory, data, size, 0) != ssize_t(size)) std::abort();
     try {
         ReadEdf(path);
     } catch (const SignalFileError&) {

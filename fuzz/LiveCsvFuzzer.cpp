@@ -19,8 +19,7 @@ struct CheckingSink : LiveSink {
 
     static void Require(bool holds)
     {
-        if (!holds)
-            std::abort();
+        if (!holds) std::abort();
     }
     void Begin(const std::vector<ChannelSettings>& given, double sampleInterval) override
     {
@@ -45,11 +44,9 @@ struct CheckingSink : LiveSink {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size == 0)
-        return 0;
+    if (size == 0) return 0;
     LiveSourceOptions options;
-    if (data[0] & 1)
-        options.sampleInterval = 0.001;
+    if (data[0] & 1) options.sampleInterval = 0.001;
     const bool datagrams = data[0] & 2;
     std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
     CheckingSink sink;

@@ -8,7 +8,4 @@ int32_t DispatchToExtension(int16_t message, uint8_t* params, const HostServiceT
     return gExtension.HandleMessage(message, params, host);
 }
 
-bool XYPlotExtension::OwnsWindow(WindowRef window, LocalDataHandle instance)
-{
-    return window == (*instance)->window;
-}
+bool XYPlotExtension::OwnsWindow(WindowRef window, LocalDataHandle instance) { return window == (*instance)->window; }

@@ -9,9 +9,9 @@ constexpr int16_t kTopMargin = 23;
 constexpr int16_t kLeftMargin = 51;
 constexpr int16_t kBottomMargin = 32;
 constexpr int16_t kRightMargin = 15;
-constexpr int16_t kXAxisBandTop = 1;      // below the bottom of plotRect
+constexpr int16_t kXAxisBandTop = 1;  // below the bottom of plotRect
 constexpr int16_t kXAxisBandBottom = 31;
-constexpr int16_t kYAxisBandLeft = 2;     // absolute, not relative to the port
+constexpr int16_t kYAxisBandLeft = 2;  // absolute, not relative to the port
 constexpr int16_t kAxisBoundsCode = 14;
 constexpr int16_t kGrowBoxSide = 12;
 
@@ -65,8 +65,8 @@ OSStatus WindowEventHandler(EventHandlerCallRef, EventRef event, void* userData)
         noErr)
         return eventNotHandledErr;
     UInt32 attributes;
-    if (GetEventParameter(event, kEventParamAttributes, typeUInt32, nullptr, sizeof attributes, nullptr,
-                          &attributes) != noErr)
+    if (GetEventParameter(event, kEventParamAttributes, typeUInt32, nullptr, sizeof attributes, nullptr, &attributes) !=
+        noErr)
         return eventNotHandledErr;
     if (attributes & kWindowBoundsChangeSizeChanged) {
         // The clip and the invalidation must reach this window, whichever port is current.

@@ -83,8 +83,7 @@ void XYPlotExtension::DoCommand(const CommandRecord* command, LocalDataHandle in
         int16_t channel = CommandChannel(command);
         bool isX = CommandAxisSelector(command) == 0;
         (isX ? record.xChannel : record.yChannel) = channel;
-        if (record.isSampling)
-            gHost->HostLiveChannelInfo(channel, isX ? &record.xChannelInfo : &record.yChannelInfo);
+        if (record.isSampling) gHost->HostLiveChannelInfo(channel, isX ? &record.xChannelInfo : &record.yChannelInfo);
         CheckChannelItems(isX ? record.xMenu : record.yMenu, record.firstChannelItem, channel);
         UpdateWindow(record.window, instance);
         break;

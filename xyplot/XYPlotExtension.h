@@ -12,7 +12,7 @@
 // The extension's local command numbers.
 enum : int16_t { EraseCommand = 0, SetEraseTimeCommand = 1, SetChannelCommand = 2 };
 
-constexpr int16_t kPlotWindowID = 1000;   // WIND, MENU and DLOG resources
+constexpr int16_t kPlotWindowID = 1000;  // WIND, MENU and DLOG resources
 constexpr int32_t kNeverErase = 2147483647;
 
 // Data values at the ends of a new plot's axes (32000/32768 of full scale).

@@ -27,8 +27,7 @@ bool Matches(const std::string& pattern, const std::string& text)
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
+    while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
 }
 
@@ -43,8 +42,7 @@ std::string Numbers(const std::vector<size_t>& numbers)
     std::string text;
     for (size_t i = 0; i < numbers.size();) {
         size_t j = i;
-        while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1)
-            ++j;
+        while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1) ++j;
         text += (text.empty() ? "" : ",") + std::to_string(numbers[i] + 1) +
                 (j > i ? "-" + std::to_string(numbers[j] + 1) : std::string());
         i = j + 1;
@@ -57,8 +55,7 @@ void Keep(StoredSignals& signals, const std::vector<bool>& kept)
 {
     std::vector<size_t> chosen;
     for (size_t c = 0; c < kept.size(); ++c)
-        if (kept[c])
-            chosen.push_back(c);
+        if (kept[c]) chosen.push_back(c);
     signals = ChooseChannels(signals, chosen);
 }
 
@@ -70,12 +67,10 @@ void SelectChannels(StoredSignals& signals, const std::string& wanted, const std
     const size_t limit = size_t(SampleSource::kMaxChannels);
     std::vector<bool> kept(count, false);
     if (wanted.empty()) {
-        if (count <= limit)
-            return;
+        if (count <= limit) return;
         std::fill(kept.begin(), kept.begin() + limit, true);
         std::vector<size_t> left;
-        for (size_t c = limit; c < count; ++c)
-            left.push_back(c);
+        for (size_t c = limit; c < count; ++c) left.push_back(c);
         signals.notes.push_back(source + " has " + std::to_string(count) + " channels; the first " +
                                 std::to_string(limit) + " are recorded, " + Numbers(left) +
                                 " are left out (choose with --channels, such as --channels 1-8,12,EEG*)");
@@ -87,13 +82,11 @@ void SelectChannels(StoredSignals& signals, const std::string& wanted, const std
         size_t comma = std::min(wanted.find(',', start), wanted.size());
         std::string item = wanted.substr(start, comma - start);
         start = comma + 1;
-        if (item.empty())
-            throw UsageError("--channels " + QuoteInput(wanted) + ": an empty item (write 1-8,12,EEG*)");
+        if (item.empty()) throw UsageError("--channels " + QuoteInput(wanted) + ": an empty item (write 1-8,12,EEG*)");
         bool any = false;
         std::string lower = Lowercase(item);
         for (size_t c = 0; c < count; ++c)
-            if (Lowercase(signals.channels[c].title) == lower)
-                kept[c] = any = true;
+            if (Lowercase(signals.channels[c].title) == lower) kept[c] = any = true;
         size_t dash = item.find('-');
         size_t first = 0, last = 0;
         if (!any && WholeNumber(item, first)) {
@@ -104,15 +97,13 @@ void SelectChannels(StoredSignals& signals, const std::string& wanted, const std
                 throw UsageError("--channels " + QuoteInput(item) + ": no range of channel numbers (write 1-8)");
         } else if (!any) {
             for (size_t c = 0; c < count; ++c)
-                if (Matches(lower, Lowercase(signals.channels[c].title)))
-                    kept[c] = any = true;
+                if (Matches(lower, Lowercase(signals.channels[c].title))) kept[c] = any = true;
             if (!any)
                 throw InputError("--channels " + ShowInput(item) + ": " + EscapeInput(source) +
                                  " has no channel of that title");
             continue;
         }
-        if (any)
-            continue;
+        if (any) continue;
         if (first < 1 || last > count)
             throw InputError("--channels " + ShowInput(item) + ": " + EscapeInput(source) + " has channels 1 to " +
                              std::to_string(count));
@@ -127,8 +118,7 @@ void SelectChannels(StoredSignals& signals, const std::string& wanted, const std
 
 void RequireTwoChannels(const StoredSignals& signals, const std::string& source)
 {
-    if (signals.channels.size() >= 2)
-        return;
+    if (signals.channels.size() >= 2) return;
     throw InputError(EscapeInput(source) + " has one channel (" + ShowInput(signals.channels.front().title) +
                      "); an X-Y plot needs two, one for each axis");
 }

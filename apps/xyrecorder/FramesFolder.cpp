@@ -14,15 +14,13 @@ bool IsFrameName(const std::string& name)
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
     for (size_t i = prefix.size(); i < name.size() - suffix.size(); ++i)
-        if (!std::isdigit((unsigned char)name[i]))
-            return false;
+        if (!std::isdigit((unsigned char)name[i])) return false;
     return true;
 }
 
 FramesFolder::FramesFolder(const std::string& dir) : dir_(dir)
 {
-    if (dir.empty())
-        return;
+    if (dir.empty()) return;
     try {
         folder_ = std::make_unique<OutputFolder>(dir, "frames", IsFrameName);
     } catch (const OutputError& error) {
@@ -40,8 +38,7 @@ void FramesFolder::Write(Session& session, WindowRef window)
 void FramesFolder::Keep()
 {
     try {
-        if (folder_)
-            folder_->Commit();
+        if (folder_) folder_->Commit();
     } catch (const OutputError& error) {
         throw InputError("--frames " + EscapeInput(dir_) + ": " + error.what());
     }

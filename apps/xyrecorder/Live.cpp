@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -59,8 +59,7 @@ AxisRange ParseAxisRange(const std::string& text, const std::string& what)
         throw UsageError(what + ": " + QuoteInput(text) + " is not LO:HI (two numbers, such as -5:5)");
     AxisRange range{ParseNumber(text.substr(0, colon), what + " LO", -1e300, 1e300),
                     ParseNumber(text.substr(colon + 1), what + " HI", -1e300, 1e300)};
-    if (!(range.low < range.high))
-        throw UsageError(what + ": " + ShowInput(text) + ": LO must be below HI");
+    if (!(range.low < range.high)) throw UsageError(what + ": " + ShowInput(text) + ": LO must be below HI");
     return range;
 }
 
@@ -71,10 +70,8 @@ WindowRef OpenPlot(Session& session, const PlotOptions& plot, const std::vector<
                            plot.sourceName);
     session.DefineChannels(channels);
     WindowRef window = session.Open(plot.width, plot.height, shown);
-    if (session.AxisChannel(window, AxisSide::x) != x)
-        session.ChooseChannel(window, AxisSide::x, x);
-    if (session.AxisChannel(window, AxisSide::y) != y)
-        session.ChooseChannel(window, AxisSide::y, y);
+    if (session.AxisChannel(window, AxisSide::x) != x) session.ChooseChannel(window, AxisSide::x, x);
+    if (session.AxisChannel(window, AxisSide::y) != y) session.ChooseChannel(window, AxisSide::y, y);
     return window;
 }
 
@@ -126,9 +123,9 @@ WindowRef ShowRecorded(Session& session, const PlotOptions& plot, const StoredSi
     // Hidden, the window draws nothing while it is set up: it draws once, when shown.
     WindowRef window = OpenPlot(session, plot, signals.channels, false);
     for (auto [side, byHand] : {std::pair{AxisSide::x, plot.xRange}, std::pair{AxisSide::y, plot.yRange}}) {
-        AxisRange range = byHand ? *byHand
-                                 : RecordedRange(signals, size_t(session.AxisChannel(window, side) - 1), first, last,
-                                                 plot.fitFile);
+        AxisRange range =
+            byHand ? *byHand
+                   : RecordedRange(signals, size_t(session.AxisChannel(window, side) - 1), first, last, plot.fitFile);
         session.ChooseAxisRange(window, side, range.low, range.high);
     }
     session.Host().SelectRange(first, last);
@@ -170,14 +167,12 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
     CheckOutputs(plot, &live);
     CheckRecordingFits(double(source.Remaining()), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
-    for (const std::string& input : plot.inputs)
-        session.AddInput(input);
+    for (const std::string& input : plot.inputs) session.AddInput(input);
     std::string written;  // said last, after what the extension showed
     try {
         Recorder& host = session.Host();
         WindowRef window = OpenPlot(session, plot, source.Channels());
-        if (live.eraseMinutes)
-            session.AnswerEraseDialog(window, live.eraseMinutes, true, false);
+        if (live.eraseMinutes) session.AnswerEraseDialog(window, live.eraseMinutes, true, false);
 
         FramesFolder frames(live.framesDir);
         host.StartSampling(source, live.batch);
@@ -194,8 +189,7 @@ void PlotLive(const PlotOptions& plot, const LiveOptions& live, SignalSetSource&
                 std::this_thread::sleep_until(due);
             }
             progress.Update(total - source.Remaining());
-            if (!live.framesDir.empty() && batches % live.every == 0)
-                frames.Write(session, window);
+            if (!live.framesDir.empty() && batches % live.every == 0) frames.Write(session, window);
         }
         host.StopSampling();
         session.RequireNoErrors("sampling");
@@ -215,8 +209,7 @@ void PlotRecorded(const PlotOptions& plot, const StoredSignals& signals, int32_t
     CheckOutputs(plot, nullptr);
     CheckRecordingFits(double(signals.SampleCount()), plot.sourceName);
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
-    for (const std::string& input : plot.inputs)
-        session.AddInput(input);
+    for (const std::string& input : plot.inputs) session.AddInput(input);
     std::string written;  // said last, after what the extension showed
     try {
         WindowRef window = ShowRecorded(session, plot, signals, first, last);

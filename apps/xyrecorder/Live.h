@@ -28,8 +28,8 @@ struct PlotOptions {
     int scale = 1;               // the picture this many times larger
     std::string bundle;
     std::string sourceName = "the demo recording";  // for messages: the file's name
-    std::vector<std::string> inputs;                 // files the run reads: no output is written over them
-    std::optional<AxisRange> xRange;                 // by hand; else the channel's range (view: fitted)
+    std::vector<std::string> inputs;                // files the run reads: no output is written over them
+    std::optional<AxisRange> xRange;                // by hand; else the channel's range (view: fitted)
     std::optional<AxisRange> yRange;
     bool fitFile = false;  // view: the channels' ranges from the file rather than fitted to the stretch shown
 };

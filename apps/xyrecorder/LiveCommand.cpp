@@ -66,18 +66,21 @@ More examples:
 )TEXT";
 
 const OptionGroup kLiveSourceOptions = {
-    {"rate", 0, "HZ", "samples per second (CSV without a time column; for audio,\n"
-                      "the rate asked of the device)"},
+    {"rate", 0, "HZ",
+     "samples per second (CSV without a time column; for audio,\n"
+     "the rate asked of the device)"},
     {"interval", 0, "S", "seconds between CSV rows, as play takes it (instead of --rate)"},
     {"baud", 0, "N", "a serial device's speed (default 115200)"},
     {"duration", 0, "S", "stop after S seconds of samples"},
-    {"save", 0, "FILE", "write the recording when sampling ends: .csv, .wav, .edf or\n"
-                        ".bdf, by the name's extension"},
+    {"save", 0, "FILE",
+     "write the recording when sampling ends: .csv, .wav, .edf or\n"
+     ".bdf, by the name's extension"},
 };
 
 const OptionGroup kLiveBatchOptions = {
-    {"batch", 0, "N", "at most N samples per batch, 1..32767 (default: what\n"
-                      "arrived since the last batch; at most 200 batches a second)"},
+    {"batch", 0, "N",
+     "at most N samples per batch, 1..32767 (default: what\n"
+     "arrived since the last batch; at most 200 batches a second)"},
     {"erase-time", 0, "MIN", "erase the trace automatically every MIN minutes (0.1..100)"},
     {"frames", 0, "DIR", "also write DIR/frame-00001.png, ... during sampling"},
     {"every", 0, "N", "a frame every N batches (default 10)"},
@@ -143,8 +146,7 @@ LiveFeed::Limit RunLimit(double sampleInterval, std::optional<double> duration)
 std::string ChannelList(const std::vector<ChannelSettings>& channels)
 {
     std::string list;
-    for (const ChannelSettings& channel : channels)
-        list += (list.empty() ? "" : ", ") + ShowInput(channel.title, 20);
+    for (const ChannelSettings& channel : channels) list += (list.empty() ? "" : ", ") + ShowInput(channel.title, 20);
     return list;
 }
 
@@ -238,26 +240,24 @@ class LatencyLog {
 public:
     explicit LatencyLog(SampleFeed& samples) : samples_(samples)
     {
-        if (const char* path = std::getenv("XYRECORDER_LATENCY_LOG"); path && *path)
-            file_ = std::fopen(path, "w");
+        if (const char* path = std::getenv("XYRECORDER_LATENCY_LOG"); path && *path) file_ = std::fopen(path, "w");
         samples_.KeepArrivalTimes(file_ != nullptr);
     }
     ~LatencyLog()
     {
         samples_.KeepArrivalTimes(false);
-        if (file_)
-            std::fclose(file_);
+        if (file_) std::fclose(file_);
     }
     void Drawn()
     {
-        if (!file_)
-            return;
+        if (!file_) return;
         arrivals_.clear();
         samples_.TakeDeliveredArrivals(arrivals_);
         const Clock::time_point now = Clock::now();
         for (Clock::time_point arrival : arrivals_)
-            std::fprintf(file_, "%lld\n", static_cast<long long>(
-                                              std::chrono::duration_cast<std::chrono::microseconds>(now - arrival).count()));
+            std::fprintf(
+                file_, "%lld\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(now - arrival).count()));
     }
 
 private:
@@ -286,11 +286,9 @@ void SampleUntilEnd(Session& session, LiveStream& stream, SampleFeed& samples, c
         while (samples.Available() > 0) {
             session.SampleBatch();
             latency.Drawn();
-            if (!live.framesDir.empty() && ++batches % live.every == 0)
-                frames.Write(session, window);
+            if (!live.framesDir.empty() && ++batches % live.every == 0) frames.Write(session, window);
         }
-        if (samples.Ended())
-            break;
+        if (samples.Ended()) break;
     }
     session.Host().StopSampling();
 }
@@ -301,12 +299,10 @@ int RecordToPicture(const PlotOptions& plot, const LiveOptions& live, const Live
                     SampleFeed& samples)
 {
     Session session(plot.bundle.empty() ? DefaultBundlePath() : plot.bundle, StderrIsTerminal());
-    for (const std::string& input : plot.inputs)
-        session.AddInput(input);
+    for (const std::string& input : plot.inputs) session.AddInput(input);
     Recorder& host = session.Host();
     WindowRef window = OpenPlot(session, plot, samples.Channels());
-    if (live.eraseMinutes)
-        session.AnswerEraseDialog(window, live.eraseMinutes, true, false);
+    if (live.eraseMinutes) session.AnswerEraseDialog(window, live.eraseMinutes, true, false);
     FramesFolder frames(live.framesDir);
 
     // Whatever stops the sampling, what was recorded is written.
@@ -318,8 +314,7 @@ int RecordToPicture(const PlotOptions& plot, const LiveOptions& live, const Live
     } catch (const std::exception& error) {
         std::fprintf(stderr, "xyrecorder: %s\n", EscapeInput(error.what()).c_str());
         failed = true;
-        if (host.IsSampling())
-            host.StopSampling();
+        if (host.IsSampling()) host.StopSampling();
     }
     session.ShowMessages(false);
     if (!samples.Error().empty()) {
@@ -327,8 +322,7 @@ int RecordToPicture(const PlotOptions& plot, const LiveOptions& live, const Live
         failed = true;
     }
     ReportEnd(session, FinishOnInterrupt::Requested());
-    if (!request.save.empty() && !SaveRecording(session, request.save))
-        failed = true;
+    if (!request.save.empty() && !SaveRecording(session, request.save)) failed = true;
     try {
         session.WritePicture(window, plot.out, plot.scale);
         frames.Keep();
@@ -347,8 +341,7 @@ void StartOrStop(Recorder& host, LiveFeed& feed, SampleFeed& samples, size_t bat
 {
     if (host.IsSampling()) {
         feed.Take(false);
-        while (samples.Available() > 0)
-            host.SampleBatch();
+        while (samples.Available() > 0) host.SampleBatch();
         host.StopSampling();
         return;
     }
@@ -371,8 +364,7 @@ int RecordInWindow(const PlotOptions& plot, const LiveOptions& live, const Windo
         ShowingMessages(session, [&] {
             Recorder& host = session.Host();
             WindowRef plotWindow = OpenPlot(session, plot, samples.Channels());
-            if (live.eraseMinutes)
-                session.AnswerEraseDialog(plotWindow, live.eraseMinutes, true, false);
+            if (live.eraseMinutes) session.AnswerEraseDialog(plotWindow, live.eraseMinutes, true, false);
             display::DisplayOptions options = DisplayOptionsFor(session, plot, window);
             options.feed = &samples;
             options.startOrStop = [&] { StartOrStop(host, feed, samples, live.batch); };
@@ -385,8 +377,7 @@ int RecordInWindow(const PlotOptions& plot, const LiveOptions& live, const Windo
             // What arrived before the quit is recorded; nothing after it.
             feed.Take(false);
             if (host.IsSampling()) {
-                while (samples.Available() > 0)
-                    session.SampleBatch();
+                while (samples.Available() > 0) session.SampleBatch();
                 host.StopSampling();
             }
             feed.Close();
@@ -394,12 +385,10 @@ int RecordInWindow(const PlotOptions& plot, const LiveOptions& live, const Windo
             ReportEnd(session, FinishOnInterrupt::Requested());
         });
     } catch (...) {
-        if (!request.save.empty())
-            SaveRecording(session, request.save);
+        if (!request.save.empty()) SaveRecording(session, request.save);
         throw;
     }
-    if (!request.save.empty())
-        saved = SaveRecording(session, request.save);
+    if (!request.save.empty()) saved = SaveRecording(session, request.save);
     return saved ? 0 : 1;
 }
 
@@ -415,8 +404,7 @@ int RunLive(const Options& options)
     PlotOptions plot = ReadPlotOptions(options);
     plot.sourceName = request.source == "-" ? "standard input" : request.source;
     LiveOptions live = ReadLiveOptions(options);
-    if (!options.Has("batch"))
-        live.batch = kLiveBatch;
+    if (!options.Has("batch")) live.batch = kLiveBatch;
     WindowOptions window = ReadWindowOptions(options, true);
     if (options.Has("rate") && options.Has("interval"))
         throw UsageError("--rate and --interval say the same; give one");
@@ -432,20 +420,15 @@ int RunLive(const Options& options)
             throw UsageError("--interval: " + *problem);
     }
     if (options.Has("baud")) {
-        if (!NamesADevice(request.source))
-            throw UsageError("--baud is for a serial device");
+        if (!NamesADevice(request.source)) throw UsageError("--baud is for a serial device");
         request.stream.baud = int(options.Integer("baud", 115200, 1, 4000000));
     }
-    if (options.Has("duration"))
-        request.duration = options.Number("duration", 1, 1e-6, 1e9);
+    if (options.Has("duration")) request.duration = options.Number("duration", 1, 1e-6, 1e9);
     request.save = options.Text("save", "");
-    if (window.wanted)
-        RequireDesktop();
-    if (NamesADevice(request.source))
-        plot.inputs.push_back(request.source);
+    if (window.wanted) RequireDesktop();
+    if (NamesADevice(request.source)) plot.inputs.push_back(request.source);
     CheckOutputs(plot, &live);
-    if (!request.save.empty())
-        CheckSavePath(request.save, plot);
+    if (!request.save.empty()) CheckSavePath(request.save, plot);
 
     std::unique_ptr<LiveStream> stream;
     try {
@@ -477,7 +460,6 @@ int RunLive(const Options& options)
     std::fprintf(stderr, "xyrecorder: recording %s: %zu channels (%s) at %s; %s ends it\n", EscapeInput(name).c_str(),
                  samples->Channels().size(), ChannelList(samples->Channels()).c_str(),
                  FormatRate(samples->SampleInterval()).c_str(), window.wanted ? "Q in the window or Ctrl-C" : "Ctrl-C");
-    if (window.wanted)
-        return RecordInWindow(plot, live, window, request, *stream, feed);
+    if (window.wanted) return RecordInWindow(plot, live, window, request, *stream, feed);
     return RecordToPicture(plot, live, request, *stream, *samples);
 }

@@ -60,12 +60,10 @@ Options::Options(const std::vector<std::string>& arguments, const OptionGroup& s
                 hasValue = true;
             }
             spec = FindByName(specs, name);
-            if (!spec)
-                throw UsageError("unknown option --" + ShowInput(name));
+            if (!spec) throw UsageError("unknown option --" + ShowInput(name));
         } else {
             spec = FindByLetter(specs, argument[1]);
-            if (!spec)
-                throw UsageError("unknown option " + ShowInput(argument.substr(0, 2)));
+            if (!spec) throw UsageError("unknown option " + ShowInput(argument.substr(0, 2)));
             if (argument.size() > 2) {
                 value = argument.substr(2);
                 hasValue = true;
@@ -73,19 +71,16 @@ Options::Options(const std::vector<std::string>& arguments, const OptionGroup& s
         }
         const std::string shown = "--" + spec->name;
         if (spec->value.empty()) {
-            if (hasValue)
-                throw UsageError(shown + " takes no value");
+            if (hasValue) throw UsageError(shown + " takes no value");
             values_[spec->name] = "";
             continue;
         }
         if (!hasValue) {
-            if (i + 1 >= arguments.size())
-                throw UsageError(shown + " needs a value");
+            if (i + 1 >= arguments.size()) throw UsageError(shown + " needs a value");
             value = arguments[++i];
         }
         // An empty value would silently mean the default (channel 1, no frames).
-        if (value.empty())
-            throw UsageError(shown + " needs a value, not an empty one");
+        if (value.empty()) throw UsageError(shown + " needs a value, not an empty one");
         values_[spec->name] = value;
     }
 }
@@ -111,10 +106,8 @@ long Options::Integer(const std::string& name, long fallback, long low, long hig
 bool AsksForHelp(const std::vector<std::string>& arguments)
 {
     for (const std::string& argument : arguments) {
-        if (argument == "--")
-            return false;
-        if (argument == "--help" || argument == "-h")
-            return true;
+        if (argument == "--") return false;
+        if (argument == "--help" || argument == "-h") return true;
     }
     return false;
 }
@@ -126,14 +119,12 @@ std::string OptionsHelp(const OptionGroup& specs)
         std::string head = "  ";
         head += spec.letter ? std::string("-") + spec.letter + ", " : std::string("    ");
         head += "--" + spec.name;
-        if (!spec.value.empty())
-            head += " " + spec.value;
+        if (!spec.value.empty()) head += " " + spec.value;
         head += head.size() + 2 > kHelpColumn ? "  " : std::string(kHelpColumn - head.size(), ' ');
         size_t start = 0;
         while (start <= spec.help.size()) {
             size_t end = spec.help.find('\n', start);
-            if (end == std::string::npos)
-                end = spec.help.size();
+            if (end == std::string::npos) end = spec.help.size();
             text += (start == 0 ? head : std::string(kHelpColumn, ' ')) + spec.help.substr(start, end - start) + "\n";
             start = end + 1;
         }
@@ -164,4 +155,3 @@ long ParseInteger(const std::string& text, const std::string& what, long low, lo
                          std::to_string(high));
     return value;
 }
-

@@ -24,25 +24,20 @@ std::string Duration(double seconds)
 
 Progress::Progress(std::string label, size_t total, std::string unit)
     : label_(std::move(label)), total_(total), unit_(std::move(unit)), enabled_(total > 0 && ::isatty(STDERR_FILENO))
-{
-}
+{}
 
 Progress::~Progress()
 {
-    if (enabled_ && width_ > 0)
-        std::fprintf(stderr, "\r%*s\r", int(width_), "");
+    if (enabled_ && width_ > 0) std::fprintf(stderr, "\r%*s\r", int(width_), "");
 }
 
 void Progress::Update(size_t done)
 {
-    if (!enabled_)
-        return;
+    if (!enabled_) return;
     Clock::time_point now = Clock::now();
-    if (now - shown_ < kRedrawEvery && done < total_)
-        return;
+    if (now - shown_ < kRedrawEvery && done < total_) return;
     shown_ = now;
-    if (done > total_)
-        done = total_;
+    if (done > total_) done = total_;
     int percent = int(done * 100 / total_);
     constexpr int kBar = 30;
     int filled = percent * kBar / 100;
@@ -53,8 +48,8 @@ void Progress::Update(size_t done)
                            : std::string();
     char line[256];
     int width = std::snprintf(line, sizeof line, "\r%s [%.*s%*s] %3d%%  %zu of %zu %s%s", label_.c_str(), filled,
-                              "##############################", kBar - filled, "", percent, done, total_,
-                              unit_.c_str(), left.c_str());
+                              "##############################", kBar - filled, "", percent, done, total_, unit_.c_str(),
+                              left.c_str());
     // Padding clears what a longer line before left behind.
     std::fprintf(stderr, "%s%*s", line, width_ + 1 > size_t(width) ? int(width_ + 1 - size_t(width)) : 0, "");
     width_ = size_t(width) - 1;

@@ -32,7 +32,8 @@
 
 namespace fs = std::filesystem;
 
-const char* const kScriptLanguageHelp = R"HELP(One action a line; '#' starts a comment; words with spaces go in double quotes.
+const char* const kScriptLanguageHelp =
+    R"HELP(One action a line; '#' starts a comment; words with spaces go in double quotes.
 FILE - reads the script from standard input. Paths are relative to the
 script's folder (to the current folder for standard input); those of png to
 --pictures DIR when it is given, so that a script in a read-only folder runs. Windows are numbered from 1 in the
@@ -110,21 +111,16 @@ std::vector<std::string> SplitWords(const std::string& text)
     std::vector<std::string> words;
     size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && std::isspace((unsigned char)text[i]))
-            ++i;
-        if (i >= text.size() || text[i] == '#')
-            break;
+        while (i < text.size() && std::isspace((unsigned char)text[i])) ++i;
+        if (i >= text.size() || text[i] == '#') break;
         std::string word;
         if (text[i] == '"') {
             ++i;
-            while (i < text.size() && text[i] != '"')
-                word += text[i++];
-            if (i >= text.size())
-                throw UsageError("a quoted word has no closing quote");
+            while (i < text.size() && text[i] != '"') word += text[i++];
+            if (i >= text.size()) throw UsageError("a quoted word has no closing quote");
             ++i;
         } else {
-            while (i < text.size() && !std::isspace((unsigned char)text[i]))
-                word += text[i++];
+            while (i < text.size() && !std::isspace((unsigned char)text[i])) word += text[i++];
         }
         words.push_back(word);
     }
@@ -148,8 +144,7 @@ public:
     // so those are shown too.
     void ShowMessages()
     {
-        if (session_)
-            session_->ShowMessages(true);
+        if (session_) session_->ShowMessages(true);
     }
 
 private:
@@ -157,8 +152,7 @@ private:
 
     void Need(const Words& w, size_t low, size_t high, const char* usage)
     {
-        if (w.size() < low || w.size() > high)
-            throw UsageError(std::string("expected: ") + usage);
+        if (w.size() < low || w.size() > high) throw UsageError(std::string("expected: ") + usage);
     }
     double Num(const std::string& text, const std::string& what, double low = -1e300, double high = 1e300)
     {
@@ -170,10 +164,8 @@ private:
     }
     AxisSide Side(const std::string& text)
     {
-        if (text == "x")
-            return AxisSide::x;
-        if (text == "y")
-            return AxisSide::y;
+        if (text == "x") return AxisSide::x;
+        if (text == "y") return AxisSide::y;
         throw UsageError("axis " + QuoteInput(text) + " is not x or y");
     }
     fs::path Resolve(const std::string& file) const
@@ -186,22 +178,19 @@ private:
     {
         if (!session_) {
             session_ = std::make_unique<Session>(bundle_.empty() ? DefaultBundlePath() : bundle_, false);
-            for (const std::string& input : inputs_)
-                session_->AddInput(input);
+            for (const std::string& input : inputs_) session_->AddInput(input);
         }
         return *session_;
     }
     WindowRef Current()
     {
         Recorder& host = Host().Host();
-        if (current_ && host.IsExtensionWindow(current_))
-            return current_;
+        if (current_ && host.IsExtensionWindow(current_)) return current_;
         throw InputError("no window is open");
     }
     SignalSetSource& Source()
     {
-        if (!source_)
-            throw InputError("no source; use `source demo` or `source file PATH` first");
+        if (!source_) throw InputError("no source; use `source demo` or `source file PATH` first");
         return *source_;
     }
 
@@ -210,18 +199,17 @@ private:
         const Words& w = line.words;
         const std::string& verb = w[0];
         static const std::map<std::string, void (ScriptRunner::*)(const Words&, bool)> kActions = {
-            {"source", &ScriptRunner::DoSource},   {"load", &ScriptRunner::DoLoad},
-            {"start", &ScriptRunner::DoStart},     {"batch", &ScriptRunner::DoBatch},
-            {"sample", &ScriptRunner::DoSample},   {"stop", &ScriptRunner::DoStop},
-            {"select", &ScriptRunner::DoSelect},   {"channel", &ScriptRunner::DoChannel},
-            {"open", &ScriptRunner::DoOpen},       {"menu", &ScriptRunner::DoMenu},
-            {"window", &ScriptRunner::DoWindow},   {"close", &ScriptRunner::DoClose},
-            {"resize", &ScriptRunner::DoResize},   {"zoom", &ScriptRunner::DoZoom},
-            {"click", &ScriptRunner::DoClick},     {"hover", &ScriptRunner::DoHover},
-            {"axis", &ScriptRunner::DoAxis},
-            {"erase", &ScriptRunner::DoErase},     {"settings", &ScriptRunner::DoSettings},
-            {"png", &ScriptRunner::DoPng},         {"save", &ScriptRunner::DoSave},
-            {"expect", &ScriptRunner::DoExpect},
+            {"source", &ScriptRunner::DoSource},     {"load", &ScriptRunner::DoLoad},
+            {"start", &ScriptRunner::DoStart},       {"batch", &ScriptRunner::DoBatch},
+            {"sample", &ScriptRunner::DoSample},     {"stop", &ScriptRunner::DoStop},
+            {"select", &ScriptRunner::DoSelect},     {"channel", &ScriptRunner::DoChannel},
+            {"open", &ScriptRunner::DoOpen},         {"menu", &ScriptRunner::DoMenu},
+            {"window", &ScriptRunner::DoWindow},     {"close", &ScriptRunner::DoClose},
+            {"resize", &ScriptRunner::DoResize},     {"zoom", &ScriptRunner::DoZoom},
+            {"click", &ScriptRunner::DoClick},       {"hover", &ScriptRunner::DoHover},
+            {"axis", &ScriptRunner::DoAxis},         {"erase", &ScriptRunner::DoErase},
+            {"settings", &ScriptRunner::DoSettings}, {"png", &ScriptRunner::DoPng},
+            {"save", &ScriptRunner::DoSave},         {"expect", &ScriptRunner::DoExpect},
         };
         auto it = kActions.find(verb);
         if (it == kActions.end())
@@ -233,8 +221,7 @@ private:
     {
         if (w.size() >= 2 && w[1] == "demo") {
             DemoOptions demo;
-            if (w.size() % 2 != 0)
-                throw UsageError("expected: source demo [rate HZ] [duration S] [seed N]");
+            if (w.size() % 2 != 0) throw UsageError("expected: source demo [rate HZ] [duration S] [seed N]");
             for (size_t i = 2; i + 1 < w.size(); i += 2) {
                 if (w[i] == "rate")
                     demo.sampleRate = Num(w[i + 1], "rate", 1, 1e6);
@@ -284,16 +271,14 @@ private:
     void AddInput(const std::string& path)
     {
         inputs_.push_back(path);
-        if (session_)
-            session_->AddInput(path);
+        if (session_) session_->AddInput(path);
     }
 
     // A new source gives the recording's channels its titles, units and
     // ranges once; later changes to a channel are the user's and stay.
     void ApplySourceChannels()
     {
-        if (sourceApplied_)
-            return;
+        if (sourceApplied_) return;
         Host().DefineChannels(Source().Channels());
         sourceApplied_ = true;
     }
@@ -343,8 +328,7 @@ private:
     {
         Need(w, 2, 2, "sample SECONDS");
         double seconds = Num(w[1], "seconds", 0, 1e7);
-        if (act)
-            Host().Sample(size_t(std::llround(seconds / Host().Host().SampleInterval())));
+        if (act) Host().Sample(size_t(std::llround(seconds / Host().Host().SampleInterval())));
     }
 
     void DoStop(const Words& w, bool act)
@@ -359,15 +343,13 @@ private:
     void DoSelect(const Words& w, bool act)
     {
         if (w.size() == 2 && w[1] == "none") {
-            if (act)
-                Host().Host().ClearSelection();
+            if (act) Host().Host().ClearSelection();
             return;
         }
         Need(w, 3, 3, "select FIRST LAST | select none");
         auto first = int32_t(Int(w[1], "first sample", 0, 2147483647));
         auto last = int32_t(Int(w[2], "last sample", 0, 2147483647));
-        if (last < first)
-            throw UsageError("the last sample " + w[2] + " comes before the first " + w[1]);
+        if (last < first) throw UsageError("the last sample " + w[2] + " comes before the first " + w[1]);
         if (act) {
             int32_t count = Host().Host().GetRecording().SampleCount();
             if (last >= count)
@@ -395,8 +377,7 @@ private:
                 throw UsageError("a channel has title, units, low, high and decimals, not " + QuoteInput(key));
             changes.emplace_back(key, w[i + 1]);
         }
-        if (!act)
-            return;
+        if (!act) return;
         Recorder& host = Host().Host();
         if (channel > host.GetRecording().ChannelCount())
             throw InputError("channel " + w[1] + " does not exist; the recording has " +
@@ -419,13 +400,11 @@ private:
 
     void DoOpen(const Words& w, bool act)
     {
-        if (w.size() != 1 && w.size() != 3)
-            throw UsageError("expected: open [WIDTH HEIGHT]");
+        if (w.size() != 1 && w.size() != 3) throw UsageError("expected: open [WIDTH HEIGHT]");
         int width = w.size() == 3 ? int(Int(w[1], "width", 200, 2000)) : 480;
         int height = w.size() == 3 ? int(Int(w[2], "height", 200, 1000)) : 400;
         if (act) {
-            if (source_)
-                ApplySourceChannels();
+            if (source_) ApplySourceChannels();
             current_ = Host().Open(width, height);
         }
     }
@@ -433,8 +412,7 @@ private:
     void DoMenu(const Words& w, bool act)
     {
         Need(w, 2, 2, "menu PATH");
-        if (!act)
-            return;
+        if (!act) return;
         Recorder& host = Host().Host();
         size_t before = host.Windows().size();
         const std::vector<MenuCommand>& commands = host.MenuCommands();
@@ -445,8 +423,7 @@ private:
         } catch (const RecorderError& error) {
             throw InputError(error.what());
         }
-        if (host.Windows().size() > before)
-            current_ = host.Windows().back();
+        if (host.Windows().size() > before) current_ = host.Windows().back();
     }
 
     void DoWindow(const Words& w, bool act)
@@ -477,8 +454,7 @@ private:
         Need(w, 3, 3, "resize WIDTH HEIGHT");
         auto width = int16_t(Int(w[1], "width", 1, 4000));
         auto height = int16_t(Int(w[2], "height", 1, 4000));
-        if (act)
-            Host().Host().Resize(Current(), width, height);
+        if (act) Host().Host().Resize(Current(), width, height);
     }
 
     void DoZoom(const Words& w, bool act)
@@ -486,8 +462,7 @@ private:
         Need(w, 1, 2, "zoom [in|out]");
         if (w.size() == 2 && w[1] != "in" && w[1] != "out")
             throw UsageError("zoom takes in or out, not " + QuoteInput(w[1]));
-        if (!act)
-            return;
+        if (!act) return;
         if (w.size() == 1)
             Host().Host().Zoom(Current());
         else
@@ -498,16 +473,14 @@ private:
     {
         Need(w, 3, 3, "click H V");
         Point where{int16_t(Int(w[2], "v", -32768, 32767)), int16_t(Int(w[1], "h", -32768, 32767))};
-        if (act)
-            Host().Host().Click(Current(), where);
+        if (act) Host().Host().Click(Current(), where);
     }
 
     void DoHover(const Words& w, bool act)
     {
         Need(w, 3, 3, "hover H V");
         Point where{int16_t(Int(w[2], "v", -32768, 32767)), int16_t(Int(w[1], "h", -32768, 32767))};
-        if (act)
-            lastCursor_ = Host().Host().MouseOver(Current(), where);
+        if (act) lastCursor_ = Host().Host().MouseOver(Current(), where);
     }
 
     void DoAxis(const Words& w, bool act)
@@ -518,28 +491,25 @@ private:
         const std::string& what = w[2];
         if (what == "channel") {
             Need(w, 4, 4, "axis AXIS channel C");
-            if (w[3].empty())
-                throw UsageError("axis " + w[1] + " channel: give a channel title or number");
+            if (w[3].empty()) throw UsageError("axis " + w[1] + " channel: give a channel title or number");
             if (act)
-                Host().ChooseChannel(Current(), side,
-                                     ResolveChannel(RecordingChannels(), w[3], "axis " + w[1] + " channel", "the recording"));
+                Host().ChooseChannel(
+                    Current(), side,
+                    ResolveChannel(RecordingChannels(), w[3], "axis " + w[1] + " channel", "the recording"));
         } else if (what == "drag") {
             Need(w, 4, 4, "axis AXIS drag PIXELS");
             int pixels = int(Int(w[3], "pixels", -2000, 2000));
-            if (act)
-                Host().DragAxis(Current(), side, pixels);
+            if (act) Host().DragAxis(Current(), side, pixels);
         } else {
-            static const std::map<std::string, std::string> kItems = {
-                {"zoom-in", recorder::kZoomInItem},
-                {"zoom-out", recorder::kZoomOutItem},
-                {"channel-range", recorder::kChannelRangeItem}};
+            static const std::map<std::string, std::string> kItems = {{"zoom-in", recorder::kZoomInItem},
+                                                                      {"zoom-out", recorder::kZoomOutItem},
+                                                                      {"channel-range", recorder::kChannelRangeItem}};
             auto item = kItems.find(what);
             if (item == kItems.end())
                 throw UsageError("axis takes channel, drag, zoom-in, zoom-out or channel-range, not " +
                                  QuoteInput(what));
             Need(w, 3, 3, "axis AXIS zoom-in|zoom-out|channel-range");
-            if (act)
-                Host().ChooseAxisItem(Current(), side, item->second);
+            if (act) Host().ChooseAxisItem(Current(), side, item->second);
         }
     }
 
@@ -547,16 +517,14 @@ private:
     {
         const Recording& recording = Host().Host().GetRecording();
         std::vector<ChannelSettings> infos;
-        for (int16_t c = 1; c <= recording.ChannelCount(); ++c)
-            infos.push_back(recording.Channel(c));
+        for (int16_t c = 1; c <= recording.ChannelCount(); ++c) infos.push_back(recording.Channel(c));
         return infos;
     }
 
     void DoErase(const Words& w, bool act)
     {
         Need(w, 1, 1, "erase");
-        if (act)
-            Host().ClickEraseButton(Current());
+        if (act) Host().ClickEraseButton(Current());
     }
 
     void DoSettings(const Words& w, bool act)
@@ -566,8 +534,7 @@ private:
         std::optional<bool> on;
         bool cancel = false;
         auto onOff = [&](const std::string& word) {
-            if (word != "on" && word != "off")
-                throw UsageError("expected on or off, not " + QuoteInput(word));
+            if (word != "on" && word != "off") throw UsageError("expected on or off, not " + QuoteInput(word));
             on = word == "on";
         };
         if (w[1] == "cancel") {
@@ -578,18 +545,15 @@ private:
             onOff(w[1]);
         } else {
             minutes = Num(w[1], "minutes", 0.1, 100);
-            if (w.size() == 3)
-                onOff(w[2]);
+            if (w.size() == 3) onOff(w[2]);
         }
-        if (act)
-            Host().AnswerEraseDialog(Current(), minutes, on, cancel);
+        if (act) Host().AnswerEraseDialog(Current(), minutes, on, cancel);
     }
 
     void DoPng(const Words& w, bool act)
     {
         Need(w, 2, 2, "png PATH");
-        if (act)
-            Host().WritePng(Current(), PicturePath(w[1]));
+        if (act) Host().WritePng(Current(), PicturePath(w[1]));
     }
 
     // Where png and save write: beside the script, or in --pictures DIR.
@@ -602,8 +566,7 @@ private:
     {
         Need(w, 2, 3, "save PATH [SCALE]");
         int scale = w.size() == 3 ? int(Int(w[2], "scale", 1, kLargestPictureScale)) : 1;
-        if (act)
-            Host().WritePicture(Current(), PicturePath(w[1]), scale);
+        if (act) Host().WritePicture(Current(), PicturePath(w[1]), scale);
     }
 
     void DoExpect(const Words& w, bool act) { checks_.Expect(w, act); }
@@ -635,12 +598,10 @@ std::optional<ScriptLineError> ParseScript(const std::string& script, ScriptRunn
     std::istringstream in(script);
     std::string text;
     for (size_t number = 1; std::getline(in, text); ++number) {
-        if (!text.empty() && text.back() == '\r')
-            text.pop_back();
+        if (!text.empty() && text.back() == '\r') text.pop_back();
         try {
             ScriptLine line{number, SplitWords(text)};
-            if (line.words.empty())
-                continue;
+            if (line.words.empty()) continue;
             runner.Check(line);
             lines.push_back(std::move(line));
         } catch (const std::exception& error) {

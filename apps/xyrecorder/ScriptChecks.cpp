@@ -26,17 +26,13 @@ std::string Show(double value)
 
 uint32_t ParseColour(const std::string& text)
 {
-    if (text == "trace")
-        return kTracePixel;
-    if (text == "white")
-        return 0xFFFFFF;
-    if (text == "black")
-        return 0x000000;
+    if (text == "trace") return kTracePixel;
+    if (text == "white") return 0xFFFFFF;
+    if (text == "black") return 0x000000;
     if (text.size() == 7 && text[0] == '#') {
         char* end = nullptr;
         unsigned long value = std::strtoul(text.c_str() + 1, &end, 16);
-        if (end == text.c_str() + 7)
-            return uint32_t(value);
+        if (end == text.c_str() + 7) return uint32_t(value);
     }
     throw UsageError("colour " + QuoteInput(text) + " is not trace, white, black or #RRGGBB");
 }
@@ -53,13 +49,11 @@ std::string ShowColour(uint32_t pixel)
 ScriptChecks::ScriptChecks(std::function<Session&()> session, std::function<WindowRef()> window,
                            const int16_t& lastCursor)
     : session_(std::move(session)), window_(std::move(window)), lastCursor_(lastCursor)
-{
-}
+{}
 
 void ScriptChecks::Need(const Words& w, size_t low, size_t high, const char* usage)
 {
-    if (w.size() < low || w.size() > high)
-        throw UsageError(std::string("expected: ") + usage);
+    if (w.size() < low || w.size() > high) throw UsageError(std::string("expected: ") + usage);
 }
 
 void ScriptChecks::Expect(const Words& w, bool act)
@@ -76,12 +70,12 @@ void ScriptChecks::Expect(const Words& w, bool act)
             SInt32 width = 0, height = 0;
             GetPortPixels(GetWindowPort(Current()), &width, &height);
             if (h < 0 || v < 0 || h >= width || v >= height)
-                throw InputError("pixel " + w[2] + " " + w[3] + " lies outside the window (" +
-                                 std::to_string(width) + " × " + std::to_string(height) + ")");
+                throw InputError("pixel " + w[2] + " " + w[3] + " lies outside the window (" + std::to_string(width) +
+                                 " × " + std::to_string(height) + ")");
             uint32_t got = GetPortPixel(GetWindowPort(Current()), h, v) & 0xFFFFFF;
             if (got != want)
-                throw ExpectationFailed("pixel " + w[2] + " " + w[3] + " is " + ShowColour(got) + ", expected " +
-                                        w[4] + " (" + ShowColour(want) + ")");
+                throw ExpectationFailed("pixel " + w[2] + " " + w[3] + " is " + ShowColour(got) + ", expected " + w[4] +
+                                        " (" + ShowColour(want) + ")");
         }
         return;
     }
@@ -91,14 +85,13 @@ void ScriptChecks::Expect(const Words& w, bool act)
             throw UsageError("expect trace takes inside or outside, not \"" + w[2] + "\"");
         std::string amount = w.size() == 4 ? w[3] : (w[2] == "inside" ? "some" : "none");
         long exact = -1;
-        if (amount != "none" && amount != "some")
-            exact = ParseInteger(amount, "pixel count", 0, 100000000);
+        if (amount != "none" && amount != "some") exact = ParseInteger(amount, "pixel count", 0, 100000000);
         if (act) {
             long count = CountTracePixels(w[2] == "inside");
             bool ok = amount == "none" ? count == 0 : amount == "some" ? count > 0 : count == exact;
             if (!ok)
-                throw ExpectationFailed(std::to_string(count) + " trace pixels " + w[2] +
-                                        " the plot area, expected " + amount);
+                throw ExpectationFailed(std::to_string(count) + " trace pixels " + w[2] + " the plot area, expected " +
+                                        amount);
         }
         return;
     }
@@ -106,8 +99,7 @@ void ScriptChecks::Expect(const Words& w, bool act)
         Need(w, 3, 3, "expect message TEXT");
         if (act) {
             for (const HostMessage& message : Host().Host().Messages())
-                if (message.text == w[2])
-                    return;
+                if (message.text == w[2]) return;
             throw ExpectationFailed("the extension showed no message " + QuoteInput(w[2]));
         }
         return;
@@ -123,14 +115,13 @@ void ScriptChecks::Expect(const Words& w, bool act)
     if (field == "plotArea") {
         Need(w, 6, 6, "expect plotArea TOP LEFT BOTTOM RIGHT");
         int want[4];
-        for (int i = 0; i < 4; ++i)
-            want[i] = int(ParseInteger(w[2 + size_t(i)], "plotArea", -32768, 32767));
+        for (int i = 0; i < 4; ++i) want[i] = int(ParseInteger(w[2 + size_t(i)], "plotArea", -32768, 32767));
         if (act) {
             const Rect r = Host().PlotArea(Current());
             int got[4] = {r.top, r.left, r.bottom, r.right};
             if (!std::equal(got, got + 4, want))
-                throw ExpectationFailed("plotArea is " + std::to_string(got[0]) + " " + std::to_string(got[1]) +
-                                        " " + std::to_string(got[2]) + " " + std::to_string(got[3]));
+                throw ExpectationFailed("plotArea is " + std::to_string(got[0]) + " " + std::to_string(got[1]) + " " +
+                                        std::to_string(got[2]) + " " + std::to_string(got[3]));
         }
         return;
     }
@@ -152,7 +143,10 @@ void ScriptChecks::Expect(const Words& w, bool act)
     }
 }
 
-std::string ScriptChecks::AxisTitle(bool x) { return Host().Axis(Current(), x ? AxisSide::x : AxisSide::y).TitleText(); }
+std::string ScriptChecks::AxisTitle(bool x)
+{
+    return Host().Axis(Current(), x ? AxisSide::x : AxisSide::y).TitleText();
+}
 
 std::function<double()> ScriptChecks::NumericField(const std::string& field)
 {
@@ -179,16 +173,11 @@ std::function<double()> ScriptChecks::NumericField(const std::string& field)
         AxisSide side = field == "xChannel" ? AxisSide::x : AxisSide::y;
         return [this, side] { return double(Host().AxisChannel(Current(), side)); };
     }
-    if (field == "isSampling")
-        return [this] { return Host().Host().IsSampling() ? 1.0 : 0.0; };
-    if (field == "cursor")
-        return [this] { return double(lastCursor_); };
-    if (field == "windows")
-        return [this] { return double(Host().Host().Windows().size()); };
-    if (field == "samples")
-        return [this] { return double(Host().Host().GetRecording().SampleCount()); };
-    if (field == "channels")
-        return [this] { return double(Host().Host().GetRecording().ChannelCount()); };
+    if (field == "isSampling") return [this] { return Host().Host().IsSampling() ? 1.0 : 0.0; };
+    if (field == "cursor") return [this] { return double(lastCursor_); };
+    if (field == "windows") return [this] { return double(Host().Host().Windows().size()); };
+    if (field == "samples") return [this] { return double(Host().Host().GetRecording().SampleCount()); };
+    if (field == "channels") return [this] { return double(Host().Host().GetRecording().ChannelCount()); };
     if (field == "width" || field == "height")
         return [this, field] {
             Rect r;
@@ -207,8 +196,7 @@ long ScriptChecks::CountTracePixels(bool inside)
     long count = 0;
     for (SInt32 v = 0; v < height; ++v)
         for (SInt32 h = 0; h < width; ++h) {
-            if ((pixels[v * width + h] & 0xFFFFFF) != kTracePixel)
-                continue;
+            if ((pixels[v * width + h] & 0xFFFFFF) != kTracePixel) continue;
             bool in = v >= plot.top && v < plot.bottom && h >= plot.left && h < plot.right;
             count += in == inside;
         }

@@ -12,12 +12,12 @@
 
 #include "recorder/Axis.h"
 #include "recorder/PictureFiles.h"
-#include "toolbox/Controls.h"
-#include "toolbox/Dialogs.h"
 #include "signals/DemoSignals.h"
 #include "signals/InputFile.h"
 #include "signals/InputText.h"
 #include "signals/OutputFile.h"
+#include "toolbox/Controls.h"
+#include "toolbox/Dialogs.h"
 #include "toolbox/Menus.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Windows.h"
@@ -30,7 +30,10 @@ namespace {
 const char* const kEraseButton = "Erase Now";
 const char* const kSettingsButton = "Settings\u2026";
 
-std::string PascalText(const unsigned char* text) { return std::string(reinterpret_cast<const char*>(text + 1), text[0]); }
+std::string PascalText(const unsigned char* text)
+{
+    return std::string(reinterpret_cast<const char*>(text + 1), text[0]);
+}
 
 const char* SideName(AxisSide side) { return side == AxisSide::x ? "X" : "Y"; }
 
@@ -38,8 +41,7 @@ const char* SideName(AxisSide side) { return side == AxisSide::x ? "X" : "Y"; }
 SInt16 FirstItemOfKind(DialogRef dialog, DialogItemKind kind)
 {
     for (SInt16 item = 1; item <= CountDITL(dialog); ++item)
-        if (GetDialogItemKind(dialog, item) == kind)
-            return item;
+        if (GetDialogItemKind(dialog, item) == kind) return item;
     return 0;
 }
 
@@ -47,12 +49,10 @@ SInt16 FirstItemOfKind(DialogRef dialog, DialogItemKind kind)
 
 std::string DefaultBundlePath()
 {
-    if (const char* path = std::getenv("XYRECORDER_BUNDLE"); path && *path)
-        return path;
+    if (const char* path = std::getenv("XYRECORDER_BUNDLE"); path && *path) return path;
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return "xyplot.so";
+    if (ec) return "xyplot.so";
     fs::path beside = self.parent_path() / "xyplot.so";
     fs::path installed = self.parent_path() / XY_INSTALLED_BUNDLE_DIR / "xyplot.so";
     return (fs::exists(beside, ec) || !fs::exists(installed, ec) ? beside : installed.lexically_normal()).string();
@@ -73,8 +73,7 @@ Session::~Session() = default;
 WindowRef Session::Open(int width, int height, bool shown)
 {
     WindowRef window = recorder_.OpenWindow(shown);
-    if (!window)
-        throw InputError("the extension made no window");
+    if (!window) throw InputError("the extension made no window");
     recorder_.Resize(window, int16_t(width), int16_t(height));
     RequireNoErrors("opening the window");
     return window;
@@ -82,11 +81,9 @@ WindowRef Session::Open(int width, int height, bool shown)
 
 const recorder::Axis& Session::Axis(WindowRef window, AxisSide side) const
 {
-    if (!recorder_.IsExtensionWindow(window))
-        throw InputError("no such window");
+    if (!recorder_.IsExtensionWindow(window)) throw InputError("no such window");
     for (const recorder::Axis* axis : recorder_.Axes(window))
-        if (axis->Vertical() == (side == AxisSide::y))
-            return *axis;
+        if (axis->Vertical() == (side == AxisSide::y)) return *axis;
     throw InputError(std::string("the window has no ") + SideName(side) + " axis");
 }
 
@@ -94,13 +91,11 @@ int Session::AxisChannel(WindowRef window, AxisSide side) const
 {
     MenuRef menu = Axis(window, side).Menu();
     int16_t first = menu ? recorder::FirstChannelItemOf(menu) : 0;
-    if (first <= 0)
-        return 0;
+    if (first <= 0) return 0;
     for (SInt16 item = first; item <= CountMenuItems(menu); ++item) {
         SInt16 mark = 0;
         GetItemMark(menu, item, &mark);
-        if (mark == checkMark)
-            return item - first + 1;
+        if (mark == checkMark) return item - first + 1;
     }
     return 0;
 }
@@ -118,8 +113,7 @@ Point Session::ButtonCentre(WindowRef window, const std::string& title) const
         ControlRef control = GetIndexedWindowControl(window, i);
         Str255 text;
         GetControlTitle(control, text);
-        if (MacRomanToUtf8(PascalText(text)) != title)
-            continue;
+        if (MacRomanToUtf8(PascalText(text)) != title) continue;
         Rect r;
         GetControlBounds(control, &r);
         return Point{int16_t((r.top + r.bottom) / 2), int16_t((r.left + r.right) / 2)};
@@ -141,8 +135,7 @@ void Session::ChooseChannel(WindowRef window, AxisSide side, int channel)
                          std::to_string(channels));
     MenuRef menu = Axis(window, side).Menu();
     int16_t first = menu ? recorder::FirstChannelItemOf(menu) : 0;
-    if (first <= 0)
-        throw InputError(std::string("the ") + SideName(side) + " axis has no channel menu");
+    if (first <= 0) throw InputError(std::string("the ") + SideName(side) + " axis has no channel menu");
     input_.QueuePopUpChoice(int16_t(first + channel - 1));
     ClickAxisTitle(window, side);
 }
@@ -154,11 +147,9 @@ void Session::ChooseAxisItem(WindowRef window, AxisSide side, const std::string&
     for (SInt16 i = 1, count = menu ? CountMenuItems(menu) : 0; i <= count && item == 0; ++i) {
         Str255 text;
         GetMenuItemText(menu, i, text);
-        if (PascalText(text) == itemText)
-            item = i;
+        if (PascalText(text) == itemText) item = i;
     }
-    if (item == 0)
-        throw InputError("the axis menu has no item " + QuoteInput(itemText));
+    if (item == 0) throw InputError("the axis menu has no item " + QuoteInput(itemText));
     input_.QueuePopUpChoice(item);
     ClickAxisTitle(window, side);
 }
@@ -167,8 +158,7 @@ void Session::ChooseAxisRange(WindowRef window, AxisSide side, double low, doubl
 {
     const recorder::Axis& shown = Axis(window, side);
     for (recorder::Axis* axis : recorder_.Axes(window)) {
-        if (axis != &shown)
-            continue;
+        if (axis != &shown) continue;
         if (!recorder_.ChooseAxisRange(window, *axis, high, low)) {
             char text[120];
             std::snprintf(text, sizeof text, "the %s axis did not take the range %g:%g", SideName(side), low, high);
@@ -182,8 +172,7 @@ void Session::ClickAxisTitle(WindowRef window, AxisSide side)
     recorder_.Click(window, AxisTitlePoint(window, side));
     size_t unused = input_.Pending();
     input_.ClearQueues();
-    if (unused != 0)
-        throw InputError(std::string("the ") + SideName(side) + " axis did not open its menu");
+    if (unused != 0) throw InputError(std::string("the ") + SideName(side) + " axis did not open its menu");
 }
 
 void Session::DragAxis(WindowRef window, AxisSide side, int pixels)
@@ -194,8 +183,7 @@ void Session::DragAxis(WindowRef window, AxisSide side, int pixels)
     // Press on the scale next to the plot, away from the title strip.
     Point start = side == AxisSide::x ? Point{int16_t(band.top + 3), int16_t((band.left + band.right) / 2)}
                                       : Point{int16_t((band.top + band.bottom) / 2), int16_t(band.right - 3)};
-    if (PtInRect(start, &title))
-        throw InputError("no room on the axis scale to drag");
+    if (PtInRect(start, &title)) throw InputError("no room on the axis scale to drag");
     Point release = start;
     if (side == AxisSide::x)
         release.h = int16_t(release.h + pixels);
@@ -213,8 +201,7 @@ void Session::ClickEraseButton(WindowRef window)
     recorder_.Click(window, centre);
     size_t unused = input_.Pending();
     input_.ClearQueues();
-    if (unused != 0)
-        throw InputError("the Erase Now button did not take the click");
+    if (unused != 0) throw InputError("the Erase Now button did not take the click");
 }
 
 void Session::AnswerEraseDialog(WindowRef window, std::optional<double> minutes, std::optional<bool> on, bool cancel)
@@ -253,10 +240,8 @@ void Session::AnswerEraseDialog(WindowRef window, std::optional<double> minutes,
     recorder_.Click(window, centre);
     size_t unused = input_.Pending();
     input_.ClearQueues();
-    if (!missing.empty())
-        throw InputError("the erase-time dialog has no " + missing);
-    if (unused != 0)
-        throw InputError("the erase-time dialog did not open");
+    if (!missing.empty()) throw InputError("the erase-time dialog has no " + missing);
+    if (unused != 0) throw InputError("the erase-time dialog did not open");
 }
 
 void Session::DefineChannels(const std::vector<ChannelSettings>& infos, bool replace)
@@ -270,8 +255,7 @@ void Session::DefineChannels(const std::vector<ChannelSettings>& infos, bool rep
             recorder_.AddChannel(info);
             continue;
         }
-        if (!replace)
-            continue;
+        if (!replace) continue;
         const ChannelSettings& now = recording.Channel(int16_t(m + 1));
         if (now.title != info.title || now.units != info.units || now.displayLow != info.displayLow ||
             now.displayHigh != info.displayHigh || now.decimals != info.decimals)
@@ -281,8 +265,7 @@ void Session::DefineChannels(const std::vector<ChannelSettings>& infos, bool rep
 
 void Session::LoadRecorded(const StoredSignals& signals)
 {
-    if (recorder_.IsSampling())
-        throw InputError("can't load recorded data while sampling; stop first");
+    if (recorder_.IsSampling()) throw InputError("can't load recorded data while sampling; stop first");
     CheckRoom(double(signals.SampleCount()), "the recorded data");
     DefineChannels(signals.channels, false);
     Recording& recording = recorder_.GetRecording();
@@ -291,8 +274,9 @@ void Session::LoadRecorded(const StoredSignals& signals)
     } catch (const RecordingStoreError& error) {
         throw InputError(error.what());
     } catch (const std::bad_alloc&) {
-        throw InputError(OutOfMemoryMessage("loading " + std::to_string(signals.SampleCount()) + " samples beside the " +
-                                            std::to_string(recording.SampleCount()) + " recorded"));
+        throw InputError(OutOfMemoryMessage("loading " + std::to_string(signals.SampleCount()) +
+                                            " samples beside the " + std::to_string(recording.SampleCount()) +
+                                            " recorded"));
     } catch (const std::exception& error) {
         throw InputError(std::string("the recording can't hold the samples: ") + error.what());
     }
@@ -345,8 +329,7 @@ void Session::CheckRoom(double samples, const std::string& what) const
         CheckRecordingFits(samples, what);
         return;
     }
-    if (had + samples <= kMaxRecordingSamples)
-        return;
+    if (had + samples <= kMaxRecordingSamples) return;
     char text[240];
     std::snprintf(text, sizeof text,
                   "%s (%.0f samples) does not fit beside the %.0f samples already recorded; the recorder holds at "
@@ -401,8 +384,7 @@ void Session::ShowMessages(bool withErrors)
     const std::vector<HostMessage>& messages = recorder_.Messages();
     for (size_t i = messagesShown_; i < messages.size(); ++i) {
         const HostMessage& message = messages[i];
-        if (message.kind == HostMessage::Kind::error && !withErrors)
-            continue;
+        if (message.kind == HostMessage::Kind::error && !withErrors) continue;
         auto same = std::find_if(shown.begin(), shown.end(), [&](const auto& entry) {
             return entry.first->kind == message.kind && entry.first->text == message.text;
         });
@@ -422,11 +404,11 @@ void Session::ShowMessages(bool withErrors)
 
 void CheckRecordingFits(double samples, const std::string& what)
 {
-    if (samples <= kMaxRecordingSamples)
-        return;
+    if (samples <= kMaxRecordingSamples) return;
     char text[240];
-    std::snprintf(text, sizeof text, "%s has %.0f samples; the recorder holds at most %.0f (32767 blocks of 32767 samples)",
-                  what.c_str(), samples, kMaxRecordingSamples);
+    std::snprintf(text, sizeof text,
+                  "%s has %.0f samples; the recorder holds at most %.0f (32767 blocks of 32767 samples)", what.c_str(),
+                  samples, kMaxRecordingSamples);
     throw InputError(text);
 }
 
@@ -434,8 +416,7 @@ void CheckDemoFits(double samples, const std::string& what)
 {
     CheckRecordingFits(samples, what);
     double bytes = samples * double(kDemoChannelCount) * 4.0;
-    if (bytes <= kMaxDemoBytes)
-        return;
+    if (bytes <= kMaxDemoBytes) return;
     char text[240];
     std::snprintf(text, sizeof text,
                   "%s needs %.0f MiB (%.0f samples × %d channels × 4 bytes); the demo is made in memory, at most "
@@ -448,8 +429,7 @@ void RequireNotAnInput(const std::string& path, const std::vector<std::string>& 
 {
     // Standard output may have been sent into an input (">> recording.csv").
     std::optional<FileIdentity> output = path == kStandardOutput ? IdentityOf(STDOUT_FILENO) : IdentityOf(path);
-    if (!output)
-        return;
+    if (!output) return;
     for (const std::string& input : inputs) {
         bool standard = input == kStandardInput;
         if ((standard ? IdentityOf(STDIN_FILENO) : IdentityOf(input)) == output)
@@ -459,21 +439,15 @@ void RequireNotAnInput(const std::string& path, const std::vector<std::string>& 
     }
 }
 
-std::string OutOfMemoryMessage(const std::string& detail)
-{
-    return "out of memory for the recording: " + detail;
-}
+std::string OutOfMemoryMessage(const std::string& detail) { return "out of memory for the recording: " + detail; }
 
 int ResolveChannel(const std::vector<ChannelSettings>& channels, const std::string& wanted, const std::string& what,
                    const std::string& source)
 {
-    if (wanted.empty())
-        throw InputError(what + ": give a channel title or number");
+    if (wanted.empty()) throw InputError(what + ": give a channel title or number");
     SignalSet lookup;
-    for (const ChannelSettings& info : channels)
-        lookup.channels.push_back(SignalChannel{info, {}});
-    if (int channel = lookup.FindChannel(wanted))
-        return channel;
+    for (const ChannelSettings& info : channels) lookup.channels.push_back(SignalChannel{info, {}});
+    if (int channel = lookup.FindChannel(wanted)) return channel;
     std::string list;
     for (size_t i = 0; i < channels.size(); ++i)
         list += (i ? ", " : "") + std::to_string(i + 1) + " " + QuoteInput(channels[i].title);

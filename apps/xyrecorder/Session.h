@@ -132,7 +132,6 @@ constexpr double kMaxDemoBytes = 512.0 * 1024 * 1024;
 // CheckRecordingFits, and the demo's samples within kMaxDemoBytes.
 void CheckDemoFits(double samples, const std::string& what);
 
-
 // Throws InputError ("WHAT PATH: is the input INPUT; ...") when path names the
 // same file as one of inputs, by any name (a link, another hard link). "-" is
 // standard output as path and standard input among inputs.

@@ -13,14 +13,16 @@
 namespace fs = std::filesystem;
 
 const OptionGroup kWindowOptions = {
-    {"window", 0, "", "watch it live in a desktop window and use the mouse and keys\n"
-                      "(press ? in the window for the keys; Ctrl+S saves to --out)"},
+    {"window", 0, "",
+     "watch it live in a desktop window and use the mouse and keys\n"
+     "(press ? in the window for the keys; Ctrl+S saves to --out)"},
     {"zoom", 0, "N", "with --window: every pixel shown N × N, 1..4 (default 1)"},
 };
 
 const OptionGroup kWindowSpeedOptions = {
-    {"speed", 0, "X", "with --window: play at X times the recording's own rate,\n"
-                      "or max for as fast as possible (default 1)"},
+    {"speed", 0, "X",
+     "with --window: play at X times the recording's own rate,\n"
+     "or max for as fast as possible (default 1)"},
 };
 
 namespace {
@@ -34,7 +36,8 @@ std::string SavePath(const std::string& out, int number)
 {
     if (number <= 1) return out;
     fs::path path(out);
-    return (path.parent_path() / (path.stem().string() + "-" + std::to_string(number) + path.extension().string())).string();
+    return (path.parent_path() / (path.stem().string() + "-" + std::to_string(number) + path.extension().string()))
+        .string();
 }
 
 }  // namespace
@@ -57,8 +60,7 @@ class Playback {
 public:
     Playback(Recorder& host, SignalSetSource& source, SampleFeed& feed, double speed, size_t batch)
         : host_(host), source_(source), feed_(feed), reader_(source, feed, speed), batch_(batch)
-    {
-    }
+    {}
     void Start()
     {
         host_.StartSampling(feed_, batch_);
@@ -150,8 +152,8 @@ void WatchLive(const PlotOptions& plot, const LiveOptions& live, const WindowOpt
 
         const size_t channels = source.Channels().size();
         const double perSecond = 1.0 / source.SampleInterval();
-        const auto capacity = size_t(std::clamp(std::min(perSecond * kFeedSeconds, kFeedBytes / (4.0 * double(channels))),
-                                                double(live.batch), kFeedBytes));
+        const auto capacity = size_t(std::clamp(
+            std::min(perSecond * kFeedSeconds, kFeedBytes / (4.0 * double(channels))), double(live.batch), kFeedBytes));
         SampleFeed feed(source.Channels(), source.SampleInterval(), capacity);
         Playback playback(host, source, feed, window.speed, live.batch);
         display::DisplayOptions options = DisplayOptionsFor(session, plot, window);

@@ -39,11 +39,13 @@ const OptionGroup kPlotOptions = {
     {"y", 'y', "CHANNEL", "channel on the Y axis (default 2)"},
     {"width", 0, "W", "window content width in pixels, 200..2000 (default 480)"},
     {"height", 0, "H", "window content height in pixels, 200..1000 (default 400)"},
-    {"out", 'o', "PATH", "the picture to write (default xy.png): a name ending in\n"
-                         ".svg or .pdf gives a vector picture, text kept as text;\n"
-                         "any other a PNG"},
-    {"scale", 0, "N", "the picture N times larger, 1..8 (default 1): a PNG drawn\n"
-                      "at that scale, an SVG or PDF page that size"},
+    {"out", 'o', "PATH",
+     "the picture to write (default xy.png): a name ending in\n"
+     ".svg or .pdf gives a vector picture, text kept as text;\n"
+     "any other a PNG"},
+    {"scale", 0, "N",
+     "the picture N times larger, 1..8 (default 1): a PNG drawn\n"
+     "at that scale, an SVG or PDF page that size"},
     {"xrange", 0, "LO:HI", "the X axis's range (default: the channel's; view: fitted)"},
     {"yrange", 0, "LO:HI", "the Y axis's range"},
     kBundleOption,
@@ -61,13 +63,10 @@ PlotOptions ReadPlotOptions(const Options& options)
     plot.out = options.Text("out", plot.out);
     plot.scale = int(options.Integer("scale", plot.scale, 1, kLargestPictureScale));
     std::string problem = PictureSizeProblem(PictureFormatOf(plot.out), plot.width, plot.height, plot.scale);
-    if (!problem.empty())
-        throw UsageError("--scale " + std::to_string(plot.scale) + ": " + problem);
+    if (!problem.empty()) throw UsageError("--scale " + std::to_string(plot.scale) + ": " + problem);
     plot.bundle = options.Text("bundle", "");
-    if (options.Has("xrange"))
-        plot.xRange = ParseAxisRange(options.Text("xrange", ""), "--xrange");
-    if (options.Has("yrange"))
-        plot.yRange = ParseAxisRange(options.Text("yrange", ""), "--yrange");
+    if (options.Has("xrange")) plot.xRange = ParseAxisRange(options.Text("xrange", ""), "--xrange");
+    if (options.Has("yrange")) plot.yRange = ParseAxisRange(options.Text("yrange", ""), "--yrange");
     return plot;
 }
 
@@ -75,13 +74,11 @@ LiveOptions ReadLiveOptions(const Options& options)
 {
     LiveOptions live;
     live.batch = size_t(options.Integer("batch", long(live.batch), 1, 32767));
-    if (options.Has("erase-time"))
-        live.eraseMinutes = options.Number("erase-time", 1.0, 0.1, 100.0);
+    if (options.Has("erase-time")) live.eraseMinutes = options.Number("erase-time", 1.0, 0.1, 100.0);
     live.framesDir = options.Text("frames", "");
     live.every = options.Integer("every", live.every, 1, 1000000);
     live.realtime = options.Has("realtime");
-    if (options.Has("every") && live.framesDir.empty())
-        throw UsageError("--every needs --frames DIR");
+    if (options.Has("every") && live.framesDir.empty()) throw UsageError("--every needs --frames DIR");
     return live;
 }
 
@@ -97,25 +94,29 @@ const OptionGroup kLiveOptions = {
 
 const OptionGroup kDemoOptions = {
     {"rate", 0, "HZ", "sample rate (default 1000)"},
-    {"duration", 0, "S", "seconds to record (default 10); rate × duration at most\n"
-                         "22369621 samples (512 MiB of recording)"},
+    {"duration", 0, "S",
+     "seconds to record (default 10); rate × duration at most\n"
+     "22369621 samples (512 MiB of recording)"},
     {"seed", 0, "N", "seed of the random parts (default 20261207)"},
 };
 
 const OptionGroup kFileOptions = {
-    {"channels", 'c', "LIST", "the channels to record: numbers, ranges, titles, wildcards\n"
-                              "(such as 1-8,12,EEG*); default all, at most the first 32.\n"
-                              "--x and --y then count among these"},
+    {"channels", 'c', "LIST",
+     "the channels to record: numbers, ranges, titles, wildcards\n"
+     "(such as 1-8,12,EEG*); default all, at most the first 32.\n"
+     "--x and --y then count among these"},
     {"interval", 0, "S", "seconds between CSV rows (needed without a time column)"},
-    {"time-column", 0, "C", "the CSV column C that holds the time: title or number\n"
-                               "(default: a first column titled like time, t, timestamp,\n"
-                               "seconds, time_ms, or holding ISO 8601 date-times)"},
+    {"time-column", 0, "C",
+     "the CSV column C that holds the time: title or number\n"
+     "(default: a first column titled like time, t, timestamp,\n"
+     "seconds, time_ms, or holding ISO 8601 date-times)"},
     {"no-time-column", 0, "", "the CSV has no time column: every column is a channel"},
 };
 
 const OptionGroup kSaveOptions = {
-    {"save", 0, "FILE", "write the recording to FILE (.csv, .edf, .bdf or .wav) instead\n"
-                        "of plotting it"},
+    {"save", 0, "FILE",
+     "write the recording to FILE (.csv, .edf, .bdf or .wav) instead\n"
+     "of plotting it"},
 };
 
 const OptionGroup kExportOptions = {
@@ -125,8 +126,9 @@ const OptionGroup kExportOptions = {
 const OptionGroup kViewOptions = {
     {"from", 0, "S", "start, in seconds from the start of the recording (default 0)"},
     {"to", 0, "S", "end, in seconds (default: the end of the recording)"},
-    {"fit", 0, "data|file", "each axis fitted to the samples shown (data, the default)\n"
-                            "or the channel's range from the file (file)"},
+    {"fit", 0, "data|file",
+     "each axis fitted to the samples shown (data, the default)\n"
+     "or the channel's range from the file (file)"},
 };
 
 const OptionGroup kScriptOptions = {
@@ -136,29 +138,23 @@ const OptionGroup kScriptOptions = {
 
 std::string OneFile(const Options& options, const char* command)
 {
-    if (options.Positional().size() != 1)
-        throw UsageError(std::string(command) + " needs exactly one FILE");
+    if (options.Positional().size() != 1) throw UsageError(std::string(command) + " needs exactly one FILE");
     return options.Positional()[0];
 }
 
 // The input file as messages name it.
-std::string InputName(const std::string& file)
-{
-    return file == kStandardInput ? std::string("standard input") : file;
-}
+std::string InputName(const std::string& file) { return file == kStandardInput ? std::string("standard input") : file; }
 
 CsvOptions ReadCsvOptions(const Options& options)
 {
     CsvOptions csv;
     if (options.Has("time-column") && options.Has("no-time-column"))
         throw UsageError("--time-column and --no-time-column exclude each other");
-    if (options.Has("time-column"))
-        csv.timeColumn = options.Text("time-column", "");
+    if (options.Has("time-column")) csv.timeColumn = options.Text("time-column", "");
     csv.noTimeColumn = options.Has("no-time-column");
     if (options.Has("interval")) {
         csv.sampleInterval = options.Number("interval", 0.001, -1e308, 1e308);
-        if (auto problem = SampleIntervalProblem(*csv.sampleInterval))
-            throw UsageError("--interval: " + *problem);
+        if (auto problem = SampleIntervalProblem(*csv.sampleInterval)) throw UsageError("--interval: " + *problem);
     }
     return csv;
 }
@@ -174,11 +170,9 @@ void PrintNotes(const StoredSignals& signals)
 StoredSignals ReadRecording(const Options& options, const std::string& file, bool forPlot)
 {
     StoredSignals signals = OpenSignals(file, ReadCsvOptions(options));
-    if (forPlot || options.Has("channels"))
-        SelectChannels(signals, options.Text("channels", ""), InputName(file));
+    if (forPlot || options.Has("channels")) SelectChannels(signals, options.Text("channels", ""), InputName(file));
     PrintNotes(signals);
-    if (forPlot)
-        RequireTwoChannels(signals, InputName(file));
+    if (forPlot) RequireTwoChannels(signals, InputName(file));
     return signals;
 }
 
@@ -202,8 +196,7 @@ void SayRecordingWritten(const std::string& out, const StoredSignals& signals)
 
 int RunDemo(const Options& options)
 {
-    if (!options.Positional().empty())
-        throw UsageError("demo takes no FILE (did you mean play?)");
+    if (!options.Positional().empty()) throw UsageError("demo takes no FILE (did you mean play?)");
     DemoOptions demo;
     demo.sampleRate = options.Number("rate", demo.sampleRate, 1, 1e6);
     demo.duration = options.Number("duration", demo.duration, 1e-3, 86400);
@@ -226,8 +219,7 @@ int RunDemo(const Options& options)
     PlotOptions plot = ReadPlotOptions(options);
     LiveOptions live = ReadLiveOptions(options);
     WindowOptions window = ReadWindowOptions(options, true);
-    if (window.wanted)
-        RequireDesktop();
+    if (window.wanted) RequireDesktop();
     // Before the samples are made: a recording too large fails at once.
     CheckOutputs(plot, &live);
     WarnUnlessPictureName(plot.out);
@@ -252,8 +244,7 @@ int RunPlay(const Options& options)
     plot.inputs.push_back(file);
     LiveOptions live = ReadLiveOptions(options);
     WindowOptions window = ReadWindowOptions(options, true);
-    if (window.wanted)
-        RequireDesktop();
+    if (window.wanted) RequireDesktop();
     CheckOutputs(plot, &live);
     WarnUnlessPictureName(plot.out);
     SignalSetSource source(ReadRecording(options, file, true));
@@ -272,14 +263,12 @@ int RunView(const Options& options)
         throw UsageError("--fit: " + QuoteInput(fit) + " is neither data nor file");
     plot.fitFile = options.Text("fit", "data") == "file";
     WindowOptions window = ReadWindowOptions(options, false);
-    if (window.wanted)
-        RequireDesktop();
+    if (window.wanted) RequireDesktop();
     plot.sourceName = InputName(file);
     plot.inputs.push_back(file);
     double from = options.Number("from", 0, 0, 1e12);
     std::optional<double> to;
-    if (options.Has("to"))
-        to = options.Number("to", 0, 0, 1e12);
+    if (options.Has("to")) to = options.Number("to", 0, 0, 1e12);
     CheckOutputs(plot, nullptr);
     WarnUnlessPictureName(plot.out);
     StoredSignals signals = ReadRecording(options, file, true);
@@ -293,13 +282,14 @@ int RunView(const Options& options)
     if (to && *to <= from)
         throw InputError("--to " + options.Text("to", "") + " is not after --from " + options.Text("from", "0"));
     if (from >= length)
-        throw InputError(EscapeInput(InputName(file)) + ": --from " + options.Text("from", "") + " s lies outside the recording (" + span + ")");
+        throw InputError(EscapeInput(InputName(file)) + ": --from " + options.Text("from", "") +
+                         " s lies outside the recording (" + span + ")");
     if (to && *to > length * (1 + 1e-9))
-        throw InputError(EscapeInput(InputName(file)) + ": --to " + options.Text("to", "") + " s lies outside the recording (" + span + ")");
+        throw InputError(EscapeInput(InputName(file)) + ": --to " + options.Text("to", "") +
+                         " s lies outside the recording (" + span + ")");
     auto first = int32_t(std::llround(std::floor(firstExact + 1e-9)));
     auto last = int32_t(std::min<double>(std::ceil(endExact - 1e-9), double(signals.SampleCount())) - 1);
-    if (last < first)
-        last = first;
+    if (last < first) last = first;
     if (window.wanted)
         WatchRecorded(plot, window, signals, first, last);
     else
@@ -326,8 +316,7 @@ int RunInfo(const Options& options)
 int RunExport(const Options& options)
 {
     std::string file = OneFile(options, "export");
-    if (!options.Has("to"))
-        throw UsageError("export needs --to OUT");
+    if (!options.Has("to")) throw UsageError("export needs --to OUT");
     std::string out = options.Text("to", "");
     CheckRecordingOutput(out, {file}, "--to");
     StoredSignals signals = ReadRecording(options, file, false);
@@ -353,15 +342,20 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"demo", "demo", "sample the built-in recording live and write the window as a picture",
+    {"demo",
+     "demo",
+     "sample the built-in recording live and write the window as a picture",
      R"TEXT(The recording has six channels: 1 Volume (mL) and 2 Pressure (mmHg) of a
 beating heart, a loop per beat; 3 Sine A and 4 Sine B (V), a Lissajous figure
 3:2 that turns slowly; 5 Noise X and 6 Noise Y (V), a correlated random walk.
 Each axis takes its channel's display range.
 )TEXT",
      {&kDemoOptions, &kSaveOptions, &kPlotOptions, &kLiveOptions, &kWindowOptions, &kWindowSpeedOptions},
-     "xyrecorder demo --x \"Sine A\" --y \"Sine B\" --out lissajous.png", RunDemo},
-    {"play", "play FILE", "sample a recording file live through the X-Y window",
+     "xyrecorder demo --x \"Sine A\" --y \"Sine B\" --out lissajous.png",
+     RunDemo},
+    {"play",
+     "play FILE",
+     "sample a recording file live through the X-Y window",
      R"TEXT(FILE is a WAV, a CSV or an EDF/BDF file, known by its extension or else by
 its content; - reads it from standard input. A CSV has a header row of channel
 titles (without one, the columns are Channel 1, 2, ...), optionally a units row,
@@ -370,43 +364,62 @@ an empty cell holds its channel's previous value. Titles and units come from
 the file. An X-Y plot needs two channels.
 )TEXT",
      {&kFileOptions, &kPlotOptions, &kLiveOptions, &kWindowOptions, &kWindowSpeedOptions},
-     "xyrecorder play loop.csv --x Volume --y Pressure --out loop.png", RunPlay},
-    {"view", "view FILE", "redraw a stretch of a recording file from recorded data",
+     "xyrecorder play loop.csv --x Volume --y Pressure --out loop.png",
+     RunPlay},
+    {"view",
+     "view FILE",
+     "redraw a stretch of a recording file from recorded data",
      R"TEXT(The file is loaded as recorded data; the range --from..--to is selected, and
 the window redraws it as it does for the host's current range.
 )TEXT",
      {&kViewOptions, &kFileOptions, &kPlotOptions, &kWindowOptions},
-     "xyrecorder view sleep.edf --from 60 --to 70 --x 1 --y 2", RunView},
-    {"live", "live SOURCE", "record and plot samples as they arrive: - (CSV rows on standard input), a serial device, udp:PORT or audio:",
-     kLiveAbout, {&kLiveSourceOptions, &kPlotOptions, &kLiveBatchOptions, &kWindowOptions},
-     "my-logger | xyrecorder live - --x Volume --y Pressure --save run.csv", RunLive},
-    {"script", "script FILE", "run a session script (every action a user can take; - reads it from standard input)",
-     kScriptLanguageHelp, {&kScriptOptions}, "xyrecorder script session.xys", RunScriptCommand},
-    {"info", "info FILE", "list a recording file's channels, units, rate and length",
+     "xyrecorder view sleep.edf --from 60 --to 70 --x 1 --y 2",
+     RunView},
+    {"live",
+     "live SOURCE",
+     "record and plot samples as they arrive: - (CSV rows on standard input), a serial device, udp:PORT or audio:",
+     kLiveAbout,
+     {&kLiveSourceOptions, &kPlotOptions, &kLiveBatchOptions, &kWindowOptions},
+     "my-logger | xyrecorder live - --x Volume --y Pressure --save run.csv",
+     RunLive},
+    {"script",
+     "script FILE",
+     "run a session script (every action a user can take; - reads it from standard input)",
+     kScriptLanguageHelp,
+     {&kScriptOptions},
+     "xyrecorder script session.xys",
+     RunScriptCommand},
+    {"info",
+     "info FILE",
+     "list a recording file's channels, units, rate and length",
      R"TEXT(Lists the channels (number, title, units, the display range the axes take),
 the sample rate and the length, so that you can choose --x and --y.
 )TEXT",
-     {&kFileOptions}, "xyrecorder info recording.edf", RunInfo},
-    {"export", "export FILE", "write a recording file (or the channels chosen) as CSV, EDF, BDF or WAV",
+     {&kFileOptions},
+     "xyrecorder info recording.edf",
+     RunInfo},
+    {"export",
+     "export FILE",
+     "write a recording file (or the channels chosen) as CSV, EDF, BDF or WAV",
      R"TEXT(Reads FILE as play and view do and writes it to --to OUT, in the kind OUT's
 extension names. EDF and BDF need a whole number of samples per second.
 )TEXT",
-     {&kExportOptions, &kFileOptions}, "xyrecorder export recording.wav --to recording.csv", RunExport},
+     {&kExportOptions, &kFileOptions},
+     "xyrecorder export recording.wav --to recording.csv",
+     RunExport},
 };
 
 const Command* FindCommand(const std::string& name)
 {
     for (const Command& command : kCommands)
-        if (name == command.name)
-            return &command;
+        if (name == command.name) return &command;
     return nullptr;
 }
 
 OptionGroup OptionsOf(const Command& command)
 {
     OptionGroup all;
-    for (const OptionGroup* group : command.options)
-        all.insert(all.end(), group->begin(), group->end());
+    for (const OptionGroup* group : command.options) all.insert(all.end(), group->begin(), group->end());
     all.push_back(kHelpOption);
     return all;
 }
@@ -416,8 +429,7 @@ void PrintProgramHelp(FILE* out)
     std::fputs("xyrecorder: plot one recorded channel against another with the X-Y extension\n\n"
                "Usage: xyrecorder COMMAND [OPTIONS]\n\nCommands:\n",
                out);
-    for (const Command& command : kCommands)
-        std::fprintf(out, "  %-13s  %s\n", command.synopsis, command.summary);
+    for (const Command& command : kCommands) std::fprintf(out, "  %-13s  %s\n", command.synopsis, command.summary);
     std::fputs("\nAdd --window to demo, play, view or live to watch the window live on the desktop\n"
                "and use it with the mouse and keys.\n\n"
                "Run `xyrecorder COMMAND --help` for a command's options, `xyrecorder --version`\n"

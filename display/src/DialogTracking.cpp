@@ -73,8 +73,8 @@ PortWindow& PersonInput::ShowDialog(DialogRef dialog)
     Rect content;
     GetWindowBounds(window, kWindowContentRgn, &content);
     WindowRef over = pressedWindow_ && screen_.Find(pressedWindow_) ? pressedWindow_ : nullptr;
-    const SDL_Point at = over ? screen_.ToDesktop(over, Point{content.top, content.left})
-                              : SDL_Point{content.left, content.top};
+    const SDL_Point at =
+        over ? screen_.ToDesktop(over, Point{content.top, content.left}) : SDL_Point{content.left, content.top};
     Str255 title;
     GetWTitle(window, title);
     PortWindow& shown = screen_.Show(GetWindowPort(window), window, PortKind::dialog, at, PascalToString(title));
@@ -116,7 +116,8 @@ std::optional<SInt16> PersonInput::DialogClick(DialogRef dialog, PortWindow& sho
             Select(dialog, item, 0, TextLength(dialog, item));
         } else {
             Select(dialog, item, anchor, anchor);
-            FollowButton(shown, [&](Point at) { Select(dialog, item, anchor, GetDialogItemTextOffset(dialog, item, at)); });
+            FollowButton(shown,
+                         [&](Point at) { Select(dialog, item, anchor, GetDialogItemTextOffset(dialog, item, at)); });
         }
     }
     return item;
@@ -161,7 +162,8 @@ std::optional<SInt16> PersonInput::DialogKey(DialogRef dialog, PortWindow& shown
         }
         return std::nullopt;
     }
-    default: break;
+    default:
+        break;
     }
     if (control && (key == SDLK_q || key == SDLK_w)) {
         pump_.SetAside(event);  // quit or close: the dialog ends as cancelled
@@ -169,24 +171,36 @@ std::optional<SInt16> PersonInput::DialogKey(DialogRef dialog, PortWindow& shown
     }
     if (!focus) return std::nullopt;
     switch (key) {
-    case SDLK_BACKSPACE: return typed('\b');
+    case SDLK_BACKSPACE:
+        return typed('\b');
     case SDLK_DELETE:
         if (start == end && end < length) SelectDialogItemText(dialog, focus, start, SInt16(end + 1));
         return typed('\b');
     case SDLK_LEFT:
-        if (shift) Select(dialog, focus, std::max(0, start - 1), end);
-        else Select(dialog, focus, start == end ? std::max(0, start - 1) : start, start == end ? std::max(0, start - 1) : start);
+        if (shift)
+            Select(dialog, focus, std::max(0, start - 1), end);
+        else
+            Select(dialog, focus, start == end ? std::max(0, start - 1) : start,
+                   start == end ? std::max(0, start - 1) : start);
         return std::nullopt;
     case SDLK_RIGHT:
-        if (shift) Select(dialog, focus, start, std::min(length, end + 1));
-        else Select(dialog, focus, start == end ? std::min(length, end + 1) : end, start == end ? std::min(length, end + 1) : end);
+        if (shift)
+            Select(dialog, focus, start, std::min(length, end + 1));
+        else
+            Select(dialog, focus, start == end ? std::min(length, end + 1) : end,
+                   start == end ? std::min(length, end + 1) : end);
         return std::nullopt;
-    case SDLK_HOME: Select(dialog, focus, 0, shift ? end : 0); return std::nullopt;
-    case SDLK_END: Select(dialog, focus, shift ? start : length, length); return std::nullopt;
+    case SDLK_HOME:
+        Select(dialog, focus, 0, shift ? end : 0);
+        return std::nullopt;
+    case SDLK_END:
+        Select(dialog, focus, shift ? start : length, length);
+        return std::nullopt;
     case SDLK_a:
         if (control) Select(dialog, focus, 0, length);
         return std::nullopt;
-    default: return std::nullopt;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -207,8 +221,11 @@ SInt16 PersonInput::ModalDialogHit(DialogRef dialog)
                 SDL_RaiseWindow(shown.Sdl());
             break;
         case SDL_MOUSEBUTTONUP:
-        case SDL_MOUSEMOTION: break;
-        case SDL_KEYDOWN: hit = DialogKey(dialog, shown, event); break;
+        case SDL_MOUSEMOTION:
+            break;
+        case SDL_KEYDOWN:
+            hit = DialogKey(dialog, shown, event);
+            break;
         case SDL_TEXTINPUT: {
             const SInt16 focus = GetDialogKeyboardFocusItem(dialog);
             std::string text;
@@ -228,7 +245,9 @@ SInt16 PersonInput::ModalDialogHit(DialogRef dialog)
             }
             pump_.SetAside(event);
             break;
-        default: pump_.SetAside(event); break;
+        default:
+            pump_.SetAside(event);
+            break;
         }
         if (hit) {
             hooks_.Trace("dialog hit " + std::to_string(*hit));

@@ -36,15 +36,14 @@ constexpr int kEventsPerTurn = 64;
 constexpr int kGrowBoxSize = 12;  // the square in the port's bottom-right corner
 constexpr SDL_Point kTooltipOffset{12, 20};
 
-const char* const kKeys =
-    "Space\tstart or stop sampling\n"
-    "Ctrl+N\topen another X-Y window\n"
-    "Ctrl+S\tsave the window as a picture\n"
-    "Ctrl+W\tclose the window\n"
-    "Q\tquit\n"
-    "?\tshow or hide these keys\n"
-    "Axis title\tclick for its channels and range\n"
-    "Axis scale\tdrag to move the range\n";
+const char* const kKeys = "Space\tstart or stop sampling\n"
+                          "Ctrl+N\topen another X-Y window\n"
+                          "Ctrl+S\tsave the window as a picture\n"
+                          "Ctrl+W\tclose the window\n"
+                          "Q\tquit\n"
+                          "?\tshow or hide these keys\n"
+                          "Axis title\tclick for its channels and range\n"
+                          "Axis scale\tdrag to move the range\n";
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
@@ -59,9 +58,12 @@ std::vector<std::string> Lines(const char* text)
 SDL_SystemCursor CursorFor(int16_t code)
 {
     switch (code) {
-    case kAxisCursorScale: return SDL_SYSTEM_CURSOR_SIZEALL;
-    case kAxisCursorTitle: return SDL_SYSTEM_CURSOR_HAND;
-    default: return SDL_SYSTEM_CURSOR_ARROW;
+    case kAxisCursorScale:
+        return SDL_SYSTEM_CURSOR_SIZEALL;
+    case kAxisCursorTitle:
+        return SDL_SYSTEM_CURSOR_HAND;
+    default:
+        return SDL_SYSTEM_CURSOR_ARROW;
     }
 }
 
@@ -108,8 +110,10 @@ struct LiveDisplay::Impl final : EventPump {
             // While sampling, the loop looks for samples once a frame and
             // delivers them just before the frame is presented.
             Clock::time_point until = Clock::time_point::max();
-            if (Delivering()) until = Clock::now();
-            else if (options.feed && host.IsSampling() && !held) until = NextFrame();
+            if (Delivering())
+                until = Clock::now();
+            else if (options.feed && host.IsSampling() && !held)
+                until = NextFrame();
             if (!helpText.empty() && !tooltip) until = std::min(until, helpSince + kTooltipDelay);
             SDL_Event event;
             if (WaitForEvent(event, until, true)) {
@@ -134,10 +138,7 @@ struct LiveDisplay::Impl final : EventPump {
         return frameGrid;
     }
 
-    bool Delivering() const
-    {
-        return options.feed && host.IsSampling() && !held && options.feed->Available() > 0;
-    }
+    bool Delivering() const { return options.feed && host.IsSampling() && !held && options.feed->Available() > 0; }
 
     // Waits for an event until the time given, presenting what is due and
     // answering the test hooks meanwhile. Samples that arrived are delivered
@@ -158,7 +159,8 @@ struct LiveDisplay::Impl final : EventPump {
             Clock::time_point deadline = std::min(until, screen.PresentDue(now, &presented));
             if (presented) RecordLatencies();
             if (options.quitRequested) deadline = std::min(deadline, now + kQuitRequestPoll);
-            if (hooks.Active()) deadline = std::min(deadline, now + std::chrono::milliseconds(TestHooks::kPollMilliseconds));
+            if (hooks.Active())
+                deadline = std::min(deadline, now + std::chrono::milliseconds(TestHooks::kPollMilliseconds));
             int timeout = -1;
             if (deadline != Clock::time_point::max()) {
                 auto wait = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
@@ -182,7 +184,8 @@ struct LiveDisplay::Impl final : EventPump {
             held = false;
             hooks.Trace("resumed");
             break;
-        case TestHooks::Request::none: break;
+        case TestHooks::Request::none:
+            break;
         }
     }
 
@@ -223,8 +226,9 @@ struct LiveDisplay::Impl final : EventPump {
             if (shown->Kind() == PortKind::plot && shown->Changed()) return;
         const Clock::time_point now = Clock::now();
         for (Clock::time_point arrival : awaitingScreen)
-            std::fprintf(latencyLog, "%lld\n",
-                         static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(now - arrival).count()));
+            std::fprintf(
+                latencyLog, "%lld\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(now - arrival).count()));
         awaitingScreen.clear();
     }
 
@@ -233,10 +237,15 @@ struct LiveDisplay::Impl final : EventPump {
     void Handle(const SDL_Event& event)
     {
         switch (event.type) {
-        case SDL_QUIT: quit = true; break;
-        case SDL_WINDOWEVENT: WindowEvent(event.window); break;
+        case SDL_QUIT:
+            quit = true;
+            break;
+        case SDL_WINDOWEVENT:
+            WindowEvent(event.window);
+            break;
         case SDL_MOUSEMOTION:
-            if (!(event.motion.state & SDL_BUTTON_LMASK)) hover = Hover{event.motion.windowID, event.motion.x, event.motion.y};
+            if (!(event.motion.state & SDL_BUTTON_LMASK))
+                hover = Hover{event.motion.windowID, event.motion.x, event.motion.y};
             break;
         case SDL_MOUSEBUTTONDOWN:
             if (event.button.button != SDL_BUTTON_LEFT) break;
@@ -250,7 +259,8 @@ struct LiveDisplay::Impl final : EventPump {
         case SDL_TEXTINPUT:
             if (std::string(event.text.text) == "?") ToggleKeys();
             break;
-        default: break;
+        default:
+            break;
         }
     }
 
@@ -273,7 +283,9 @@ struct LiveDisplay::Impl final : EventPump {
         case SDL_WINDOWEVENT_RESTORED:
             if (plot && shown->Maximized()) zoomRequests.insert(event.windowID);
             break;
-        case SDL_WINDOWEVENT_EXPOSED: shown->MarkExposed(); break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            shown->MarkExposed();
+            break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
             if (plot && FrontPlotWindow() != shown->Window()) {
                 WindowRef window = shown->Window();
@@ -285,7 +297,8 @@ struct LiveDisplay::Impl final : EventPump {
             SetHelp("", SDL_Point{0, 0});
             SetCursor(0);
             break;
-        default: break;
+        default:
+            break;
         }
     }
 
@@ -308,7 +321,8 @@ struct LiveDisplay::Impl final : EventPump {
         if (!host.IsExtensionWindow(window)) return;
         Rect port;
         GetWindowPortBounds(window, &port);
-        const Rect growBox{SInt16(port.bottom - kGrowBoxSize), SInt16(port.right - kGrowBoxSize), port.bottom, port.right};
+        const Rect growBox{SInt16(port.bottom - kGrowBoxSize), SInt16(port.right - kGrowBoxSize), port.bottom,
+                           port.right};
         const std::string where = shown->Name() + " " + std::to_string(local.h) + " " + std::to_string(local.v);
         if (WindowIsGrowable(window) && PtInRect(local, &growBox))
             Act("grow " + where, [&] { host.Grow(window, local); });
@@ -345,8 +359,11 @@ struct LiveDisplay::Impl final : EventPump {
         case SDLK_q:
             if (plain || command) quit = true;
             break;
-        case SDLK_ESCAPE: CloseKeys(); break;
-        default: break;
+        case SDLK_ESCAPE:
+            CloseKeys();
+            break;
+        default:
+            break;
         }
     }
 
@@ -433,15 +450,15 @@ struct LiveDisplay::Impl final : EventPump {
                 screen.Show(GetWindowPort(window), window, PortKind::plot, SDL_Point{content.left, content.top}, name);
             shown.SetNumber(number);
             Focus(shown);  // the session brings a new window to the front
-            hooks.Trace("show " + shown.Name() + " " + shown.DesktopId() + " " + std::to_string(shown.Width()) +
-                        " " + std::to_string(shown.Height()));
+            hooks.Trace("show " + shown.Name() + " " + shown.DesktopId() + " " + std::to_string(shown.Width()) + " " +
+                        std::to_string(shown.Height()));
         }
         std::vector<PortWindow*> gone;
         for (const auto& shown : screen.Windows()) {
             const bool plotGone = shown->Kind() == PortKind::plot &&
                                   std::find(windows.begin(), windows.end(), shown->Window()) == windows.end();
-            const bool dialogGone = shown->Kind() == PortKind::dialog &&
-                                    (!shown->Alive() || !IsWindowVisible(shown->Window()));
+            const bool dialogGone =
+                shown->Kind() == PortKind::dialog && (!shown->Alive() || !IsWindowVisible(shown->Window()));
             if (plotGone || dialogGone) gone.push_back(shown.get());
         }
         bool dialogClosed = false;
@@ -555,7 +572,9 @@ struct LiveDisplay::Impl final : EventPump {
     void SetAside(const SDL_Event& event) override
     {
         switch (event.type) {
-        case SDL_QUIT: quit = true; break;
+        case SDL_QUIT:
+            quit = true;
+            break;
         case SDL_KEYDOWN:
             // Q quits and Ctrl+W closes the window the person pressed in,
             // once the modal loop has ended as a cancel.
@@ -570,7 +589,9 @@ struct LiveDisplay::Impl final : EventPump {
             PortWindow* shown = screen.FindId(event.window.windowID);
             if (!shown) break;
             switch (event.window.event) {
-            case SDL_WINDOWEVENT_EXPOSED: shown->MarkExposed(); break;
+            case SDL_WINDOWEVENT_EXPOSED:
+                shown->MarkExposed();
+                break;
             case SDL_WINDOWEVENT_CLOSE:
                 if (shown->Kind() == PortKind::plot) {
                     closeRequests.push_back(shown->Window());
@@ -586,11 +607,13 @@ struct LiveDisplay::Impl final : EventPump {
             case SDL_WINDOWEVENT_RESTORED:
                 if (shown->Kind() == PortKind::plot && shown->Maximized()) zoomRequests.insert(event.window.windowID);
                 break;
-            default: break;
+            default:
+                break;
             }
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
 

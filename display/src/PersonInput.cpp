@@ -86,8 +86,8 @@ bool PersonInput::TrackButton(ControlRef control, const PortWindow& window)
     Rect bounds;
     GetControlBounds(control, &bounds);
     WindowRef owner = GetControlOwner(control);
-    const SInt16 pressed = GetControlProcID(control) == checkBoxProc ? SInt16(kControlCheckBoxPart)
-                                                                      : SInt16(kControlButtonPart);
+    const SInt16 pressed =
+        GetControlProcID(control) == checkBoxProc ? SInt16(kControlCheckBoxPart) : SInt16(kControlButtonPart);
     bool inside = true;
     HiliteControl(control, pressed);
     std::optional<Point> release = FollowButton(window, [&](Point at) {

@@ -109,18 +109,27 @@ SInt16 PersonInput::PopUpMenuSelect(MenuRef menu, Point where)
         }
         case SDL_KEYDOWN:
             switch (event.key.keysym.sym) {
-            case SDLK_ESCAPE: done = true; break;
-            case SDLK_UP: draw(NextSelectable(menu, hilite ? hilite : SInt16(CountMenuItems(menu) + 1), -1)); break;
-            case SDLK_DOWN: draw(NextSelectable(menu, hilite, +1)); break;
+            case SDLK_ESCAPE:
+                done = true;
+                break;
+            case SDLK_UP:
+                draw(NextSelectable(menu, hilite ? hilite : SInt16(CountMenuItems(menu) + 1), -1));
+                break;
+            case SDLK_DOWN:
+                draw(NextSelectable(menu, hilite, +1));
+                break;
             case SDLK_RETURN:
             case SDLK_KP_ENTER:
                 chosen = Selectable(menu, hilite) ? hilite : SInt16(0);
                 done = true;
                 break;
-            default: break;
+            default:
+                break;
             }
             break;
-        default: pump_.SetAside(event); break;
+        default:
+            pump_.SetAside(event);
+            break;
         }
     }
     screen_.Close(&popup);

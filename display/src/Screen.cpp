@@ -23,11 +23,16 @@ std::string SdlError(const std::string& what) { return what + ": " + SDL_GetErro
 Uint32 WindowFlags(PortKind kind)
 {
     switch (kind) {
-    case PortKind::plot: return SDL_WINDOW_RESIZABLE;
-    case PortKind::dialog: return 0;
-    case PortKind::popup: return SDL_WINDOW_POPUP_MENU | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
-    case PortKind::tooltip: return SDL_WINDOW_TOOLTIP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
-    case PortKind::panel: return SDL_WINDOW_UTILITY;
+    case PortKind::plot:
+        return SDL_WINDOW_RESIZABLE;
+    case PortKind::dialog:
+        return 0;
+    case PortKind::popup:
+        return SDL_WINDOW_POPUP_MENU | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
+    case PortKind::tooltip:
+        return SDL_WINDOW_TOOLTIP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
+    case PortKind::panel:
+        return SDL_WINDOW_UTILITY;
     }
     return 0;
 }
@@ -36,8 +41,7 @@ Uint32 WindowFlags(PortKind kind)
 
 // ---- PortWindow ----
 
-PortWindow::PortWindow(CGrafPtr port, WindowRef window, PortKind kind, int zoom, SDL_Point at,
-                       const std::string& title)
+PortWindow::PortWindow(CGrafPtr port, WindowRef window, PortKind kind, int zoom, SDL_Point at, const std::string& title)
     : port_(port), portSerial_(GetPortSerial(port)), window_(window), kind_(kind), zoom_(zoom)
 {
     Rect bounds;
@@ -68,11 +72,16 @@ PortWindow::~PortWindow()
 std::string PortWindow::Name() const
 {
     switch (kind_) {
-    case PortKind::plot: return "window-" + std::to_string(number_);
-    case PortKind::dialog: return "dialog";
-    case PortKind::popup: return "popup";
-    case PortKind::tooltip: return "tooltip";
-    case PortKind::panel: return "panel";
+    case PortKind::plot:
+        return "window-" + std::to_string(number_);
+    case PortKind::dialog:
+        return "dialog";
+    case PortKind::popup:
+        return "popup";
+    case PortKind::tooltip:
+        return "tooltip";
+    case PortKind::panel:
+        return "panel";
     }
     return "port";
 }
@@ -83,8 +92,9 @@ void PortWindow::MakeTexture(int width, int height)
 {
     if (texture_) SDL_DestroyTexture(texture_);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
-    if (!texture_) throw DisplayError(SdlError("cannot make a picture of " + std::to_string(width) + " x " +
-                                               std::to_string(height) + " pixels"));
+    if (!texture_)
+        throw DisplayError(
+            SdlError("cannot make a picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels"));
     textureWidth_ = width;
     textureHeight_ = height;
     const Rect all{0, 0, SInt16(height), SInt16(width)};
@@ -197,14 +207,17 @@ Screen::Screen(int zoom) : zoom_(std::clamp(zoom, 1, kMaxZoom))
     if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland)
         drivers += drivers.empty() ? "wayland" : ",wayland";
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_DEFAULT);
-    if (drivers.empty() && !std::getenv("SDL_VIDEODRIVER")) throw DisplayError("no desktop: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    if (drivers.empty() && !std::getenv("SDL_VIDEODRIVER"))
+        throw DisplayError("no desktop: neither DISPLAY nor WAYLAND_DISPLAY is set");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         const char* x11 = std::getenv("DISPLAY");
-        throw DisplayError(SdlError(std::string("cannot open the desktop") + (x11 && *x11 ? std::string(" ") + x11 : "")));
+        throw DisplayError(
+            SdlError(std::string("cannot open the desktop") + (x11 && *x11 ? std::string(" ") + x11 : "")));
     }
     PrepareDesktop();
     SDL_DisplayMode mode;
-    int rate = SDL_GetCurrentDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : kDefaultRefreshRate;
+    int rate =
+        SDL_GetCurrentDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : kDefaultRefreshRate;
     frameInterval_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate));
     SDL_StartTextInput();
 }
@@ -277,8 +290,7 @@ SDL_Point Screen::ToDesktop(WindowRef shown, Point global) const
 {
     PortWindow* window = Find(shown);
     Rect content{0, 0, 0, 0};
-    if (!window || GetWindowBounds(shown, kWindowContentRgn, &content) != noErr)
-        return SDL_Point{global.h, global.v};
+    if (!window || GetWindowBounds(shown, kWindowContentRgn, &content) != noErr) return SDL_Point{global.h, global.v};
     const SDL_Point at = window->Position();
     return SDL_Point{at.x + (global.h - content.left) * zoom_, at.y + (global.v - content.top) * zoom_};
 }

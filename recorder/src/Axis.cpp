@@ -28,8 +28,7 @@ WindowRef CurrentWindow()
 
 Axis::Axis(const Rect& bounds, double highEnd, double lowEnd, bool vertical)
     : bounds_(bounds), vertical_(vertical), high_(highEnd), low_(lowEnd)
-{
-}
+{}
 
 Axis::~Axis()
 {
@@ -194,8 +193,9 @@ Axis::Scale Axis::MakeScale() const
                 int16_t pixel = PixelOf(value);
                 if (pixel < start || pixel >= end) continue;
                 std::string label = form == LabelForm::prefixed ? CompactTick(value, step, largest)
-                                    : form == LabelForm::offset ? FormatTick(lessOffset(value), step, decimals, offsetLargest)
-                                                                : FormatTick(value, step, decimals, largest);
+                                    : form == LabelForm::offset
+                                        ? FormatTick(lessOffset(value), step, decimals, offsetLargest)
+                                        : FormatTick(value, step, decimals, largest);
                 if (label.empty()) return {};
                 majors.push_back({value, pixel, true, label});
                 widest = std::max(widest, TextWidthOf(majors.back().label));

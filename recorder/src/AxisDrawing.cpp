@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "AxisLayout.h"
-#include "recorder/TurnedText.h"
 #include "recorder/Axis.h"
+#include "recorder/TurnedText.h"
 #include "toolbox/Pictures.h"
 #include "toolbox/Toolbox.h"
 
@@ -130,8 +130,10 @@ void Axis::DrawHorizontal(const Scale& scale) const
         int left = std::clamp(centred, int(bounds_.left), std::max<int>(bounds_.left, bounds_.right - width));
         Placed p{&t, left, width, left != centred};
         if (!placed.empty() && placed.back().left + placed.back().width + kLabelGapX / 2 > left) {
-            if (placed.back().moved) placed.pop_back();
-            else continue;
+            if (placed.back().moved)
+                placed.pop_back();
+            else
+                continue;
         }
         placed.push_back(p);
     }
@@ -189,7 +191,8 @@ void Axis::DrawVertical(const Scale& scale) const
         int left = std::max<int>(bounds_.left, labelRight - width);
         if (left < strip.right) {
             if (titled) continue;
-            Rect patch{int16_t(baseline - kDigitHeight - 1), int16_t(left - 1), int16_t(baseline + 2), int16_t(left + width + 1)};
+            Rect patch{int16_t(baseline - kDigitHeight - 1), int16_t(left - 1), int16_t(baseline + 2),
+                       int16_t(left + width + 1)};
             EraseRect(&patch);
         }
         DrawAt(t->label, left, baseline);

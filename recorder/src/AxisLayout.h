@@ -23,16 +23,16 @@
 namespace recorder {
 
 constexpr int16_t kFontSize = 9;
-constexpr int kDigitHeight = 7;   // height of a digit above the baseline at size 9
-constexpr int kTextAscent = 8;    // capitals, brackets and ascenders
+constexpr int kDigitHeight = 7;  // height of a digit above the baseline at size 9
+constexpr int kTextAscent = 8;   // capitals, brackets and ascenders
 constexpr int kTextDescent = 3;
 constexpr int kLineHeight = kTextAscent + kTextDescent + 1;
-constexpr int kMajorTick = 4;     // length beyond the scale line
+constexpr int kMajorTick = 4;  // length beyond the scale line
 constexpr int kMinorTick = 2;
-constexpr int kTitleRowOffset = 15;  // horizontal: title row below the band's top
+constexpr int kTitleRowOffset = 15;                // horizontal: title row below the band's top
 constexpr int kTitleStripWidth = kLineHeight + 1;  // vertical: title strip at the band's left
-constexpr int kLabelGapX = 12;    // least room between two horizontal labels
-constexpr int kLabelGapY = 4;     // least room between two vertical labels
+constexpr int kLabelGapX = 12;                     // least room between two horizontal labels
+constexpr int kLabelGapY = 4;                      // least room between two vertical labels
 constexpr int kMinMajorSpacingX = 30;
 constexpr int kMinMajorSpacingY = 22;
 constexpr int kMinMinorSpacing = 4;

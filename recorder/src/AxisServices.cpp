@@ -129,7 +129,8 @@ void HostAxisSetChannelInfo(AxisObject object, const ChannelInfoRecord* info)
 
 void HostAxisSetTitle(AxisObject object, ConstStr255Param title, uint8_t withUnits)
 {
-    if (Axis* axis = AxisFromObject(object)) axis->SetTitle(title ? PascalToString(title) : std::string(), withUnits != 0);
+    if (Axis* axis = AxisFromObject(object))
+        axis->SetTitle(title ? PascalToString(title) : std::string(), withUnits != 0);
 }
 
 void HostDrawAxis(AxisObject object, uint8_t)

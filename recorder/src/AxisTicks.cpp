@@ -103,8 +103,8 @@ std::string OffsetTerm(double offset)
     double magnitude = std::fabs(offset);
     // The digits down to the offset's last one that is not zero.
     int digits = 0;
-    while (digits < 12 && std::fabs(magnitude - std::round(magnitude * std::pow(10.0, digits)) / std::pow(10.0, digits)) >
-                              magnitude * 1e-12)
+    while (digits < 12 && std::fabs(magnitude - std::round(magnitude * std::pow(10.0, digits)) /
+                                                    std::pow(10.0, digits)) > magnitude * 1e-12)
         ++digits;
     std::string text = FormatTick(magnitude, NiceStep{1, -digits}, digits, magnitude);
     return (offset > 0 ? " - " : " + ") + text;

@@ -51,8 +51,7 @@ ExtensionBundle::ExtensionBundle(const std::string& path, const HostServiceTable
 {
     const std::string file = AbsolutePathOf(path);
     struct stat info;
-    if (stat(file.c_str(), &info) != 0)
-        throw BundleError("bundle " + EscapeInput(path) + ": " + std::strerror(errno));
+    if (stat(file.c_str(), &info) != 0) throw BundleError("bundle " + EscapeInput(path) + ": " + std::strerror(errno));
     if (!S_ISREG(info.st_mode))
         throw BundleError("bundle " + EscapeInput(path) + ": " + NotARegularFile(info.st_mode, "a bundle file"));
     // The resource file too: a FIFO in its place would block the reading of it.

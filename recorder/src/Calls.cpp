@@ -44,8 +44,8 @@ int32_t Recorder::Impl::Call(ExtensionBundle& bundle, int16_t message, WindowRef
     try {
         result = bundle.Send(message, block);
     } catch (const std::exception& error) {
-        Report(HostMessage::Kind::error, "extension " + bundle.Stem() + " failed in message " +
-                                             std::to_string(message) + ": " + error.what());
+        Report(HostMessage::Kind::error,
+               "extension " + bundle.Stem() + " failed in message " + std::to_string(message) + ": " + error.what());
     } catch (...) {
         Report(HostMessage::Kind::error,
                "extension " + bundle.Stem() + " failed in message " + std::to_string(message));
@@ -130,10 +130,7 @@ WindowEntry* Recorder::Impl::FrontWindowOf(int16_t extensionID)
     return nullptr;
 }
 
-int16_t Recorder::Impl::CallingExtension() const
-{
-    return calls.empty() ? 0 : calls.back().bundle->ExtensionID();
-}
+int16_t Recorder::Impl::CallingExtension() const { return calls.empty() ? 0 : calls.back().bundle->ExtensionID(); }
 
 // ---- After every action ----
 

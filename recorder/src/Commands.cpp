@@ -18,13 +18,13 @@ void Queue(uint16_t command, int32_t selector, bool carriesValue, int16_t channe
     auto found = state.commandByNumber.find(int16_t(command));
     if (found == state.commandByNumber.end()) {
         ++SessionAccess::Counters().unknownCommands;
-        state.Report(HostMessage::Kind::error, "a command was posted with number " + std::to_string(command) +
-                                                   ", which the host never gave out");
+        state.Report(HostMessage::Kind::error,
+                     "a command was posted with number " + std::to_string(command) + ", which the host never gave out");
         return;
     }
     WindowRef target = state.calls.empty() ? nullptr : state.calls.back().window;
-    state.commands.push_back({target, found->second.first, int16_t(command), found->second.second,
-                              uint32_t(selector), carriesValue, channel, value});
+    state.commands.push_back({target, found->second.first, int16_t(command), found->second.second, uint32_t(selector),
+                              carriesValue, channel, value});
 }
 
 }  // namespace
@@ -61,8 +61,8 @@ std::string Recorder::ExtensionName(int16_t extensionID) const
 void Recorder::ChooseMenuCommand(const std::string& path)
 {
     ActionScope scope(*impl_);
-    auto found = std::find_if(menuCommands_.begin(), menuCommands_.end(),
-                              [&](const MenuCommand& c) { return c.path == path; });
+    auto found =
+        std::find_if(menuCommands_.begin(), menuCommands_.end(), [&](const MenuCommand& c) { return c.path == path; });
     if (found == menuCommands_.end()) throw RecorderError("no menu command \"" + path + "\"");
     const MenuCommand command = *found;
     if (path.rfind(kWindowsMenu, 0) == 0) {
@@ -71,8 +71,7 @@ void Recorder::ChooseMenuCommand(const std::string& path)
         OpenWindow(*bundle);
         return;
     }
-    impl_->commands.push_back(
-        {nullptr, command.extensionID, command.command, command.localNumber, 0, false, 0, 0.0});
+    impl_->commands.push_back({nullptr, command.extensionID, command.command, command.localNumber, 0, false, 0, 0.0});
 }
 
 void Recorder::EraseCommand(WindowRef window)

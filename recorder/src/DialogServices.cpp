@@ -54,7 +54,7 @@ struct LastNumber {
 };
 
 std::vector<ResourceBracket> gBrackets;
-std::vector<ModalDialogEntry> gModalDialogs;  // innermost last
+std::vector<ModalDialogEntry> gModalDialogs;                    // innermost last
 std::map<std::pair<UInt32, int16_t>, LastNumber> gLastNumbers;  // by (dialog serial, item)
 ModalFilterToken gModalFilter{0};
 
@@ -73,9 +73,8 @@ void DropDisposedDialogs()
 {
     std::erase_if(gModalDialogs,
                   [](const ModalDialogEntry& entry) { return GetDialogSerial(entry.dialog) != entry.serial; });
-    std::erase_if(gLastNumbers, [](const auto& number) {
-        return GetDialogSerial(number.second.dialog) != number.first.first;
-    });
+    std::erase_if(gLastNumbers,
+                  [](const auto& number) { return GetDialogSerial(number.second.dialog) != number.first.first; });
 }
 
 std::string FormatNumber(double value)
@@ -175,10 +174,7 @@ void HostCloseModal(DialogRef dialog)
     HideWindow(GetDialogWindow(dialog));
 }
 
-ModalFilterUPP HostGetModalFilter(int16_t)
-{
-    return reinterpret_cast<ModalFilterUPP>(&gModalFilter);
-}
+ModalFilterUPP HostGetModalFilter(int16_t) { return reinterpret_cast<ModalFilterUPP>(&gModalFilter); }
 
 void HostModalDialog(ModalFilterUPP, int16_t* itemHit)
 {

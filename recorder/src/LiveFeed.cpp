@@ -15,8 +15,7 @@ constexpr double kFeedBytes = 64.0 * 1024 * 1024;
 LiveFeed::LiveFeed(std::string source, std::function<void(const std::string&)> showNote,
                    std::function<Limit(size_t channels, double sampleInterval)> limitFor)
     : source_(std::move(source)), showNote_(std::move(showNote)), limitFor_(std::move(limitFor))
-{
-}
+{}
 
 bool LiveFeed::WaitForBegin(Clock::time_point until)
 {
@@ -34,8 +33,7 @@ void LiveFeed::Close()
 {
     taking_ = false;
     std::lock_guard lock(mutex_);
-    if (feed_)
-        feed_->Close();
+    if (feed_) feed_->Close();
 }
 
 void LiveFeed::Begin(const std::vector<ChannelSettings>& channels, double sampleInterval)
@@ -52,21 +50,17 @@ void LiveFeed::Begin(const std::vector<ChannelSettings>& channels, double sample
 
 void LiveFeed::Rows(std::span<const float* const> channels, size_t frames, Clock::time_point arrival)
 {
-    if (!taking_ || finished_ || !feed_)
-        return;
+    if (!taking_ || finished_ || !feed_) return;
     const uint64_t room = limit_.frames - taken_;
     const size_t take = size_t(std::min<uint64_t>(frames, room));
-    if (take > 0 && !feed_->Push(channels, take, arrival))
-        return;
+    if (take > 0 && !feed_->Push(channels, take, arrival)) return;
     taken_ += take;
-    if (taken_ >= limit_.frames)
-        FinishFeed(limit_.why);
+    if (taken_ >= limit_.frames) FinishFeed(limit_.why);
 }
 
 void LiveFeed::Note(const std::string& text)
 {
-    if (showNote_)
-        showNote_(text);
+    if (showNote_) showNote_(text);
 }
 
 void LiveFeed::End(const std::string& error)
@@ -81,7 +75,6 @@ void LiveFeed::End(const std::string& error)
 
 void LiveFeed::FinishFeed(const std::string& error)
 {
-    if (finished_.exchange(true) || !feed_)
-        return;
+    if (finished_.exchange(true) || !feed_) return;
     feed_->Finish(error);
 }

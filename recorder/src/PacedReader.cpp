@@ -14,8 +14,7 @@ constexpr size_t kBulkFrames = 4096;
 
 PacedReader::PacedReader(SampleSource& source, SampleFeed& feed, double speed)
     : source_(source), feed_(feed), framesPerSecond_(speed > 0 ? speed / source.SampleInterval() : 0.0)
-{
-}
+{}
 
 PacedReader::~PacedReader() { Stop(); }
 

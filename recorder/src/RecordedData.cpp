@@ -136,19 +136,10 @@ uint32_t HostHandleSize(Handle h) { return h ? uint32_t(GetHandleSize(h)) : 0; }
 SampleRange HostGetRangeA() { return SessionAccess::Data().RangeA(); }
 SampleRange HostGetRangeB() { return SessionAccess::Data().RangeB(); }
 
-uint8_t HostRangeCheckA(const SampleRange* range)
-{
-    return range && SessionAccess::Data().RangeCheckA(*range) ? 1 : 0;
-}
+uint8_t HostRangeCheckA(const SampleRange* range) { return range && SessionAccess::Data().RangeCheckA(*range) ? 1 : 0; }
 
-uint8_t HostRangeCheckB(const SampleRange* range)
-{
-    return range && SessionAccess::Data().RangeCheckB(*range) ? 1 : 0;
-}
+uint8_t HostRangeCheckB(const SampleRange* range) { return range && SessionAccess::Data().RangeCheckB(*range) ? 1 : 0; }
 
-uint8_t HostRangeCheckC(const SampleRange* range)
-{
-    return range && SessionAccess::Data().RangeCheckC(*range) ? 1 : 0;
-}
+uint8_t HostRangeCheckC(const SampleRange* range) { return range && SessionAccess::Data().RangeCheckC(*range) ? 1 : 0; }
 
 }  // namespace services

@@ -89,7 +89,8 @@ ExtensionBundle& Recorder::LoadBundle(const std::string& path)
     return StartBundle(std::make_unique<ExtensionBundle>(path, table_.get()));
 }
 
-ExtensionBundle& Recorder::AttachExtension(Main1Function main1, const std::string& resourcePath, const std::string& name)
+ExtensionBundle& Recorder::AttachExtension(Main1Function main1, const std::string& resourcePath,
+                                           const std::string& name)
 {
     return StartBundle(std::make_unique<ExtensionBundle>(main1, resourcePath, name, table_.get()));
 }
@@ -272,7 +273,8 @@ void Recorder::Zoom(WindowRef window, bool zoomIn)
 {
     ActionScope scope(*impl_);
     const WindowEntry entry = impl_->Require(window, "zoom");
-    impl_->SendToWindow(entry, kDoZoom, [&](uint8_t* block) { SetBlockField<uint8_t>(block, kZoomInField, zoomIn ? 1 : 0); });
+    impl_->SendToWindow(entry, kDoZoom,
+                        [&](uint8_t* block) { SetBlockField<uint8_t>(block, kZoomInField, zoomIn ? 1 : 0); });
 }
 
 bool Recorder::IsZoomedOut(WindowRef window) const

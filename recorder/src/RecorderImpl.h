@@ -29,7 +29,7 @@ struct ZoomState {
 };
 
 struct QueuedCommand {
-    WindowRef target;       // null: the front window of the extension
+    WindowRef target;  // null: the front window of the extension
     int16_t extensionID;
     int16_t hostNumber;
     int16_t localNumber;

@@ -26,8 +26,7 @@ constexpr uint32_t kSourceMagic = 0x52656364;  // "Recd"
 Recording::Recording()
     : source_(reinterpret_cast<DataSourceRef>(LowNew<uint32_t>(kSourceMagic))),
       spoolMemoryBytes_(SampleSpool::kDefaultMemoryBytes)
-{
-}
+{}
 
 Recording::~Recording()
 {
@@ -274,8 +273,9 @@ void Recording::AppendStored(std::shared_ptr<const SampleStore> store)
     int64_t frames = store->FrameCount();
     int64_t blocks = (frames + kMaxBlockLength - 1) / kMaxBlockLength;
     if (frames > int64_t(INT32_MAX) - sampleCount_ || blocks > int64_t(kMaxBlocks) - int64_t(blocks_.size()))
-        throw std::length_error("the recording can't take " + std::to_string(frames) + " samples more: it holds at most " +
-                                std::to_string(kMaxBlocks) + " blocks of " + std::to_string(kMaxBlockLength));
+        throw std::length_error("the recording can't take " + std::to_string(frames) +
+                                " samples more: it holds at most " + std::to_string(kMaxBlocks) + " blocks of " +
+                                std::to_string(kMaxBlockLength));
     if (frames == 0) return;
     CompleteLastBlock();
     auto number = int32_t(stores_.size());
@@ -388,13 +388,13 @@ Handle Recording::LoadBlock(BlockChannel key, const Block& block)
     }
     if (!h) {
         if (loadFailure_.empty())
-            loadFailure_ = "block " + std::to_string(key.first) + " can't be placed in the memory below 4 GiB: it is full";
+            loadFailure_ =
+                "block " + std::to_string(key.first) + " can't be placed in the memory below 4 GiB: it is full";
         return nullptr;
     }
     const Kept& kept = block.kept[size_t(key.second - 1)];
     try {
-        stores_[size_t(kept.store)]->Read(kept.channel, kept.first, size_t(block.length),
-                                          reinterpret_cast<float*>(*h));
+        stores_[size_t(kept.store)]->Read(kept.channel, kept.first, size_t(block.length), reinterpret_cast<float*>(*h));
     } catch (const std::exception& error) {
         DisposeHandle(h);
         if (loadFailure_.empty()) loadFailure_ = error.what();

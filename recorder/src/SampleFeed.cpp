@@ -9,14 +9,12 @@ SampleFeed::SampleFeed(std::vector<ChannelSettings> channels, double sampleInter
 {
     if (channels_.empty() || channels_.size() > size_t(kMaxChannels))
         throw std::invalid_argument("a sample feed needs 1 to 32 channels, not " + std::to_string(channels_.size()));
-    if (!(sampleInterval_ > 0.0))
-        throw std::invalid_argument("a sample feed needs a positive sample interval");
+    if (!(sampleInterval_ > 0.0)) throw std::invalid_argument("a sample feed needs a positive sample interval");
     if (capacity_ == 0) throw std::invalid_argument("a sample feed needs room for samples");
     // Left uninitialised: a large ring's pages are only touched (and the
     // memory taken) as samples reach them, so a fast source's room for
     // minutes costs nothing at the start.
-    for (size_t m = 0; m < channels_.size(); ++m)
-        ring_.emplace_back(new float[capacity_]);
+    for (size_t m = 0; m < channels_.size(); ++m) ring_.emplace_back(new float[capacity_]);
 }
 
 size_t SampleFeed::Read(size_t frames, std::span<float* const> channels)

@@ -33,8 +33,7 @@ std::string Gibibytes(int64_t floats)
 
 SampleSpool::SampleSpool(size_t memoryBytes, fs::path folder)
     : memoryBytes_(memoryBytes), folder_(folder.empty() ? TemporaryFolder() : std::move(folder))
-{
-}
+{}
 
 SampleSpool::~SampleSpool()
 {

@@ -99,7 +99,8 @@ void Recorder::PushBatch(std::span<const std::vector<float>> channels)
     for (size_t m = 0; m < channels.size(); ++m) {
         if (channels[m].size() != frames)
             throw RecorderError("push batch: channel " + std::to_string(m + 1) + " has " +
-                                std::to_string(channels[m].size()) + " samples, channel 1 has " + std::to_string(frames));
+                                std::to_string(channels[m].size()) + " samples, channel 1 has " +
+                                std::to_string(frames));
     }
     if (frames == 0) return;
     if (frames > impl_->batchFrames)

@@ -16,7 +16,8 @@ WindowRef HostNewWindow(int16_t resourceID, int32_t, int32_t, int16_t)
     // New windows come in front of all others; placement comes from HostPlaceWindow.
     WindowRef window = GetNewCWindow(resourceID, nullptr, reinterpret_cast<WindowRef>(intptr_t(-1)));
     if (!window) {
-        state.Report(HostMessage::Kind::error, "the extension's resources have no window " + std::to_string(resourceID));
+        state.Report(HostMessage::Kind::error,
+                     "the extension's resources have no window " + std::to_string(resourceID));
         return nullptr;
     }
     if (state.newWindows) state.newWindows->push_back(window);

@@ -11,7 +11,7 @@
 namespace signals_detail {
 
 struct CsvCell {
-    std::string text;     // trimmed unless quoted; quotes removed, "" made "
+    std::string text;  // trimmed unless quoted; quotes removed, "" made "
     bool quoted = false;
 };
 

@@ -94,8 +94,7 @@ SignalSet MakeDemoSignals(const DemoOptions& options)
     if (!(options.duration > 0) || !std::isfinite(options.duration))
         throw std::invalid_argument("the duration must be a positive number of seconds");
     double exact = options.sampleRate * options.duration;
-    if (exact > 2147483647.0)
-        throw std::invalid_argument("rate × duration gives more than 2^31 samples");
+    if (exact > 2147483647.0) throw std::invalid_argument("rate × duration gives more than 2^31 samples");
     size_t count = std::max<size_t>(1, size_t(std::llround(exact)));
     double dt = 1.0 / options.sampleRate;
 

@@ -4,8 +4,8 @@
 // that names the file, instead of ending the program.
 #include "FileBytes.h"
 
-#include <signal.h>
 #include <setjmp.h>
+#include <signal.h>
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -25,13 +25,11 @@ struct sigaction gPreviousBusAction {};
 
 void OnBusError(int signal, siginfo_t* info, void* context)
 {
-    if (tFaultJump)
-        siglongjmp(*tFaultJump, 1);
+    if (tFaultJump) siglongjmp(*tFaultJump, 1);
     // Not a guarded read: whoever handled the fault before us does, or the default ends the program.
     sigaction(SIGBUS, &gPreviousBusAction, nullptr);
     if (gPreviousBusAction.sa_flags & SA_SIGINFO) {
-        if (gPreviousBusAction.sa_sigaction)
-            gPreviousBusAction.sa_sigaction(signal, info, context);
+        if (gPreviousBusAction.sa_sigaction) gPreviousBusAction.sa_sigaction(signal, info, context);
     } else if (gPreviousBusAction.sa_handler != SIG_DFL && gPreviousBusAction.sa_handler != SIG_IGN) {
         gPreviousBusAction.sa_handler(signal);
     }
@@ -71,18 +69,14 @@ bool RunCatchingFaults(void (*convert)(void*), void* context)
 std::shared_ptr<const FileBytes> FileBytes::Map(const std::filesystem::path& path)
 {
     InputFile file(path, kRecordingFile);
-    if (!file)
-        Fail(path, file.Problem());
+    if (!file) Fail(path, file.Problem());
     std::shared_ptr<FileBytes> bytes(new FileBytes);
     bytes->name_ = path.string();
     bytes->size_ = file.Size();
-    if (bytes->size_ == 0)
-        return bytes;
-    if (bytes->size_ > uint64_t(SIZE_MAX))
-        Fail(path, "too large to map");
+    if (bytes->size_ == 0) return bytes;
+    if (bytes->size_ > uint64_t(SIZE_MAX)) Fail(path, "too large to map");
     void* at = mmap(nullptr, size_t(bytes->size_), PROT_READ, MAP_SHARED, file.Descriptor(), 0);
-    if (at == MAP_FAILED)
-        Fail(path, std::string("cannot be mapped: ") + std::strerror(errno));
+    if (at == MAP_FAILED) Fail(path, std::string("cannot be mapped: ") + std::strerror(errno));
     bytes->data_ = static_cast<const unsigned char*>(at);
     bytes->mapped_ = true;
     InstallFaultHandler();
@@ -100,8 +94,7 @@ std::shared_ptr<const FileBytes> FileBytes::Borrow(std::string_view data, const 
 
 FileBytes::~FileBytes()
 {
-    if (mapped_)
-        munmap(const_cast<unsigned char*>(data_), size_t(size_));
+    if (mapped_) munmap(const_cast<unsigned char*>(data_), size_t(size_));
 }
 
 namespace {
@@ -116,8 +109,7 @@ struct CopyJob {
 
 size_t FileBytes::ReadAt(void* buffer, size_t size, uint64_t offset) const
 {
-    if (offset >= size_)
-        return 0;
+    if (offset >= size_) return 0;
     CopyJob job{buffer, data_ + offset, size_t(std::min<uint64_t>(size, size_ - offset))};
     auto copy = [](void* context) {
         auto* c = static_cast<CopyJob*>(context);

@@ -23,7 +23,7 @@ public:
     FileBytes& operator=(const FileBytes&) = delete;
 
     const unsigned char* Data() const { return data_; }
-    uint64_t Size() const { return size_; }  // when it was opened
+    uint64_t Size() const { return size_; }            // when it was opened
     const std::string& Name() const { return name_; }  // for messages
 
     // Bytes at offset, up to size of them; fewer at the end, none when the

@@ -35,10 +35,8 @@ std::optional<std::string> InputProblem(const std::filesystem::path& path, const
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
         return errno == ENOENT ? std::string("no such file") : std::string("cannot be read: ") + std::strerror(errno);
-    if (!S_ISREG(info.st_mode))
-        return NotARegularFile(info.st_mode, kind);
-    if (::access(path.c_str(), R_OK) != 0)
-        return std::string("cannot be read (permission denied)");
+    if (!S_ISREG(info.st_mode)) return NotARegularFile(info.st_mode, kind);
+    if (::access(path.c_str(), R_OK) != 0) return std::string("cannot be read (permission denied)");
     return std::nullopt;
 }
 
@@ -58,15 +56,13 @@ InputFile::InputFile(const std::filesystem::path& path, const std::string& kind)
         size_ = uint64_t(info.st_size);
         return;
     }
-    if (descriptor_ >= 0)
-        ::close(descriptor_);
+    if (descriptor_ >= 0) ::close(descriptor_);
     descriptor_ = -1;
 }
 
 InputFile::~InputFile()
 {
-    if (descriptor_ >= 0)
-        ::close(descriptor_);
+    if (descriptor_ >= 0) ::close(descriptor_);
 }
 
 size_t InputFile::ReadAt(void* buffer, size_t size, uint64_t offset) const
@@ -74,10 +70,8 @@ size_t InputFile::ReadAt(void* buffer, size_t size, uint64_t offset) const
     size_t done = 0;
     while (done < size) {
         ssize_t got = ::pread(descriptor_, static_cast<char*>(buffer) + done, size - done, off_t(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
         done += size_t(got);
     }
     return done;
@@ -92,24 +86,21 @@ bool InputFile::ReadAll(std::string& text) const
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path)
 {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return std::nullopt;
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
     return FileIdentity{info.st_dev, info.st_ino};
 }
 
 std::optional<FileIdentity> IdentityOf(int descriptor)
 {
     struct stat info {};
-    if (::fstat(descriptor, &info) != 0)
-        return std::nullopt;
+    if (::fstat(descriptor, &info) != 0) return std::nullopt;
     return FileIdentity{info.st_dev, info.st_ino};
 }
 
 std::filesystem::path StandardInputAsFile()
 {
     static int copy = -1;
-    if (copy >= 0)
-        return "/proc/self/fd/" + std::to_string(copy);
+    if (copy >= 0) return "/proc/self/fd/" + std::to_string(copy);
     // Reading a terminal would wait for typing that no recording comes from.
     if (::isatty(STDIN_FILENO))
         throw std::runtime_error("standard input is a terminal; send a recording into it (< recording.csv or a pipe)");
@@ -119,19 +110,16 @@ std::filesystem::path StandardInputAsFile()
     char buffer[1 << 16];
     while (true) {
         ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
+        if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             int error = errno;
             ::close(memory);
             throw std::runtime_error(std::string("standard input cannot be read: ") + std::strerror(error));
         }
-        if (got == 0)
-            break;
+        if (got == 0) break;
         for (ssize_t done = 0; done < got;) {
             ssize_t put = ::write(memory, buffer + done, size_t(got - done));
-            if (put < 0 && errno == EINTR)
-                continue;
+            if (put < 0 && errno == EINTR) continue;
             if (put < 0) {
                 int error = errno;
                 ::close(memory);

@@ -13,17 +13,14 @@ size_t Utf8Sequence(std::string_view text, size_t i, uint32_t& codePoint)
     auto byte = [&](size_t k) { return uint8_t(text[k]); };
     uint8_t lead = byte(i);
     size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead <= 0xDF ? 2 : 0;
-    if (length == 0 || i + length > text.size())
-        return 0;
+    if (length == 0 || i + length > text.size()) return 0;
     codePoint = lead & (0x7F >> length);
     for (size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
         codePoint = codePoint << 6 | (byte(i + k) & 0x3F);
     }
     static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (codePoint < kSmallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-        return 0;
+    if (codePoint < kSmallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return 0;
     return length;
 }
 
@@ -82,8 +79,7 @@ std::string QuoteInput(std::string_view text, size_t limit)
     std::string out = "\"";
     bool cut = Escape(text, limit, true, out);
     out += '"';
-    if (cut)
-        out += " (" + std::to_string(text.size()) + " bytes)";
+    if (cut) out += " (" + std::to_string(text.size()) + " bytes)";
     return out;
 }
 
@@ -97,7 +93,6 @@ std::string EscapeInput(std::string_view text)
 std::string Lowercase(std::string_view text)
 {
     std::string lower(text);
-    for (char& c : lower)
-        c = char(std::tolower((unsigned char)c));
+    for (char& c : lower) c = char(std::tolower((unsigned char)c));
     return lower;
 }

@@ -41,8 +41,7 @@ public:
     ~AudioCapture() override
     {
         Stop();
-        if (device_ != 0)
-            SDL_CloseAudioDevice(device_);
+        if (device_ != 0) SDL_CloseAudioDevice(device_);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
 
@@ -50,30 +49,27 @@ private:
     void Open(const std::string& source, const std::string& device, const LiveSourceOptions& options)
     {
         const char* name = device.empty() ? nullptr : device.c_str();
-        SDL_AudioSpec wanted {};
+        SDL_AudioSpec wanted{};
         wanted.freq = kUsualRate;
         if (!device.empty()) {
             int found = -1;
             std::string known;
             for (int i = 0, count = SDL_GetNumAudioDevices(1); i < count; ++i) {
                 const char* listed = SDL_GetAudioDeviceName(i, 1);
-                if (!listed)
-                    continue;
-                if (device == listed)
-                    found = i;
+                if (!listed) continue;
+                if (device == listed) found = i;
                 known += (known.empty() ? "" : ", ") + QuoteInput(listed);
             }
             if (found < 0)
-                throw SignalFileError(source + ": no capture device of that name; " +
-                                      (known.empty() ? std::string("there is none") : "the capture devices are " + known));
-            SDL_AudioSpec own {};
-            if (SDL_GetAudioDeviceSpec(found, 1, &own) == 0 && own.freq > 0)
-                wanted.freq = own.freq;
+                throw SignalFileError(
+                    source + ": no capture device of that name; " +
+                    (known.empty() ? std::string("there is none") : "the capture devices are " + known));
+            SDL_AudioSpec own{};
+            if (SDL_GetAudioDeviceSpec(found, 1, &own) == 0 && own.freq > 0) wanted.freq = own.freq;
         } else {
-            SDL_AudioSpec own {};
+            SDL_AudioSpec own{};
             char* defaultName = nullptr;
-            if (SDL_GetDefaultAudioInfo(&defaultName, &own, 1) == 0 && own.freq > 0)
-                wanted.freq = own.freq;
+            if (SDL_GetDefaultAudioInfo(&defaultName, &own, 1) == 0 && own.freq > 0) wanted.freq = own.freq;
             SDL_free(defaultName);
         }
         int allowed = SDL_AUDIO_ALLOW_SAMPLES_CHANGE;
@@ -88,17 +84,15 @@ private:
             static_cast<AudioCapture*>(self)->Captured(reinterpret_cast<const float*>(bytes), size_t(length) / 8);
         };
         wanted.userdata = this;
-        SDL_AudioSpec got {};
+        SDL_AudioSpec got{};
         // SDL's audio thread takes the mask in force now: no process signals for it.
         sigset_t all, saved;
         sigfillset(&all);
         pthread_sigmask(SIG_BLOCK, &all, &saved);
         device_ = SDL_OpenAudioDevice(name, 1, &wanted, &got, allowed);
         pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-        if (device_ == 0)
-            throw SignalFileError(source + ": " + SdlProblem("the capture device can't be opened"));
-        if (got.freq <= 0)
-            throw SignalFileError(source + ": the capture device gives no sample rate");
+        if (device_ == 0) throw SignalFileError(source + ": " + SdlProblem("the capture device can't be opened"));
+        if (got.freq <= 0) throw SignalFileError(source + ": the capture device gives no sample rate");
         rate_ = got.freq;
         left_.resize(got.samples);
         right_.resize(got.samples);
@@ -120,8 +114,7 @@ private:
         std::string error;
         for (;;) {
             pollfd stop = {stopFd, POLLIN, 0};
-            if (::poll(&stop, 1, kWatchMilliseconds) > 0)
-                break;
+            if (::poll(&stop, 1, kWatchMilliseconds) > 0) break;
             if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
                 error = "the device went away";
                 break;
@@ -138,8 +131,7 @@ private:
     void Captured(const float* samples, size_t frames)
     {
         LiveSink* sink = sink_.load();
-        if (!sink || frames == 0)
-            return;
+        if (!sink || frames == 0) return;
         if (left_.size() < frames) {
             left_.resize(frames);
             right_.resize(frames);

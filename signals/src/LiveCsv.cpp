@@ -23,19 +23,16 @@ constexpr size_t kMaxUnitBytes = 15;
 
 bool LooksLikeUnits(const std::vector<CsvCell>& cells, size_t columns)
 {
-    if (cells.size() != columns)
-        return false;
+    if (cells.size() != columns) return false;
     for (const CsvCell& cell : cells)
-        if (cell.text.size() > kMaxUnitBytes)
-            return false;
+        if (cell.text.size() > kMaxUnitBytes) return false;
     return true;
 }
 
 std::string QuotedTitles(const std::vector<std::string>& titles)
 {
     std::string text;
-    for (const std::string& title : titles)
-        text += (text.empty() ? "" : ", ") + QuoteInput(title, 20);
+    for (const std::string& title : titles) text += (text.empty() ? "" : ", ") + QuoteInput(title, 20);
     return text;
 }
 
@@ -67,8 +64,8 @@ struct LiveCsvParser::State {
     bool unitsSeen = false;
     uint64_t headerLine = 0;
     bool lastLineWasHeader = false;
-    bool afterRestart = false;              // the header came again; its units row may follow
-    std::optional<CsvHeader> otherHeader;   // titles seen while sampling, different from the header
+    bool afterRestart = false;             // the header came again; its units row may follow
+    std::optional<CsvHeader> otherHeader;  // titles seen while sampling, different from the header
     uint64_t otherHeaderLine = 0;
 
     // Rows held for the sink: per channel, and the time column's values before sampling.
@@ -109,14 +106,12 @@ struct LiveCsvParser::State {
             }
             bytes.remove_prefix(end + 1);
         }
-        if (endOfMessage && partialBytes > 0 && phase != Phase::failed)
-            EndPartial();
+        if (endOfMessage && partialBytes > 0 && phase != Phase::failed) EndPartial();
     }
 
     void Keep(std::string_view piece)
     {
-        if (partial.size() < kMaxLineBytes)
-            partial.append(piece.substr(0, kMaxLineBytes - partial.size()));
+        if (partial.size() < kMaxLineBytes) partial.append(piece.substr(0, kMaxLineBytes - partial.size()));
         partialBytes += piece.size();
     }
 
@@ -131,15 +126,13 @@ struct LiveCsvParser::State {
     {
         ++lineNumber;
         if (length > kMaxLineBytes) {
-            Skip(line.substr(0, kInputExcerptBytes),
-                 "a line of " + std::to_string(length) + " bytes; lines longer than " + std::to_string(kMaxLineBytes) +
-                     " bytes are not read");
+            Skip(line.substr(0, kInputExcerptBytes), "a line of " + std::to_string(length) +
+                                                         " bytes; lines longer than " + std::to_string(kMaxLineBytes) +
+                                                         " bytes are not read");
             return;
         }
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (IsCsvComment(line))
-            return;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (IsCsvComment(line)) return;
         const bool wasHeader = std::exchange(lastLineWasHeader, false);
         if (std::string problem = SplitCsvRow(line, cells); !problem.empty()) {
             Skip(line, problem);
@@ -170,8 +163,7 @@ struct LiveCsvParser::State {
         rowValues.resize(cells.size());
         for (size_t c = 0; c < cells.size(); ++c) {
             problem = CsvValueProblem(cells[c], c, header.titles[c], c == 0 && header.hasTime, rowValues[c]);
-            if (!problem.empty())
-                return false;
+            if (!problem.empty()) return false;
         }
         return true;
     }
@@ -181,8 +173,7 @@ struct LiveCsvParser::State {
     void TitlesBeforeSampling(std::string_view line, bool followsHeader)
     {
         if (phase == Phase::headerSeen && followsHeader && !unitsSeen && LooksLikeUnits(cells, header.Columns())) {
-            for (size_t c = 0; c < cells.size(); ++c)
-                header.units[c] = cells[c].text;
+            for (size_t c = 0; c < cells.size(); ++c) header.units[c] = cells[c].text;
             unitsSeen = true;
             return;
         }
@@ -219,8 +210,7 @@ struct LiveCsvParser::State {
             Skip(line, problem);
             return;
         }
-        if (!AcceptHeader())
-            return;
+        if (!AcceptHeader()) return;
         AddRow();
     }
 
@@ -262,12 +252,10 @@ struct LiveCsvParser::State {
     void AddRow()
     {
         const size_t first = header.hasTime ? 1 : 0;
-        for (size_t c = first; c < rowValues.size(); ++c)
-            columns[c - first].push_back(float(rowValues[c]));
+        for (size_t c = first; c < rowValues.size(); ++c) columns[c - first].push_back(float(rowValues[c]));
         otherHeader.reset();
         afterRestart = false;
-        if (!header.hasTime)
-            return;
+        if (!header.hasTime) return;
         const double time = rowValues[0];
         if (phase == Phase::firstRows) {
             firstTimes.push_back(time);
@@ -281,8 +269,7 @@ struct LiveCsvParser::State {
     // a clock set back. The samples stay one interval apart.
     void CheckStep(double step, double time)
     {
-        if (std::fabs(step - intervalInTimeUnits) <= 0.5 * intervalInTimeUnits)
-            return;
+        if (std::fabs(step - intervalInTimeUnits) <= 0.5 * intervalInTimeUnits) return;
         if (++irregularTimes == 1)
             sink.Note("line " + std::to_string(lineNumber) + ": the time column goes from " +
                       FormatCsvNumber(time - step) + " to " + FormatCsvNumber(time) + " where rows are " +
@@ -351,8 +338,8 @@ struct LiveCsvParser::State {
             intervalInTimeUnits = TypicalStep();
             interval = intervalInTimeUnits * header.SecondsPerTimeUnit();
             if (auto problem = SampleIntervalProblem(interval); problem || !(intervalInTimeUnits > 0)) {
-                Stop("the first rows' times give no sample interval (" +
-                     (problem ? *problem : "they do not increase") + "); give it with " + options.intervalHint);
+                Stop("the first rows' times give no sample interval (" + (problem ? *problem : "they do not increase") +
+                     "); give it with " + options.intervalHint);
                 intervalInTimeUnits = 0;
                 return;
             }
@@ -373,8 +360,7 @@ struct LiveCsvParser::State {
         phase = Phase::sampling;
         sink.Begin(channels, interval);
         if (intervalInTimeUnits > 0)
-            for (size_t r = 1; r < firstTimes.size(); ++r)
-                CheckStep(firstTimes[r] - firstTimes[r - 1], firstTimes[r]);
+            for (size_t r = 1; r < firstTimes.size(); ++r) CheckStep(firstTimes[r] - firstTimes[r - 1], firstTimes[r]);
         firstTimes.clear();
     }
 
@@ -383,8 +369,7 @@ struct LiveCsvParser::State {
     double TypicalStep() const
     {
         std::vector<double> steps;
-        for (size_t r = 1; r < firstTimes.size(); ++r)
-            steps.push_back(firstTimes[r] - firstTimes[r - 1]);
+        for (size_t r = 1; r < firstTimes.size(); ++r) steps.push_back(firstTimes[r] - firstTimes[r - 1]);
         std::vector<double> sorted = steps;
         std::nth_element(sorted.begin(), sorted.begin() + ptrdiff_t(sorted.size() / 2), sorted.end());
         const double median = sorted[sorted.size() / 2];
@@ -401,24 +386,19 @@ struct LiveCsvParser::State {
 
     void Flush(Clock::time_point arrival)
     {
-        if (phase != Phase::sampling && phase != Phase::failed)
-            return;
-        if (columns.empty() || columns[0].empty())
-            return;
+        if (phase != Phase::sampling && phase != Phase::failed) return;
+        if (columns.empty() || columns[0].empty()) return;
         pointers.clear();
-        for (const std::vector<float>& column : columns)
-            pointers.push_back(column.data());
+        for (const std::vector<float>& column : columns) pointers.push_back(column.data());
         sink.Rows(pointers, columns[0].size(), arrival);
-        for (std::vector<float>& column : columns)
-            column.clear();
+        for (std::vector<float>& column : columns) column.clear();
     }
 
     // ---- What the user is told ----
 
     void Skip(std::string_view line, const std::string& why)
     {
-        if (++skipped > 1)
-            return;
+        if (++skipped > 1) return;
         firstSkippedLine = lineNumber;
         sink.Note("line " + std::to_string(lineNumber) + " skipped, " + QuoteInput(line) + ": " + why +
                   "; other lines that can't be read are skipped and counted");
@@ -428,10 +408,8 @@ struct LiveCsvParser::State {
     // kept: those held as the first rows begin sampling first.
     void Fail(const std::string& why)
     {
-        if (phase == Phase::failed)
-            return;
-        if (phase == Phase::firstRows)
-            BeginSampling();
+        if (phase == Phase::failed) return;
+        if (phase == Phase::firstRows) BeginSampling();
         if (phase == Phase::failed)
             failure = why;
         else
@@ -441,25 +419,21 @@ struct LiveCsvParser::State {
     void Stop(const std::string& why)
     {
         failure = why;
-        if (phase != Phase::sampling)
-            columns.clear();
+        if (phase != Phase::sampling) columns.clear();
         phase = Phase::failed;
     }
 
     void Finish(const std::string& error, Clock::time_point now)
     {
-        if (partialBytes > 0 && phase != Phase::failed)
-            EndPartial();
-        if (phase == Phase::firstRows)
-            BeginSampling();
+        if (partialBytes > 0 && phase != Phase::failed) EndPartial();
+        if (phase == Phase::firstRows) BeginSampling();
         Flush(now);
         if (skipped > 1)
             sink.Note(Plural(skipped, "line", "lines") + " skipped in all (the first at line " +
                       std::to_string(firstSkippedLine) + ")");
         if (irregularTimes > 1)
             sink.Note(Plural(irregularTimes, "row", "rows") + " in all where the time column is not one interval on");
-        if (restarts > 1)
-            sink.Note("the source started over " + Plural(restarts, "time", "times") + " in all");
+        if (restarts > 1) sink.Note("the source started over " + Plural(restarts, "time", "times") + " in all");
         std::string reason = failure;
         if (reason.empty() && error.empty()) {
             if (phase == Phase::waitingForHeader)
@@ -473,8 +447,7 @@ struct LiveCsvParser::State {
 
 LiveCsvParser::LiveCsvParser(LiveSink& sink, const LiveSourceOptions& options)
     : state_(std::make_unique<State>(sink, options))
-{
-}
+{}
 
 LiveCsvParser::~LiveCsvParser() = default;
 
@@ -485,8 +458,7 @@ void LiveCsvParser::Feed(std::string_view bytes, Clock::time_point arrival, bool
     s.Feed(bytes, endOfMessage);
     if (before != State::Phase::firstRows && s.phase == State::Phase::firstRows)
         s.firstRowsDue = arrival + kFirstRowsWait;
-    if (s.phase == State::Phase::firstRows &&
-        (s.columns[0].size() >= kFirstRows || arrival >= s.firstRowsDue))
+    if (s.phase == State::Phase::firstRows && (s.columns[0].size() >= kFirstRows || arrival >= s.firstRowsDue))
         s.BeginSampling();
     s.Flush(arrival);
 }

@@ -42,8 +42,7 @@ LiveStream::~LiveStream()
 
 void LiveStream::Start(LiveSink& sink)
 {
-    if (thread_.joinable())
-        return;
+    if (thread_.joinable()) return;
     // The thread inherits the mask in force when it is made: every signal
     // blocked, so that Ctrl-C and the test hooks' signals reach the program's
     // own threads.
@@ -62,8 +61,7 @@ void LiveStream::RequestStop()
 
 void LiveStream::Stop()
 {
-    if (!thread_.joinable())
-        return;
+    if (!thread_.joinable()) return;
     RequestStop();
     thread_.join();
 }
@@ -84,16 +82,13 @@ public:
                std::optional<termios> savedTerminal = {})
         : LiveStream(std::move(name)), fd_(fd), kind_(kind), options_(options), inputPath_(std::move(inputPath)),
           savedTerminal_(savedTerminal)
-    {
-    }
+    {}
 
     ~LineStream() override
     {
         Stop();
-        if (savedTerminal_)
-            ::tcsetattr(fd_, TCSANOW, &*savedTerminal_);
-        if (fd_ != STDIN_FILENO)
-            ::close(fd_);
+        if (savedTerminal_) ::tcsetattr(fd_, TCSANOW, &*savedTerminal_);
+        if (fd_ != STDIN_FILENO) ::close(fd_);
     }
 
     std::string InputPath() const override { return inputPath_; }
@@ -112,14 +107,12 @@ private:
                 timeout = int(std::max<decltype(wait)>(wait, 0));
             }
             int ready = ::poll(fds, 2, timeout);
-            if (ready < 0 && errno == EINTR)
-                continue;
+            if (ready < 0 && errno == EINTR) continue;
             if (ready < 0) {
                 error = std::string("cannot wait for input (") + std::strerror(errno) + ")";
                 break;
             }
-            if (fds[1].revents)
-                break;
+            if (fds[1].revents) break;
             if (ready == 0) {
                 parser.Tick(LiveCsvParser::Clock::now());
                 continue;
@@ -128,8 +121,7 @@ private:
                 error = "cannot be read (the descriptor is closed)";
                 break;
             }
-            if (!Read(parser, buffer, error))
-                break;
+            if (!Read(parser, buffer, error)) break;
         }
         parser.Finish(error, LiveCsvParser::Clock::now());
     }
@@ -142,8 +134,7 @@ private:
             for (int taken = 0; taken < 64; ++taken) {
                 ssize_t got = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
                 if (got < 0) {
-                    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNREFUSED)
-                        return true;
+                    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNREFUSED) return true;
                     error = std::string("cannot be read (") + std::strerror(errno) + ")";
                     return false;
                 }
@@ -156,8 +147,7 @@ private:
             parser.Feed(std::string_view(buffer.data(), size_t(got)), LiveCsvParser::Clock::now());
             return true;
         }
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-            return true;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return true;
         if (kind_ == InputKind::serial)
             error = std::string("the device went away (") + (got == 0 ? "hung up" : std::strerror(errno)) + ")";
         else if (got < 0)
@@ -179,10 +169,8 @@ std::string SystemError(const std::string& what) { return what + " (" + std::str
 std::unique_ptr<LiveStream> OpenStandardInput(const LiveSourceOptions& options)
 {
     struct stat info {};
-    if (::fstat(STDIN_FILENO, &info) != 0)
-        throw SignalFileError("standard input: " + SystemError("is closed"));
-    if (S_ISDIR(info.st_mode))
-        throw SignalFileError("standard input: is a folder");
+    if (::fstat(STDIN_FILENO, &info) != 0) throw SignalFileError("standard input: " + SystemError("is closed"));
+    if (S_ISDIR(info.st_mode)) throw SignalFileError("standard input: is a folder");
     return std::make_unique<LineStream>("standard input", STDIN_FILENO, InputKind::pipe, options);
 }
 
@@ -195,8 +183,7 @@ speed_t BaudConstant(int baud)
         {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000},
         {4000000, B4000000}};
     for (auto [rate, constant] : kSpeeds)
-        if (rate == baud)
-            return constant;
+        if (rate == baud) return constant;
     return B0;
 }
 
@@ -219,33 +206,28 @@ std::unique_ptr<LiveStream> OpenDevice(const std::string& path, const LiveSource
         Fail(name, errno == ENOENT ? "does not exist (is the device plugged in?)" : SystemError("cannot be looked at"));
     if (S_ISREG(info.st_mode))
         Fail(name, "is a regular file, not a device or a FIFO (a recording file is played with the play command)");
-    if (S_ISDIR(info.st_mode))
-        Fail(name, "is a folder, not a device or a FIFO");
-    if (!S_ISCHR(info.st_mode) && !S_ISFIFO(info.st_mode))
-        Fail(name, "is neither a serial device nor a FIFO");
+    if (S_ISDIR(info.st_mode)) Fail(name, "is a folder, not a device or a FIFO");
+    if (!S_ISCHR(info.st_mode) && !S_ISFIFO(info.st_mode)) Fail(name, "is neither a serial device nor a FIFO");
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         Fail(name, errno == EACCES ? SystemError("cannot be opened: permission denied; a serial device needs "
                                                  "membership in its group, such as dialout")
                                    : SystemError("cannot be opened"));
-    if (S_ISFIFO(info.st_mode))
-        return std::make_unique<LineStream>(path, fd, InputKind::pipe, options, path);
+    if (S_ISFIFO(info.st_mode)) return std::make_unique<LineStream>(path, fd, InputKind::pipe, options, path);
 
     auto refuse = [&](const std::string& why) {
         ::close(fd);
         Fail(name, why);
     };
-    if (!::isatty(fd))
-        refuse("is a character device but not a serial port");
-    if (IsOwnTerminal(info))
-        refuse("is the terminal this program runs in; give its rows on standard input with -");
+    if (!::isatty(fd)) refuse("is a character device but not a serial port");
+    if (IsOwnTerminal(info)) refuse("is the terminal this program runs in; give its rows on standard input with -");
     const speed_t speed = BaudConstant(options.baud);
     if (speed == B0)
-        refuse("--baud " + std::to_string(options.baud) + " is not a speed a serial port takes (such as 9600, "
+        refuse("--baud " + std::to_string(options.baud) +
+               " is not a speed a serial port takes (such as 9600, "
                "115200 or 921600)");
-    termios saved {};
-    if (::tcgetattr(fd, &saved) != 0)
-        refuse(SystemError("is not a serial port"));
+    termios saved{};
+    if (::tcgetattr(fd, &saved) != 0) refuse(SystemError("is not a serial port"));
     // Raw bytes, no echo, no line editing, no translation; reads return what
     // has come. The line's earlier contents are dropped: they belong to no one.
     termios raw = saved;
@@ -269,15 +251,14 @@ std::unique_ptr<LiveStream> OpenUdp(const std::string& source, const LiveSourceO
     auto [end, ec] = std::from_chars(portText.data(), portText.data() + portText.size(), port);
     if (portText.empty() || ec != std::errc() || end != portText.data() + portText.size() || port < 1 || port > 65535)
         throw SignalFileError(QuoteInput(source) + ": expected udp:PORT or udp:ADDRESS:PORT with a port 1..65535");
-    sockaddr_in where {};
+    sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_port = htons(uint16_t(port));
     where.sin_addr.s_addr = htonl(INADDR_ANY);
     if (!address.empty() && ::inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1)
         throw SignalFileError(QuoteInput(source) + ": " + QuoteInput(address) + " is not an IPv4 address");
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
-        throw SignalFileError(source + ": " + SystemError("cannot make a socket"));
+    if (fd < 0) throw SignalFileError(source + ": " + SystemError("cannot make a socket"));
     // Room for a burst while the thread is busy; the system may give less.
     int bytes = 4 << 20;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
@@ -296,13 +277,9 @@ std::unique_ptr<LiveStream> OpenUdp(const std::string& source, const LiveSourceO
 
 std::unique_ptr<LiveStream> LiveStream::Open(const std::string& source, const LiveSourceOptions& options)
 {
-    if (source == "-")
-        return OpenStandardInput(options);
-    if (source.rfind("udp:", 0) == 0)
-        return OpenUdp(source, options);
-    if (source.rfind("audio:", 0) == 0)
-        return signals_detail::OpenAudioCapture(source, source.substr(6), options);
-    if (source.empty())
-        throw SignalFileError("no source: give -, a serial device, udp:PORT or audio:");
+    if (source == "-") return OpenStandardInput(options);
+    if (source.rfind("udp:", 0) == 0) return OpenUdp(source, options);
+    if (source.rfind("audio:", 0) == 0) return signals_detail::OpenAudioCapture(source, source.substr(6), options);
+    if (source.empty()) throw SignalFileError("no source: give -, a serial device, udp:PORT or audio:");
     return OpenDevice(source, options);
 }

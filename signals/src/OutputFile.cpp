@@ -48,8 +48,7 @@ public:
     {
         sigset_t block;
         sigemptyset(&block);
-        for (int signal : kCleanupSignals)
-            sigaddset(&block, signal);
+        for (int signal : kCleanupSignals) sigaddset(&block, signal);
         pthread_sigmask(SIG_BLOCK, &block, &saved_);
     }
     ~CleanupSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
@@ -72,8 +71,7 @@ void RemoveFolderOfFiles(const char* path)
                 for (long at = 0; at < got;) {
                     auto* entry = reinterpret_cast<struct dirent64*>(entries + at);
                     at += entry->d_reclen;
-                    if (entry->d_type != DT_DIR && ::unlinkat(folder, entry->d_name, 0) == 0)
-                        removed = true;
+                    if (entry->d_type != DT_DIR && ::unlinkat(folder, entry->d_name, 0) == 0) removed = true;
                 }
             }
         }
@@ -97,10 +95,8 @@ void RemoveEverythingRegistered()
     for (;;) {
         CleanupSlot* latest = nullptr;
         for (CleanupSlot& slot : gCleanup)
-            if (slot.used && (!latest || slot.order > latest->order))
-                latest = &slot;
-        if (!latest)
-            return;
+            if (slot.used && (!latest || slot.order > latest->order)) latest = &slot;
+        if (!latest) return;
         RemoveLeftover(latest->kind, latest->path);
         latest->used = 0;
     }
@@ -135,12 +131,10 @@ public:
     TemporaryCleanup(Leftover kind, const fs::path& path)
     {
         const std::string& text = path.native();
-        if (text.size() >= PATH_MAX)
-            throw OutputError("the path " + EscapeInput(text) + " is too long");
+        if (text.size() >= PATH_MAX) throw OutputError("the path " + EscapeInput(text) + " is too long");
         CleanupSignalsBlocked blocked;
         for (CleanupSlot& slot : gCleanup) {
-            if (slot.used)
-                continue;
+            if (slot.used) continue;
             std::memcpy(slot.path, text.c_str(), text.size() + 1);
             slot.kind = kind;
             slot.order = ++gCleanupOrder;
@@ -157,8 +151,7 @@ public:
     // What it names is gone or kept: an interrupt leaves it alone.
     void Release()
     {
-        if (!slot_)
-            return;
+        if (!slot_) return;
         CleanupSignalsBlocked blocked;
         slot_->used = 0;
         slot_ = nullptr;
@@ -185,19 +178,14 @@ fs::path TemporaryBeside(const fs::path& file)
 pid_t WriterOf(const std::string& name)
 {
     size_t tag = name.rfind(kTemporaryTag);
-    if (tag == std::string::npos || name.size() < 4 || name.compare(name.size() - 4, 4, ".tmp") != 0)
-        return 0;
+    if (tag == std::string::npos || name.size() < 4 || name.compare(name.size() - 4, 4, ".tmp") != 0) return 0;
     size_t digits = tag + std::strlen(kTemporaryTag), dash = name.find('-', digits);
-    if (dash == std::string::npos || dash == digits || dash + 1 >= name.size() - 4)
-        return 0;
+    if (dash == std::string::npos || dash == digits || dash + 1 >= name.size() - 4) return 0;
     long pid = 0;
     for (size_t i = digits; i < name.size() - 4; ++i) {
-        if (i == dash)
-            continue;
-        if (name[i] < '0' || name[i] > '9' || pid > INT_MAX / 10)
-            return 0;
-        if (i < dash)
-            pid = pid * 10 + (name[i] - '0');
+        if (i == dash) continue;
+        if (name[i] < '0' || name[i] > '9' || pid > INT_MAX / 10) return 0;
+        if (i < dash) pid = pid * 10 + (name[i] - '0');
     }
     return pid_t(pid);
 }
@@ -210,23 +198,19 @@ void RemoveStaleTemporaries(const fs::path& folder)
 {
     static std::set<std::string> looked;
     std::string key = folder.empty() ? std::string(".") : folder.string();
-    if (!looked.insert(key).second)
-        return;
+    if (!looked.insert(key).second) return;
     DIR* listing = ::opendir(key.c_str());
-    if (!listing)
-        return;
+    if (!listing) return;
     std::vector<std::string> stale;
     while (dirent* entry = ::readdir(listing)) {
         pid_t writer = WriterOf(entry->d_name);
-        if (writer > 0 && !IsRunning(writer))
-            stale.push_back(entry->d_name);
+        if (writer > 0 && !IsRunning(writer)) stale.push_back(entry->d_name);
     }
     ::closedir(listing);
     for (const std::string& name : stale) {
         fs::path path = fs::path(key) / name;
         struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0)
-            continue;
+        if (::lstat(path.c_str(), &info) != 0) continue;
         if (S_ISREG(info.st_mode))
             ::unlink(path.c_str());
         else if (S_ISDIR(info.st_mode))
@@ -241,12 +225,10 @@ fs::path FollowLinks(fs::path path)
 {
     for (int hop = 0; hop < 40; ++hop) {
         struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return path;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
         std::error_code ec;
         fs::path target = fs::read_symlink(path, ec);
-        if (ec)
-            return path;
+        if (ec) return path;
         path = target.is_absolute() ? target : path.parent_path() / target;
     }
     throw OutputError("too many levels of links");
@@ -296,16 +278,12 @@ void CopyAll(int from, int to)
     ::lseek(from, 0, SEEK_SET);
     for (;;) {
         ssize_t got = ::read(from, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw OutputError(ErrorText(errno));
-        if (got == 0)
-            return;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) throw OutputError(ErrorText(errno));
+        if (got == 0) return;
         for (ssize_t sent = 0; sent < got;) {
             ssize_t put = ::write(to, buffer + sent, size_t(got - sent));
-            if (put < 0 && errno == EINTR)
-                continue;
+            if (put < 0 && errno == EINTR) continue;
             if (put < 0)
                 throw OutputError(errno == EPIPE ? "the program reading it stopped before the end" : ErrorText(errno));
             sent += put;
@@ -318,8 +296,7 @@ public:
     explicit Descriptor(int fd) : fd_(fd) {}
     ~Descriptor()
     {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
@@ -333,8 +310,7 @@ private:
 int MadeInMemory(const std::function<void(const fs::path&)>& write)
 {
     int memory = ::memfd_create("xyrecorder-output", MFD_CLOEXEC);
-    if (memory < 0)
-        throw OutputError("no memory file to make it in: " + ErrorText(errno));
+    if (memory < 0) throw OutputError("no memory file to make it in: " + ErrorText(errno));
     try {
         write("/proc/self/fd/" + std::to_string(memory));
     } catch (...) {
@@ -369,8 +345,7 @@ void WriteStandardOutput(const std::function<void(const fs::path&)>& write)
 void RequireStandardOutput()
 {
     struct stat info {};
-    if (::fstat(STDOUT_FILENO, &info) != 0)
-        throw OutputError("standard output is closed");
+    if (::fstat(STDOUT_FILENO, &info) != 0) throw OutputError("standard output is closed");
     if (::isatty(STDOUT_FILENO))
         throw OutputError("standard output is a terminal, which can't show a picture; redirect it to a file "
                           "(> picture.png) or a program (| display)");
@@ -386,24 +361,20 @@ OutputTarget ResolveOutput(const fs::path& path)
     }
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        if (errno != ENOENT)
-            throw OutputError(ErrorText(errno));
+        if (errno != ENOENT) throw OutputError(ErrorText(errno));
         // Nothing there, or a link to nothing: the file is made where the link points.
         fs::path file = FollowLinks(path);
         RequireWritableFolder(FolderOf(file));
         return {OutputTarget::Kind::replace, file};
     }
-    if (S_ISDIR(info.st_mode))
-        throw OutputError("is a folder, not a file name");
-    if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode))
-        return {OutputTarget::Kind::stream, path};
+    if (S_ISDIR(info.st_mode)) throw OutputError("is a folder, not a file name");
+    if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) return {OutputTarget::Kind::stream, path};
     if (!S_ISREG(info.st_mode))
         throw OutputError("is " + FileKindName(info.st_mode) +
                           "; output goes to a regular file, a FIFO or a character device");
     std::error_code ec;
     fs::path file = fs::canonical(path, ec);
-    if (ec)
-        throw OutputError("can't tell where it lies: " + ec.message());
+    if (ec) throw OutputError("can't tell where it lies: " + ec.message());
     RequireWritableFolder(FolderOf(file));
     return {OutputTarget::Kind::replace, file};
 }
@@ -411,10 +382,8 @@ OutputTarget ResolveOutput(const fs::path& path)
 void WriteOutput(const fs::path& path, const std::function<void(const fs::path&)>& write)
 {
     OutputTarget target = ResolveOutput(path);
-    if (target.kind == OutputTarget::Kind::standardOutput)
-        return WriteStandardOutput(write);
-    if (target.kind == OutputTarget::Kind::stream)
-        return WriteStream(target.file, write);
+    if (target.kind == OutputTarget::Kind::standardOutput) return WriteStandardOutput(write);
+    if (target.kind == OutputTarget::Kind::stream) return WriteStream(target.file, write);
 
     RemoveStaleTemporaries(FolderOf(target.file));
     // The temporary gets the mode any new file gets (0666 less the umask), as
@@ -427,8 +396,7 @@ void WriteOutput(const fs::path& path, const std::function<void(const fs::path&)
         temporary = TemporaryBeside(target.file);
         cleanup = std::make_unique<TemporaryCleanup>(Leftover::file, temporary);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
+        if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
         int error = errno;
@@ -440,8 +408,7 @@ void WriteOutput(const fs::path& path, const std::function<void(const fs::path&)
         write(temporary);
         // On disk before it takes the old file's place: a crash leaves one or the other.
         Descriptor written(::open(temporary.c_str(), O_RDONLY | O_CLOEXEC));
-        if (written.Get() < 0 || ::fsync(written.Get()) != 0)
-            throw OutputError(ErrorText(errno));
+        if (written.Get() < 0 || ::fsync(written.Get()) != 0) throw OutputError(ErrorText(errno));
         if (::rename(temporary.c_str(), target.file.c_str()) != 0)
             throw OutputError("can't put the file in place: " + ErrorText(errno));
     } catch (...) {
@@ -459,16 +426,14 @@ void CheckOutputFolder(const fs::path& target, const std::string& what,
     std::error_code ec;
     fs::file_status status = fs::status(folder, ec);
     if (fs::exists(status)) {
-        if (!fs::is_directory(status))
-            throw OutputError(EscapeInput(folder.string()) + " is not a folder");
+        if (!fs::is_directory(status)) throw OutputError(EscapeInput(folder.string()) + " is not a folder");
         for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
             std::string name = entry.path().filename().string();
             if (!entry.is_regular_file(ec) || !replaceable(name))
                 throw OutputError("the folder holds other files than " + what + " (" + QuoteInput(name) +
                                   "); give a new folder, an empty one, or one that holds only " + what);
         }
-        if (ec)
-            throw OutputError("the folder can't be read: " + ec.message());
+        if (ec) throw OutputError("the folder can't be read: " + ec.message());
         RequireWritableFolder(folder.parent_path());
         return;
     }
@@ -476,8 +441,7 @@ void CheckOutputFolder(const fs::path& target, const std::string& what,
     fs::path existing = folder;
     while (!fs::exists(existing, ec) && existing.has_parent_path() && existing != existing.parent_path())
         existing = existing.parent_path();
-    if (!fs::is_directory(existing, ec))
-        throw OutputError(EscapeInput(existing.string()) + " is not a folder");
+    if (!fs::is_directory(existing, ec)) throw OutputError(EscapeInput(existing.string()) + " is not a folder");
     if (::access(existing.c_str(), W_OK) != 0)
         throw OutputError("the folder " + EscapeInput(existing.string()) + " is not writable");
 }
@@ -501,8 +465,7 @@ OutputFolder::OutputFolder(const fs::path& target, const std::string& what,
         RemoveStaleTemporaries(target_.parent_path());
         fresh_ = TemporaryBeside(target_);
         cleanups_.push_back(std::make_unique<TemporaryCleanup>(Leftover::folderOfFiles, fresh_));
-        if (::mkdir(fresh_.c_str(), 0777) != 0)
-            throw OutputError("can't make a folder beside it: " + ErrorText(errno));
+        if (::mkdir(fresh_.c_str(), 0777) != 0) throw OutputError("can't make a folder beside it: " + ErrorText(errno));
     } catch (...) {
         RemoveUncommitted();
         throw;
@@ -514,10 +477,8 @@ OutputFolder::~OutputFolder() { RemoveUncommitted(); }
 void OutputFolder::RemoveUncommitted()
 {
     if (!committed_) {
-        if (!fresh_.empty())
-            RemoveFolderOfFiles(fresh_.c_str());
-        for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder)
-            ::rmdir(folder->c_str());
+        if (!fresh_.empty()) RemoveFolderOfFiles(fresh_.c_str());
+        for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder) ::rmdir(folder->c_str());
     }
     cleanups_.clear();
 }
@@ -530,8 +491,7 @@ void OutputFolder::Commit()
         if (::rename(fresh_.c_str(), target_.c_str()) != 0)
             throw OutputError("can't put the folder in place: " + ErrorText(errno));
     } else {
-        if (!S_ISDIR(earlier.st_mode))
-            throw OutputError("is no longer a folder; nothing was replaced");
+        if (!S_ISDIR(earlier.st_mode)) throw OutputError("is no longer a folder; nothing was replaced");
         // Only what was checked at the start goes with it: anything that
         // appeared there since keeps the earlier folder in place.
         std::error_code ec;
@@ -556,8 +516,7 @@ void OutputFolder::Commit()
         }
         // The earlier run's files, now under the temporary name, go.
         for (const fs::directory_entry& entry : fs::directory_iterator(old, ec))
-            if (replaceable_(entry.path().filename().string()))
-                fs::remove(entry.path(), ec);
+            if (replaceable_(entry.path().filename().string())) fs::remove(entry.path(), ec);
         ::rmdir(old.c_str());
     }
     committed_ = true;
@@ -568,13 +527,11 @@ void RemoveTemporariesOnInterrupt()
 {
     for (int signal : kCleanupSignals) {
         struct sigaction now {};
-        if (::sigaction(signal, nullptr, &now) == 0 && now.sa_handler == SIG_IGN)
-            continue;
+        if (::sigaction(signal, nullptr, &now) == 0 && now.sa_handler == SIG_IGN) continue;
         struct sigaction action {};
         action.sa_handler = OnCleanupSignal;
         sigemptyset(&action.sa_mask);
-        for (int other : kCleanupSignals)
-            sigaddset(&action.sa_mask, other);
+        for (int other : kCleanupSignals) sigaddset(&action.sa_mask, other);
         ::sigaction(signal, &action, nullptr);
     }
 }

@@ -8,13 +8,11 @@
 
 SignalSetSource::SignalSetSource(StoredSignals signals) : signals_(std::move(signals))
 {
-    if (signals_.channels.empty())
-        throw std::invalid_argument("a source needs at least one channel");
+    if (signals_.channels.empty()) throw std::invalid_argument("a source needs at least one channel");
     if (signals_.channels.size() > size_t(kMaxChannels))
         throw std::invalid_argument(std::to_string(signals_.channels.size()) + " channels; a source has at most " +
                                     std::to_string(kMaxChannels));
-    if (!(signals_.sampleInterval > 0))
-        throw std::invalid_argument("the sample interval must be positive");
+    if (!(signals_.sampleInterval > 0)) throw std::invalid_argument("the sample interval must be positive");
     if (!signals_.samples || signals_.samples->ChannelCount() != signals_.channels.size())
         throw std::invalid_argument("the channels and their samples do not match");
     for (const ChannelSettings& channel : signals_.channels) {

@@ -25,8 +25,7 @@ void Fail(const fs::path& path, const std::string& what)
 
 void RequireReadableFile(const fs::path& path)
 {
-    if (auto problem = InputProblem(path, kRecordingFile))
-        Fail(path, *problem);
+    if (auto problem = InputProblem(path, kRecordingFile)) Fail(path, *problem);
 }
 
 void WriteAtomically(const fs::path& path, const std::function<void(const fs::path&)>& write)
@@ -40,17 +39,14 @@ void WriteAtomically(const fs::path& path, const std::function<void(const fs::pa
 
 void RequireSampleInterval(const fs::path& path, double seconds, const std::string& what)
 {
-    if (auto problem = SampleIntervalProblem(seconds))
-        Fail(path, what + ": " + *problem);
+    if (auto problem = SampleIntervalProblem(seconds)) Fail(path, what + ": " + *problem);
 }
 
 void RequireWritable(const fs::path& path, const SignalSet& set)
 {
-    if (set.channels.empty())
-        Fail(path, "nothing to write: no channels");
+    if (set.channels.empty()) Fail(path, "nothing to write: no channels");
     size_t count = set.SampleCount();
-    if (count == 0)
-        Fail(path, "nothing to write: no samples");
+    if (count == 0) Fail(path, "nothing to write: no samples");
     for (const SignalChannel& channel : set.channels)
         if (channel.samples.size() != count)
             Fail(path, "channel " + QuoteInput(channel.info.title) + " has " + std::to_string(channel.samples.size()) +
@@ -76,8 +72,7 @@ std::optional<std::string> WholeRateProblem(double rate, const char* format)
 
 int WholeSampleRate(const fs::path& path, const SignalSet& set, const char* format)
 {
-    if (auto problem = WholeRateProblem(set.SampleRate(), format))
-        Fail(path, *problem);
+    if (auto problem = WholeRateProblem(set.SampleRate(), format)) Fail(path, *problem);
     return int(std::round(set.SampleRate()));
 }
 
@@ -85,15 +80,11 @@ int WholeSampleRate(const fs::path& path, const SignalSet& set, const char* form
 
 using namespace signals_detail;
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 std::optional<std::string> SampleIntervalProblem(double seconds)
 {
-    if (seconds >= kMinSampleInterval && seconds <= kMaxSampleInterval)
-        return std::nullopt;
+    if (seconds >= kMinSampleInterval && seconds <= kMaxSampleInterval) return std::nullopt;
     char text[96];
     std::snprintf(text, sizeof text, "%g s is outside %g to %g s", seconds, kMinSampleInterval, kMaxSampleInterval);
     return std::string(text);
@@ -101,12 +92,10 @@ std::optional<std::string> SampleIntervalProblem(double seconds)
 
 int SignalSet::FindChannel(std::string_view titleOrNumber) const
 {
-    if (titleOrNumber.empty())
-        return 0;  // not the first channel that happens to have no title
+    if (titleOrNumber.empty()) return 0;  // not the first channel that happens to have no title
     std::string wanted = Lowercase(titleOrNumber);
     for (size_t i = 0; i < channels.size(); ++i)
-        if (Lowercase(channels[i].info.title) == wanted)
-            return int(i) + 1;
+        if (Lowercase(channels[i].info.title) == wanted) return int(i) + 1;
     int number = 0;
     auto [end, ec] = std::from_chars(titleOrNumber.data(), titleOrNumber.data() + titleOrNumber.size(), number);
     if (ec == std::errc() && end == titleOrNumber.data() + titleOrNumber.size() && number >= 1 &&
@@ -118,12 +107,9 @@ int SignalSet::FindChannel(std::string_view titleOrNumber) const
 std::optional<SignalFormat> SignalFormatOfName(const fs::path& path)
 {
     std::string extension = Lowercase(path.extension().string());
-    if (extension == ".csv" || extension == ".txt")
-        return SignalFormat::Csv;
-    if (extension == ".edf")
-        return SignalFormat::Edf;
-    if (extension == ".bdf")
-        return SignalFormat::Bdf;
+    if (extension == ".csv" || extension == ".txt") return SignalFormat::Csv;
+    if (extension == ".edf") return SignalFormat::Edf;
+    if (extension == ".bdf") return SignalFormat::Bdf;
     if (extension == ".wav" || extension == ".wave" || extension == ".aif" || extension == ".aiff" ||
         extension == ".flac" || extension == ".au" || extension == ".caf")
         return SignalFormat::Wav;
@@ -132,8 +118,7 @@ std::optional<SignalFormat> SignalFormatOfName(const fs::path& path)
 
 SignalFormat SignalFormatOf(const fs::path& path)
 {
-    if (std::optional<SignalFormat> format = SignalFormatOfName(path))
-        return *format;
+    if (std::optional<SignalFormat> format = SignalFormatOfName(path)) return *format;
     Fail(path, "unknown kind of recording (expected .wav, .csv, .edf or .bdf)");
 }
 
@@ -141,18 +126,15 @@ std::optional<SignalFormat> SignalFormatOfContent(std::string_view start)
 {
     auto startsWith = [&](std::string_view magic) { return start.substr(0, magic.size()) == magic; };
     for (std::string_view magic : {"RIFF", "RIFX", "RF64", "FORM", "fLaC", ".snd", "caff"})
-        if (startsWith(magic))
-            return SignalFormat::Wav;
-    if (startsWith("\xFF" "BIOSEMI"))
+        if (startsWith(magic)) return SignalFormat::Wav;
+    if (startsWith("\xFF"
+                   "BIOSEMI"))
         return SignalFormat::Bdf;
-    if (startsWith("0       "))
-        return SignalFormat::Edf;
+    if (startsWith("0       ")) return SignalFormat::Edf;
     // Text: no control characters but line ends and tabs (bytes above 127 may be UTF-8).
-    if (start.empty())
-        return std::nullopt;
+    if (start.empty()) return std::nullopt;
     for (char c : start)
-        if ((unsigned char)c < 32 && c != '\n' && c != '\r' && c != '\t')
-            return std::nullopt;
+        if ((unsigned char)c < 32 && c != '\n' && c != '\r' && c != '\t') return std::nullopt;
     return SignalFormat::Csv;
 }
 
@@ -164,11 +146,9 @@ constexpr size_t kContentSniffBytes = 512;
 
 SignalFormat signals_detail::RecordingFormat(const fs::path& path)
 {
-    if (std::optional<SignalFormat> format = SignalFormatOfName(path))
-        return *format;
+    if (std::optional<SignalFormat> format = SignalFormatOfName(path)) return *format;
     InputFile file(path, kRecordingFile);
-    if (!file)
-        Fail(path, file.Problem());
+    if (!file) Fail(path, file.Problem());
     std::string start(size_t(std::min<uint64_t>(file.Size(), kContentSniffBytes)), '\0');
     start.resize(file.ReadAt(start.data(), start.size(), 0));
     std::optional<SignalFormat> format = SignalFormatOfContent(start);
@@ -191,8 +171,7 @@ fs::path signals_detail::StandardInputCopy()
 std::string signals_detail::NamedAsStandardInput(std::string message, const fs::path& copy)
 {
     const std::string held = EscapeInput(copy.string());
-    if (message.compare(0, held.size(), held) == 0)
-        message.replace(0, held.size(), "standard input");
+    if (message.compare(0, held.size(), held) == 0) message.replace(0, held.size(), "standard input");
     return message;
 }
 

@@ -25,8 +25,7 @@ class CsvFile {
 public:
     CsvFile(const fs::path& path, std::string text) : path_(path), text_(std::move(text))
     {
-        if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0)
-            position_ = 3;
+        if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) position_ = 3;
     }
 
     [[noreturn]] void FailAt(size_t line, const std::string& what) const
@@ -39,15 +38,12 @@ public:
     {
         while (position_ < text_.size()) {
             size_t end = text_.find('\n', position_);
-            if (end == std::string::npos)
-                end = text_.size();
+            if (end == std::string::npos) end = text_.size();
             std::string_view line(text_.data() + position_, end - position_);
             position_ = end + 1;
             ++line_;
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-            if (IsCsvComment(line))
-                continue;
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            if (IsCsvComment(line)) continue;
             Split(line, cells);
             lineNumber = line_;
             return true;
@@ -58,8 +54,7 @@ public:
 private:
     void Split(std::string_view line, std::vector<Cell>& cells) const
     {
-        if (std::string problem = SplitCsvRow(line, cells); !problem.empty())
-            FailAt(line_, problem);
+        if (std::string problem = SplitCsvRow(line, cells); !problem.empty()) FailAt(line_, problem);
     }
 
     fs::path path_;
@@ -90,12 +85,10 @@ struct DateTime {
 std::optional<DateTime> ParseDateTime(std::string_view text)
 {
     auto digits = [&](size_t at, size_t count, int& value) {
-        if (at + count > text.size())
-            return false;
+        if (at + count > text.size()) return false;
         value = 0;
         for (size_t i = at; i < at + count; ++i) {
-            if (!std::isdigit((unsigned char)text[i]))
-                return false;
+            if (!std::isdigit((unsigned char)text[i])) return false;
             value = value * 10 + (text[i] - '0');
         }
         return true;
@@ -108,16 +101,14 @@ std::optional<DateTime> ParseDateTime(std::string_view text)
     size_t at = 16;
     double fraction = 0;
     if (at < text.size() && text[at] == ':') {
-        if (!digits(at + 1, 2, second))
-            return std::nullopt;
+        if (!digits(at + 1, 2, second)) return std::nullopt;
         at += 3;
         if (at < text.size() && (text[at] == '.' || text[at] == ',')) {
             double scale = 0.1;
             size_t start = ++at;
             for (; at < text.size() && std::isdigit((unsigned char)text[at]); ++at, scale /= 10)
                 fraction += (text[at] - '0') * scale;
-            if (at == start)
-                return std::nullopt;
+            if (at == start) return std::nullopt;
         }
     }
     double offset = 0;
@@ -125,16 +116,13 @@ std::optional<DateTime> ParseDateTime(std::string_view text)
         ++at;
     } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
         int offsetHours, offsetMinutes = 0;
-        if (!digits(at + 1, 2, offsetHours))
-            return std::nullopt;
+        if (!digits(at + 1, 2, offsetHours)) return std::nullopt;
         size_t minutesAt = at + 3 + (at + 3 < text.size() && text[at + 3] == ':');
-        if (minutesAt < text.size() && !digits(minutesAt, 2, offsetMinutes))
-            return std::nullopt;
+        if (minutesAt < text.size() && !digits(minutesAt, 2, offsetMinutes)) return std::nullopt;
         offset = (text[at] == '-' ? -1 : 1) * (offsetHours * 3600.0 + offsetMinutes * 60.0);
         at = minutesAt < text.size() ? minutesAt + 2 : at + 3;
     }
-    if (at != text.size() || month < 1 || month > 12 || day < 1 || day > 31 || hour > 24 || minute > 59 ||
-        second > 60)
+    if (at != text.size() || month < 1 || month > 12 || day < 1 || day > 31 || hour > 24 || minute > 59 || second > 60)
         return std::nullopt;
     return DateTime{DaysFromCivil(year, month, day), hour * 3600.0 + minute * 60.0 + second + fraction - offset};
 }
@@ -150,11 +138,9 @@ bool IsMissing(std::string_view text)
 SignalSet ReadCsv(const fs::path& path, const CsvOptions& options)
 {
     InputFile file(path, kRecordingFile);
-    if (!file)
-        Fail(path, file.Problem());
+    if (!file) Fail(path, file.Problem());
     std::string text;
-    if (!file.ReadAll(text))
-        Fail(path, "cannot be read");
+    if (!file.ReadAll(text)) Fail(path, "cannot be read");
     return ReadCsvText(std::move(text), path.string(), options);
 }
 
@@ -167,8 +153,7 @@ bool IsDataRow(const std::vector<Cell>& cells)
     bool anyValue = false;
     for (const Cell& cell : cells) {
         double ignored;
-        if (cell.quoted && !cell.text.empty())
-            return false;
+        if (cell.quoted && !cell.text.empty()) return false;
         if (ParseCsvNumber(cell.text, ignored) || ParseDateTime(cell.text))
             anyValue = true;
         else if (!IsMissing(cell.text))
@@ -181,15 +166,13 @@ bool IsDataRow(const std::vector<Cell>& cells)
 size_t NamedColumn(const fs::path& path, const std::string& wanted, const std::vector<std::string>& titles)
 {
     for (size_t c = 0; c < titles.size(); ++c)
-        if (Lowercase(titles[c]) == Lowercase(wanted))
-            return c;
+        if (Lowercase(titles[c]) == Lowercase(wanted)) return c;
     size_t number = 0;
     auto [end, ec] = std::from_chars(wanted.data(), wanted.data() + wanted.size(), number);
     if (ec == std::errc() && end == wanted.data() + wanted.size() && number >= 1 && number <= titles.size())
         return number - 1;
     std::string known;
-    for (size_t c = 0; c < titles.size(); ++c)
-        known += (c ? ", " : "") + QuoteInput(titles[c]);
+    for (size_t c = 0; c < titles.size(); ++c) known += (c ? ", " : "") + QuoteInput(titles[c]);
     Fail(path, "--time-column " + QuoteInput(wanted) + ": no such column (the columns are " + known + ")");
 }
 
@@ -211,8 +194,7 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
 
     std::vector<Cell> cells;
     size_t line = 0;
-    if (!csv.NextRow(cells, line))
-        Fail(path, "empty: expected a header row of channel titles");
+    if (!csv.NextRow(cells, line)) Fail(path, "empty: expected a header row of channel titles");
     const size_t columns = cells.size();
     const size_t headerLine = line;
     // A spreadsheet's export with another separator is one column of titles.
@@ -246,24 +228,20 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
                 csv.FailAt(line, "the units row has " + std::to_string(cells.size()) + " values, the header " +
                                      std::to_string(columns));
             for (size_t c = 0; c < columns; ++c)
-                if (!cells[c].text.empty())
-                    units[c] = cells[c].text;
+                if (!cells[c].text.empty()) units[c] = cells[c].text;
             haveRow = csv.NextRow(cells, line);
         }
     } else {
-        for (size_t c = 0; c < columns; ++c)
-            titles[c] = "Channel " + std::to_string(c + 1);
-        set.notes.push_back(EscapeInput(path.string()) + ": no header row; the columns are titled Channel 1 to Channel " +
-                            std::to_string(columns));
+        for (size_t c = 0; c < columns; ++c) titles[c] = "Channel " + std::to_string(c + 1);
+        set.notes.push_back(EscapeInput(path.string()) +
+                            ": no header row; the columns are titled Channel 1 to Channel " + std::to_string(columns));
     }
-    if (!haveRow)
-        Fail(path, "no data rows after the header");
+    if (!haveRow) Fail(path, "no data rows after the header");
 
     // The first data row shows which columns hold date-times.
     std::vector<bool> dates(columns);
     if (cells.size() == columns)
-        for (size_t c = 0; c < columns; ++c)
-            dates[c] = ParseDateTime(cells[c].text).has_value();
+        for (size_t c = 0; c < columns; ++c) dates[c] = ParseDateTime(cells[c].text).has_value();
 
     // The time column, and a row index that is neither time nor channel.
     const bool untitledFirst = hasHeader && titles[0].empty();
@@ -273,24 +251,23 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
         timeColumn = NamedColumn(path, *options.timeColumn, titles);
     } else if (!options.noTimeColumn) {
         size_t first = untitledFirst && !dates[0] ? 1 : 0;
-        if (first < columns && (dates[first] || (hasHeader && LooksLikeTimeTitle(titles[first]))))
-            timeColumn = first;
+        if (first < columns && (dates[first] || (hasHeader && LooksLikeTimeTitle(titles[first])))) timeColumn = first;
     }
     if (untitledFirst && timeColumn != size_t(0)) {
         indexColumn = 0;
-        set.notes.push_back(EscapeInput(path.string()) + ": column 1 has no title: it is taken as a row index (as pandas writes "
-                                            "one) and not as a channel");
+        set.notes.push_back(EscapeInput(path.string()) +
+                            ": column 1 has no title: it is taken as a row index (as pandas writes "
+                            "one) and not as a channel");
     }
-    if (timeColumn && columns - (indexColumn ? 1 : 0) == 1)
-        Fail(path, "no channels: only a time column");
-    if (timeColumn && titles[*timeColumn].empty())
-        titles[*timeColumn] = "Time";
+    if (timeColumn && columns - (indexColumn ? 1 : 0) == 1) Fail(path, "no channels: only a time column");
+    if (timeColumn && titles[*timeColumn].empty()) titles[*timeColumn] = "Time";
 
     const bool timeIsDate = timeColumn && dates[*timeColumn];
-    double secondsPerTimeUnit = timeColumn && !timeIsDate ? SecondsPerTimeUnit(titles[*timeColumn], units[*timeColumn]) : 1.0;
+    double secondsPerTimeUnit =
+        timeColumn && !timeIsDate ? SecondsPerTimeUnit(titles[*timeColumn], units[*timeColumn]) : 1.0;
     if (timeColumn && secondsPerTimeUnit == 0 && !options.sampleInterval)
-        csv.FailAt(headerLine, "the time column's unit " + QuoteInput(units[*timeColumn]) +
-                                   " is not s, ms, us, min or h");
+        csv.FailAt(headerLine,
+                   "the time column's unit " + QuoteInput(units[*timeColumn]) + " is not s, ms, us, min or h");
 
     std::vector<double> time;                         // the time column, when there is one
     std::optional<int64_t> firstDay;                  // date-times count from the first one's day
@@ -302,8 +279,7 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
             csv.FailAt(line, std::to_string(cells.size()) + " values, expected " + std::to_string(columns) +
                                  " (one for each column of the header)");
         for (size_t c = 0; c < columns; ++c) {
-            if (c == indexColumn)
-                continue;
+            if (c == indexColumn) continue;
             const std::string& cell = cells[c].text;
             auto where = [&] { return "column " + std::to_string(c + 1) + " (" + ShowInput(titles[c]) + "): "; };
             if (c == timeColumn) {
@@ -312,8 +288,7 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
                     std::optional<DateTime> date = ParseDateTime(cell);
                     if (!date)
                         csv.FailAt(line, where() + QuoteInput(cell) + " is not a date-time like the first row's");
-                    if (!firstDay)
-                        firstDay = date->days;
+                    if (!firstDay) firstDay = date->days;
                     value = double(date->days - *firstDay) * 86400 + date->seconds;
                 } else if (!ParseCsvNumber(cell, value)) {
                     csv.FailAt(line, where() + (cell.empty() ? std::string("an empty time")
@@ -328,25 +303,20 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
             double value;
             if (IsMissing(cell)) {
                 HeldCells& h = held[c];
-                if (h.count++ == 0)
-                    h.firstLine = line;
-                if (values[c].empty() || h.leading == values[c].size())
-                    ++h.leading;
+                if (h.count++ == 0) h.firstLine = line;
+                if (values[c].empty() || h.leading == values[c].size()) ++h.leading;
                 values[c].push_back(values[c].empty() ? 0.0f : values[c].back());
                 continue;
             }
-            if (!ParseCsvNumber(cell, value))
-                csv.FailAt(line, where() + QuoteInput(cell) + " is not a number");
+            if (!ParseCsvNumber(cell, value)) csv.FailAt(line, where() + QuoteInput(cell) + " is not a number");
             if (std::fabs(value) > 3.4e38)
                 csv.FailAt(line, where() + QuoteInput(cell) + " is too large for a 32-bit sample");
-            if (held[c].leading == values[c].size())
-                std::fill(values[c].begin(), values[c].end(), float(value));
+            if (held[c].leading == values[c].size()) std::fill(values[c].begin(), values[c].end(), float(value));
             values[c].push_back(float(value));
         }
     }
     size_t rows = timeLines.empty() ? 0 : time.size();
-    for (size_t c = 0; c < columns && rows == 0; ++c)
-        rows = values[c].size();
+    for (size_t c = 0; c < columns && rows == 0; ++c) rows = values[c].size();
 
     if (options.sampleInterval) {
         RequireSampleInterval(path, *options.sampleInterval, "the sample interval");
@@ -362,8 +332,7 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
         // a gap or a second recording, which we can't play at one interval.
         size_t worst = 1;
         for (size_t r = 2; r < rows; ++r)
-            if (std::fabs(time[r] - time[r - 1] - step) > std::fabs(time[worst] - time[worst - 1] - step))
-                worst = r;
+            if (std::fabs(time[r] - time[r - 1] - step) > std::fabs(time[worst] - time[worst - 1] - step)) worst = r;
         double gap = time[worst] - time[worst - 1];
         if (std::fabs(gap - step) > 0.01 * step)
             csv.FailAt(timeLines[worst], "the time column is not evenly spaced: a step of " + FormatCsvNumber(gap) +
@@ -375,8 +344,7 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
     size_t heldCount = 0;
     std::string heldWhere;
     for (size_t c = 0; c < columns; ++c) {
-        if (c == timeColumn || c == indexColumn)
-            continue;
+        if (c == timeColumn || c == indexColumn) continue;
         if (held[c].leading == values[c].size())
             Fail(path, "column " + std::to_string(c + 1) + " (" + ShowInput(titles[c]) + ") has no values");
         if (held[c].count > 0 && heldCount == 0)
@@ -393,7 +361,8 @@ SignalSet ReadCsvText(std::string text, const std::string& name, const CsvOption
         set.notes.push_back(EscapeInput(path.string()) + ": " + std::to_string(heldCount) +
                             (heldCount == 1 ? " empty cell takes" : " empty cells take") +
                             " its channel's previous value (before a channel's first value, that value); the "
-                            "first at " + heldWhere);
+                            "first at " +
+                            heldWhere);
     return set;
 }
 
@@ -402,20 +371,16 @@ void WriteCsv(const fs::path& path, const SignalSet& set)
     RequireWritable(path, set);
     auto quoted = [](const std::string& text) {
         std::string out = "\"";
-        for (char c : text)
-            out += c == '"' ? std::string("\"\"") : std::string(1, c);
+        for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
         return out + "\"";
     };
     WriteAtomically(path, [&](const fs::path& temporary) {
         std::ofstream out(temporary, std::ios::binary);
-        if (!out)
-            Fail(path, "cannot be created");
+        if (!out) Fail(path, "cannot be created");
         out << "Time";
-        for (const SignalChannel& channel : set.channels)
-            out << ',' << quoted(channel.info.title);
+        for (const SignalChannel& channel : set.channels) out << ',' << quoted(channel.info.title);
         out << "\ns";
-        for (const SignalChannel& channel : set.channels)
-            out << ',' << quoted(channel.info.units);
+        for (const SignalChannel& channel : set.channels) out << ',' << quoted(channel.info.units);
         out << '\n';
         std::string row;
         for (size_t i = 0; i < set.SampleCount(); ++i) {
@@ -428,7 +393,6 @@ void WriteCsv(const fs::path& path, const SignalSet& set)
             out << row;
         }
         out.close();
-        if (!out)
-            Fail(path, "cannot be written (disk full?)");
+        if (!out) Fail(path, "cannot be written (disk full?)");
     });
 }

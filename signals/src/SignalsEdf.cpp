@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <cstring>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <numeric>
@@ -65,11 +65,9 @@ std::string Field(const FileBytes& file, uint64_t offset, size_t width)
     std::string text(width, ' ');
     text.resize(file.ReadAt(text.data(), width, offset));
     for (char& c : text)
-        if (c == '\0')
-            c = ' ';
+        if (c == '\0') c = ' ';
     size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return "";
+    if (first == std::string::npos) return "";
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
@@ -93,11 +91,11 @@ double Number(const fs::path& path, const std::string& text, const std::string& 
     double value = 0;
     const char* begin = text.data() + (text.size() > 1 && text[0] == '+' ? 1 : 0);
     auto [end, error] = std::from_chars(begin, text.data() + text.size(), value);
-    if (text.empty() || end != text.data() + text.size() || (error != std::errc() && error != std::errc::result_out_of_range))
+    if (text.empty() || end != text.data() + text.size() ||
+        (error != std::errc() && error != std::errc::result_out_of_range))
         FormatError(path, what + " " + QuoteInput(text) + " is no number");
     // Too large for a double: infinite, which the caller refuses as no sample it can hold.
-    if (error == std::errc::result_out_of_range)
-        return std::strtod(text.c_str(), nullptr);
+    if (error == std::errc::result_out_of_range) return std::strtod(text.c_str(), nullptr);
     return value;
 }
 
@@ -109,8 +107,7 @@ long long DurationUnits(const fs::path& path, const std::string& text)
     std::string whole = text.substr(0, point), fraction = point == std::string::npos ? "" : text.substr(point + 1);
     bool digits = !text.empty() && text != "." && std::all_of(whole.begin(), whole.end(), ::isdigit) &&
                   std::all_of(fraction.begin(), fraction.end(), ::isdigit) && whole.size() <= 8;
-    if (!digits)
-        FormatError(path, "the duration of a data record " + QuoteInput(text) + " is no number of seconds");
+    if (!digits) FormatError(path, "the duration of a data record " + QuoteInput(text) + " is no number of seconds");
     long long units = whole.empty() ? 0 : std::stoll(whole) * kTimeUnitsPerSecond;
     fraction.resize(7, '0');
     return units + std::stoll(fraction);
@@ -135,8 +132,7 @@ EdfHeader ReadHeader(const FileBytes& file, const fs::path& path)
         FormatError(path, "the number of data records is " + std::to_string(header.declaredRecords));
     header.durationUnits = DurationUnits(path, Field(file, 244, 8));
     long long count = WholeNumber(path, Field(file, 252, 4), "the number of signals");
-    if (count < 1)
-        Fail(path, "no signals");
+    if (count < 1) Fail(path, "no signals");
     header.headerBytes = kFileHeaderBytes + uint64_t(count) * kSignalHeaderBytes;
     if (header.headerBytes > file.Size())
         FormatError(path, "its header of " + std::to_string(count) + " signals is longer than the file");
@@ -205,8 +201,9 @@ struct EdfReadJob {
 
 inline double Physical(const unsigned char* sample, bool bdf, const EdfScale& scale)
 {
-    int32_t digital = bdf ? int32_t(uint32_t(sample[0]) << 8 | uint32_t(sample[1]) << 16 | uint32_t(sample[2]) << 24) >> 8
-                          : int16_t(uint16_t(sample[0] | sample[1] << 8));
+    int32_t digital =
+        bdf ? int32_t(uint32_t(sample[0]) << 8 | uint32_t(sample[1]) << 16 | uint32_t(sample[2]) << 24) >> 8
+            : int16_t(uint16_t(sample[0] | sample[1] << 8));
     return scale.bitValue * (scale.offset + double(digital));
 }
 
@@ -236,12 +233,11 @@ void ReadEdfSamples(void* context)
 class EdfStore : public SampleStore {
 public:
     EdfStore(std::shared_ptr<const FileBytes> file, const EdfHeader& header, int64_t records, long long fastest)
-        : file_(std::move(file)), headerBytes_(header.headerBytes), recordBytes_(header.recordBytes),
-          records_(records), fastest_(fastest), bdf_(header.bdf)
+        : file_(std::move(file)), headerBytes_(header.headerBytes), recordBytes_(header.recordBytes), records_(records),
+          fastest_(fastest), bdf_(header.bdf)
     {
         for (const EdfSignal& signal : header.signals) {
-            if (signal.annotations)
-                continue;
+            if (signal.annotations) continue;
             double bitValue = (signal.physical[1] - signal.physical[0]) / double(signal.digital[1] - signal.digital[0]);
             scales_.push_back(EdfScale{signal.offsetInRecord, signal.perRecord, bitValue,
                                        signal.physical[1] / bitValue - double(signal.digital[1])});
@@ -253,7 +249,8 @@ public:
     {
         if (channel >= scales_.size() || first < 0 || first > FrameCount() || int64_t(count) > FrameCount() - first)
             throw std::out_of_range("read outside the samples of " + file_->Name());
-        EdfReadJob job{file_->Data() + headerBytes_, recordBytes_, fastest_, bdf_, &scales_[channel], first, count, out};
+        EdfReadJob job{
+            file_->Data() + headerBytes_, recordBytes_, fastest_, bdf_, &scales_[channel], first, count, out};
         file_->Guarded(ReadEdfSamples, &job);
     }
     // The physical value of a signal's own sample (not held), as a double.
@@ -295,13 +292,10 @@ double HeaderBound(double value, bool upper)
         std::snprintf(text, sizeof text, "%.*f", k, bound);
         std::string digits = text;
         if (digits.find('.') != std::string::npos) {
-            while (digits.back() == '0')
-                digits.pop_back();
-            if (digits.back() == '.')
-                digits.pop_back();
+            while (digits.back() == '0') digits.pop_back();
+            if (digits.back() == '.') digits.pop_back();
         }
-        if (digits.size() <= 8)
-            return bound;
+        if (digits.size() <= 8) return bound;
     }
     return value;  // beyond 8 digits before the point: edflib refuses it with a clear code
 }
@@ -310,8 +304,7 @@ struct EdfCloser {
     int handle;
     ~EdfCloser()
     {
-        if (handle >= 0)
-            edfclose_file(handle);
+        if (handle >= 0) edfclose_file(handle);
     }
 };
 
@@ -328,24 +321,20 @@ StoredSignals OpenEdf(const fs::path& path)
     std::vector<const EdfSignal*> data;
     long long fastest = 0;
     for (const EdfSignal& signal : header.signals) {
-        if (signal.annotations)
-            continue;
+        if (signal.annotations) continue;
         data.push_back(&signal);
         fastest = std::max(fastest, signal.perRecord);
     }
-    if (data.empty())
-        Fail(path, "no signals (only annotations)");
+    if (data.empty()) Fail(path, "no signals (only annotations)");
 
     auto held = int64_t((file->Size() - header.headerBytes) / header.recordBytes);
     int64_t records = header.declaredRecords < 0 ? held : std::min<int64_t>(header.declaredRecords, held);
-    if (records < 1 || header.durationUnits <= 0)
-        Fail(path, "no data records");
+    if (records < 1 || header.durationUnits <= 0) Fail(path, "no data records");
     if (header.declaredRecords > held)
         stored.notes.push_back(EscapeInput(path.string()) + ": the file ends early: its header gives " +
                                std::to_string(header.declaredRecords) + " data records, the file holds " +
                                std::to_string(held));
-    if (records > 0x7fffffffLL / fastest)
-        Fail(path, "too many samples (more than 2^31 per signal)");
+    if (records > 0x7fffffffLL / fastest) Fail(path, "too many samples (more than 2^31 per signal)");
     stored.sampleInterval = double(header.durationUnits) / kTimeUnitsPerSecond / double(fastest);
     RequireSampleInterval(path, stored.sampleInterval, "the sample interval of its data records");
 
@@ -370,10 +359,11 @@ StoredSignals OpenEdf(const fs::path& path)
     auto store = std::make_shared<EdfStore>(file, header, records, fastest);
     stored.samples = store;
     if (slower)
-        stored.notes.push_back(EscapeInput(path.string()) + ": signals with lower sample rates are held at the fastest rate (" +
+        stored.notes.push_back(EscapeInput(path.string()) +
+                               ": signals with lower sample rates are held at the fastest rate (" +
                                std::to_string(int(std::lround(stored.SampleRate()))) + " Hz)");
-    FitStoredRanges(stored, path, uint64_t(records) * header.recordBytes, "the signals' physical ranges from the header",
-                    [&](size_t channel, int64_t frame, float) {
+    FitStoredRanges(stored, path, uint64_t(records) * header.recordBytes,
+                    "the signals' physical ranges from the header", [&](size_t channel, int64_t frame, float) {
                         int64_t own = store->OwnIndex(channel, frame);
                         return names[channel] + ": sample " + std::to_string(own) + " scales to " +
                                std::to_string(store->OwnSample(channel, own)) +
@@ -389,8 +379,7 @@ void WriteEdf(const fs::path& path, const SignalSet& set, bool bdf)
     RequireWritable(path, set);
     int rate = WholeSampleRate(path, set, bdf ? "BDF" : "EDF");
     int signals = int(set.channels.size());
-    if (signals > EDFLIB_MAXSIGNALS)
-        Fail(path, "too many signals for EDF");
+    if (signals > EDFLIB_MAXSIGNALS) Fail(path, "too many signals for EDF");
     size_t count = set.SampleCount();
 
     // Data records hold whole numbers of samples: prefer one second, else the
@@ -398,8 +387,7 @@ void WriteEdf(const fs::path& path, const SignalSet& set, bool bdf)
     // Durations are in units of 10 us and must lie between 1 ms and 60 s.
     size_t perRecord = 0;
     for (size_t candidate = std::min<size_t>(rate, count); candidate >= 1; --candidate) {
-        if (count % candidate != 0)
-            continue;
+        if (count % candidate != 0) continue;
         long long units = (long long)candidate * 100000;
         if (units % rate == 0 && units / rate >= 100) {
             perRecord = candidate;
@@ -414,18 +402,16 @@ void WriteEdf(const fs::path& path, const SignalSet& set, bool bdf)
     int durationUnits = int((long long)perRecord * 100000 / rate);
 
     WriteAtomically(path, [&](const fs::path& temporary) {
-        int handle = edfopen_file_writeonly(temporary.c_str(), bdf ? EDFLIB_FILETYPE_BDFPLUS : EDFLIB_FILETYPE_EDFPLUS,
-                                            signals);
-        if (handle < 0)
-            Fail(path, "cannot be created (edflib error " + std::to_string(handle) + ")");
+        int handle =
+            edfopen_file_writeonly(temporary.c_str(), bdf ? EDFLIB_FILETYPE_BDFPLUS : EDFLIB_FILETYPE_EDFPLUS, signals);
+        if (handle < 0) Fail(path, "cannot be created (edflib error " + std::to_string(handle) + ")");
         EdfCloser closer{handle};
         bool ok = edf_set_datarecord_duration(handle, durationUnits) == 0;
         for (int s = 0; s < signals && ok; ++s) {
             const SignalChannel& channel = set.channels[size_t(s)];
             auto [low, high] = std::minmax_element(channel.samples.begin(), channel.samples.end());
             double physMin = HeaderBound(*low, false), physMax = HeaderBound(*high, true);
-            if (!(physMax > physMin))
-                physMax = HeaderBound(physMin + 1, true);
+            if (!(physMax > physMin)) physMax = HeaderBound(physMin + 1, true);
             ok = edf_set_samplefrequency(handle, s, int(perRecord)) == 0 &&
                  edf_set_physical_minimum(handle, s, physMin) == 0 &&
                  edf_set_physical_maximum(handle, s, physMax) == 0 &&
@@ -434,19 +420,16 @@ void WriteEdf(const fs::path& path, const SignalSet& set, bool bdf)
                  edf_set_label(handle, s, channel.info.title.substr(0, 16).c_str()) == 0 &&
                  edf_set_physical_dimension(handle, s, channel.info.units.substr(0, 8).c_str()) == 0;
         }
-        if (!ok)
-            Fail(path, "edflib refused the header (a range or label it can't store)");
+        if (!ok) Fail(path, "edflib refused the header (a range or label it can't store)");
         std::vector<double> record(perRecord);
         for (size_t start = 0; start < padded && ok; start += perRecord) {
             for (int s = 0; s < signals && ok; ++s) {
                 const std::vector<float>& samples = set.channels[size_t(s)].samples;
-                for (size_t i = 0; i < perRecord; ++i)
-                    record[i] = samples[std::min(start + i, count - 1)];
+                for (size_t i = 0; i < perRecord; ++i) record[i] = samples[std::min(start + i, count - 1)];
                 ok = edfwrite_physical_samples(handle, record.data()) == 0;
             }
         }
         closer.handle = -1;
-        if (edfclose_file(handle) != 0 || !ok)
-            Fail(path, "cannot be written");
+        if (edfclose_file(handle) != 0 || !ok) Fail(path, "cannot be written");
     });
 }

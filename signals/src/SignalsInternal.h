@@ -26,8 +26,7 @@ void RequireSampleInterval(const std::filesystem::path& path, double seconds, co
 
 // Writes path as WriteOutput does (OutputFile.h): a failure leaves no partial
 // file, and nothing but a regular file is replaced.
-void WriteAtomically(const std::filesystem::path& path,
-                     const std::function<void(const std::filesystem::path&)>& write);
+void WriteAtomically(const std::filesystem::path& path, const std::function<void(const std::filesystem::path&)>& write);
 
 // Throws unless every channel has the same, non-zero number of samples and the
 // interval is positive.
@@ -59,13 +58,11 @@ std::string NamedAsStandardInput(std::string message, const std::filesystem::pat
 template <class Read>
 auto ReadingAsGiven(const std::filesystem::path& path, Read read) -> decltype(read(path))
 {
-    if (path != kStandardInput)
-        return read(path);
+    if (path != kStandardInput) return read(path);
     const std::filesystem::path copy = StandardInputCopy();
     try {
         auto recording = read(copy);
-        for (std::string& note : recording.notes)
-            note = NamedAsStandardInput(note, copy);
+        for (std::string& note : recording.notes) note = NamedAsStandardInput(note, copy);
         return recording;
     } catch (const SignalFileError& error) {
         throw SignalFileError(NamedAsStandardInput(error.what(), copy));

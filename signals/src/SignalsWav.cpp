@@ -36,8 +36,7 @@ std::string DescribeChannels(const SignalSet& set)
 {
     std::string text = kChannelsTag;
     for (size_t i = 0; i < set.channels.size(); ++i) {
-        if (i > 0)
-            text += " | ";
+        if (i > 0) text += " | ";
         text += set.channels[i].info.title + " (" + set.channels[i].info.units + ")";
     }
     return text;
@@ -46,11 +45,9 @@ std::string DescribeChannels(const SignalSet& set)
 // Titles and units from a comment DescribeChannels wrote; nothing otherwise.
 bool ApplyChannelComment(const char* comment, std::vector<ChannelSettings>& channels)
 {
-    if (!comment)
-        return false;
+    if (!comment) return false;
     std::string text = comment;
-    if (text.rfind(kChannelsTag, 0) != 0)
-        return false;
+    if (text.rfind(kChannelsTag, 0) != 0) return false;
     text.erase(0, std::string(kChannelsTag).size());
     std::vector<std::pair<std::string, std::string>> named;
     size_t start = 0;
@@ -58,15 +55,12 @@ bool ApplyChannelComment(const char* comment, std::vector<ChannelSettings>& chan
         size_t bar = text.find(" | ", start);
         std::string item = text.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
         size_t open = item.rfind(" (");
-        if (open == std::string::npos || item.empty() || item.back() != ')')
-            return false;
+        if (open == std::string::npos || item.empty() || item.back() != ')') return false;
         named.emplace_back(item.substr(0, open), item.substr(open + 2, item.size() - open - 3));
-        if (bar == std::string::npos)
-            break;
+        if (bar == std::string::npos) break;
         start = bar + 3;
     }
-    if (named.size() != channels.size())
-        return false;
+    if (named.size() != channels.size()) return false;
     for (size_t i = 0; i < named.size(); ++i) {
         channels[i].title = named[i].first;
         channels[i].units = named[i].second;
@@ -88,16 +82,14 @@ struct WavBytes {
         sf_count_t base = whence == SEEK_CUR   ? sf_count_t(bytes.position)
                           : whence == SEEK_END ? sf_count_t(bytes.size)
                                                : 0;
-        if (offset > std::numeric_limits<sf_count_t>::max() - base || base + offset < 0)
-            return -1;
+        if (offset > std::numeric_limits<sf_count_t>::max() - base || base + offset < 0) return -1;
         bytes.position = uint64_t(base + offset);
         return sf_count_t(bytes.position);
     }
     static sf_count_t Read(void* buffer, sf_count_t count, void* self)
     {
         auto& bytes = *static_cast<WavBytes*>(self);
-        if (count <= 0 || bytes.position >= bytes.size)
-            return 0;
+        if (count <= 0 || bytes.position >= bytes.size) return 0;
         size_t got = bytes.readAt(buffer, size_t(std::min<uint64_t>(uint64_t(count), bytes.size - bytes.position)),
                                   bytes.position);
         bytes.position += got;
@@ -135,12 +127,10 @@ std::optional<WavDataLength> CheckRiffChunks(const WavBytes& bytes, const fs::pa
         return std::nullopt;
     bool bigEndian = std::memcmp(head, "RIFX", 4) == 0;
     bool sizesElsewhere = std::memcmp(head, "RF64", 4) == 0 || std::memcmp(head, "BW64", 4) == 0;
-    if (!bigEndian && !sizesElsewhere && std::memcmp(head, "RIFF", 4) != 0)
-        return std::nullopt;
+    if (!bigEndian && !sizesElsewhere && std::memcmp(head, "RIFF", 4) != 0) return std::nullopt;
     auto number = [&](const unsigned char* at, int width) {
         uint64_t value = 0;
-        for (int i = 0; i < width; ++i)
-            value |= uint64_t(at[bigEndian ? width - 1 - i : i]) << (8 * i);
+        for (int i = 0; i < width; ++i) value |= uint64_t(at[bigEndian ? width - 1 - i : i]) << (8 * i);
         return value;
     };
     auto invalid = [&](const std::string& what) { Fail(path, "not a valid WAV file: " + what); };
@@ -162,16 +152,14 @@ std::optional<WavDataLength> CheckRiffChunks(const WavBytes& bytes, const fs::pa
             // 0 and 0xFFFFFFFF stand for a length a streaming writer did not know.
             bool unknown = !sizesElsewhere && (size == 0 || size == 0xFFFFFFFF);
             if (unknown || data.declared > data.present) {
-                if (unknown)
-                    data.declared = data.present;
+                if (unknown) data.declared = data.present;
                 return data;
             }
         } else if (body + size > bytes.size + (size & 1)) {
             invalid("the " + name(chunk) + " chunk claims " + std::to_string(size) +
                     " bytes, beyond the end of the file");
         }
-        if (std::memcmp(chunk, "ds64", 4) == 0 && got >= 8 + 16)
-            ds64DataSize = number(chunk + 16, 8);
+        if (std::memcmp(chunk, "ds64", 4) == 0 && got >= 8 + 16) ds64DataSize = number(chunk + 16, 8);
         if (std::memcmp(chunk, "fmt ", 4) == 0 && got >= 8 + 14) {
             uint64_t tag = number(chunk + 8, 2);
             bool framed = tag == 1 || tag == 3 || tag == 0xFFFE;  // PCM, float, extensible
@@ -195,8 +183,7 @@ std::optional<WavDataLength> CheckRiffChunks(const WavBytes& bytes, const fs::pa
 
 std::string NotFinite(size_t channel, int64_t frame)
 {
-    return "sample " + std::to_string(frame) + " of channel " + std::to_string(channel + 1) +
-           " is not a finite number";
+    return "sample " + std::to_string(frame) + " of channel " + std::to_string(channel + 1) + " is not a finite number";
 }
 
 // Encodings read straight from the mapped file. Each converts exactly as
@@ -253,16 +240,28 @@ std::optional<SampleEncoding> MappedEncoding(const SF_INFO& info, const std::opt
     SampleEncoding encoding;
     int width;
     switch (info.format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_PCM_U8: encoding = SampleEncoding::unsigned8, width = 1; break;
-    case SF_FORMAT_PCM_16: encoding = SampleEncoding::signed16, width = 2; break;
-    case SF_FORMAT_PCM_24: encoding = SampleEncoding::signed24, width = 3; break;
-    case SF_FORMAT_PCM_32: encoding = SampleEncoding::signed32, width = 4; break;
-    case SF_FORMAT_FLOAT: encoding = SampleEncoding::float32, width = 4; break;
-    case SF_FORMAT_DOUBLE: encoding = SampleEncoding::float64, width = 8; break;
-    default: return std::nullopt;
-    }
-    if (length->blockAlign != uint64_t(info.channels) * uint64_t(width))
+    case SF_FORMAT_PCM_U8:
+        encoding = SampleEncoding::unsigned8, width = 1;
+        break;
+    case SF_FORMAT_PCM_16:
+        encoding = SampleEncoding::signed16, width = 2;
+        break;
+    case SF_FORMAT_PCM_24:
+        encoding = SampleEncoding::signed24, width = 3;
+        break;
+    case SF_FORMAT_PCM_32:
+        encoding = SampleEncoding::signed32, width = 4;
+        break;
+    case SF_FORMAT_FLOAT:
+        encoding = SampleEncoding::float32, width = 4;
+        break;
+    case SF_FORMAT_DOUBLE:
+        encoding = SampleEncoding::float64, width = 8;
+        break;
+    default:
         return std::nullopt;
+    }
+    if (length->blockAlign != uint64_t(info.channels) * uint64_t(width)) return std::nullopt;
     return encoding;
 }
 
@@ -314,14 +313,12 @@ SignalSet DecodeSound(SNDFILE* file, const SF_INFO& info, const std::optional<Wa
     while (interleaved.size() < frames * channels) {
         size_t wanted = std::min(kBlockFrames, frames - interleaved.size() / channels);
         sf_count_t read = sf_readf_float(file, block.data(), sf_count_t(wanted));
-        if (read <= 0)
-            break;
+        if (read <= 0) break;
         interleaved.insert(interleaved.end(), block.begin(), block.begin() + ptrdiff_t(size_t(read) * channels));
     }
     SignalSet set;
     auto got = sf_count_t(interleaved.size() / channels);
-    if (got <= 0)
-        Fail(path, std::string("cannot read samples: ") + sf_strerror(file));
+    if (got <= 0) Fail(path, std::string("cannot read samples: ") + sf_strerror(file));
     if (size_t(got) < frames)
         set.notes.push_back(EscapeInput(path.string()) + ": the file ends early; " + std::to_string(got) + " of " +
                             std::to_string(frames) + " samples per channel read");
@@ -336,13 +333,11 @@ SignalSet DecodeSound(SNDFILE* file, const SF_INFO& info, const std::optional<Wa
         channel.samples.resize(frames);
         for (size_t i = 0; i < frames; ++i) {
             float value = interleaved[i * channels + c];
-            if (!std::isfinite(value))
-                Fail(path, NotFinite(c, int64_t(i)));
+            if (!std::isfinite(value)) Fail(path, NotFinite(c, int64_t(i)));
             channel.samples[i] = value;
         }
     }
-    for (SignalChannel& channel : set.channels)
-        FitDisplayRange(channel);
+    for (SignalChannel& channel : set.channels) FitDisplayRange(channel);
     return set;
 }
 
@@ -352,12 +347,9 @@ StoredSignals OpenSound(WavBytes bytes, const fs::path& path, const std::shared_
     SF_VIRTUAL_IO io{WavBytes::Length, WavBytes::Seek, WavBytes::Read, WavBytes::Write, WavBytes::Tell};
     SF_INFO info{};
     SndfilePtr sound(sf_open_virtual(&io, SFM_READ, &info, &bytes));
-    if (!sound)
-        Fail(path, std::string("not a sound file libsndfile can read: ") + sf_strerror(nullptr));
-    if (info.channels < 1)
-        Fail(path, "no channels");
-    if (info.samplerate <= 0)
-        Fail(path, "the sample rate is not positive");
+    if (!sound) Fail(path, std::string("not a sound file libsndfile can read: ") + sf_strerror(nullptr));
+    if (info.channels < 1) Fail(path, "no channels");
+    if (info.samplerate <= 0) Fail(path, "the sample rate is not positive");
     RequireSampleInterval(path, 1.0 / info.samplerate,
                           "the sample interval of " + std::to_string(info.samplerate) + " samples a second");
 
@@ -365,8 +357,7 @@ StoredSignals OpenSound(WavBytes bytes, const fs::path& path, const std::shared_
     std::optional<SampleEncoding> encoding = MappedEncoding(info, length);
     if (encoding) {
         uint64_t frames = std::min(length->declared, length->present) / length->blockAlign;
-        if (frames == 0)
-            Fail(path, "no samples");
+        if (frames == 0) Fail(path, "no samples");
         if (length->declared > length->present)
             stored.notes.push_back(EscapeInput(path.string()) + ": the file ends early: " + length->Note());
         stored.sampleInterval = 1.0 / info.samplerate;
@@ -374,12 +365,10 @@ StoredSignals OpenSound(WavBytes bytes, const fs::path& path, const std::shared_
         stored.samples = std::make_shared<WavStore>(file, length->offset, length->blockAlign, size_t(info.channels),
                                                     int64_t(frames), *encoding);
     } else {
-        if (info.frames <= 0)
-            Fail(path, "no samples");
+        if (info.frames <= 0) Fail(path, "no samples");
         stored = StoreInMemory(DecodeSound(sound.get(), info, length, path));
     }
-    for (size_t c = 0; c < stored.channels.size(); ++c)
-        stored.channels[c].title = "Channel " + std::to_string(c + 1);
+    for (size_t c = 0; c < stored.channels.size(); ++c) stored.channels[c].title = "Channel " + std::to_string(c + 1);
     if (!ApplyChannelComment(sf_get_string(sound.get(), SF_STR_COMMENT), stored.channels))
         stored.notes.push_back(EscapeInput(path.string()) +
                                ": channels have no titles in the file; named \"Channel 1\" and on");
@@ -412,23 +401,20 @@ void WriteWav(const fs::path& path, const SignalSet& set)
 {
     RequireWritable(path, set);
     int rate = WholeSampleRate(path, set, "WAV");
-    if (set.channels.size() > 1024)
-        Fail(path, "too many channels for WAV");
+    if (set.channels.size() > 1024) Fail(path, "too many channels for WAV");
     WriteAtomically(path, [&](const fs::path& temporary) {
         SF_INFO info{};
         info.samplerate = rate;
         info.channels = int(set.channels.size());
         info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
         SndfilePtr file(sf_open(temporary.c_str(), SFM_WRITE, &info));
-        if (!file)
-            Fail(path, std::string("cannot be created: ") + sf_strerror(nullptr));
+        if (!file) Fail(path, std::string("cannot be created: ") + sf_strerror(nullptr));
         sf_set_string(file.get(), SF_STR_COMMENT, DescribeChannels(set).c_str());
         size_t channels = set.channels.size();
         size_t frames = set.SampleCount();
         std::vector<float> interleaved(frames * channels);
         for (size_t c = 0; c < channels; ++c)
-            for (size_t i = 0; i < frames; ++i)
-                interleaved[i * channels + c] = set.channels[c].samples[i];
+            for (size_t i = 0; i < frames; ++i) interleaved[i * channels + c] = set.channels[c].samples[i];
         if (sf_writef_float(file.get(), interleaved.data(), sf_count_t(frames)) != sf_count_t(frames))
             Fail(path, std::string("cannot be written: ") + sf_strerror(file.get()));
         file.reset();

@@ -36,8 +36,7 @@ class ChannelChoice : public SampleStore {
 public:
     ChannelChoice(std::shared_ptr<const SampleStore> store, std::vector<size_t> channels)
         : store_(std::move(store)), channels_(std::move(channels))
-    {
-    }
+    {}
     size_t ChannelCount() const override { return channels_.size(); }
     int64_t FrameCount() const override { return store_->FrameCount(); }
     void Read(size_t channel, int64_t first, size_t count, float* out) const override
@@ -55,8 +54,7 @@ private:
 int StoredSignals::FindChannel(std::string_view titleOrNumber) const
 {
     SignalSet lookup;
-    for (const ChannelSettings& info : channels)
-        lookup.channels.push_back(SignalChannel{info, {}});
+    for (const ChannelSettings& info : channels) lookup.channels.push_back(SignalChannel{info, {}});
     return lookup.FindChannel(titleOrNumber);
 }
 
@@ -82,8 +80,7 @@ StoredSignals ChooseChannels(const StoredSignals& signals, const std::vector<siz
     StoredSignals chosen;
     chosen.sampleInterval = signals.sampleInterval;
     chosen.notes = signals.notes;
-    for (size_t channel : channels)
-        chosen.channels.push_back(signals.channels.at(channel));
+    for (size_t channel : channels) chosen.channels.push_back(signals.channels.at(channel));
     chosen.samples = std::make_shared<ChannelChoice>(signals.samples, channels);
     return chosen;
 }
@@ -96,8 +93,7 @@ SignalSet ReadAll(const StoredSignals& signals)
     size_t count = signals.SampleCount();
     for (size_t c = 0; c < signals.channels.size(); ++c) {
         SignalChannel channel{signals.channels[c], std::vector<float>(count)};
-        if (count > 0)
-            signals.samples->Read(c, 0, count, channel.samples.data());
+        if (count > 0) signals.samples->Read(c, 0, count, channel.samples.data());
         set.channels.push_back(std::move(channel));
     }
     return set;

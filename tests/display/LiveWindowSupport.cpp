@@ -4,6 +4,7 @@
 // gtest before the X headers, which define names such as None and Bool.
 #include <gtest/gtest.h>
 #include <png.h>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -111,8 +112,8 @@ XServer::XServer()
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
+               static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ready[1]);
@@ -180,7 +181,8 @@ void XServer::Key(const std::string& keysym, bool control, bool shift)
     const KeySym sym = XStringToKeysym(keysym.c_str());
     const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(display, sym);
     if (!code) Abort("no key for " + keysym);
-    const KeyCode controlKey = XKeysymToKeycode(display, XK_Control_L), shiftKey = XKeysymToKeycode(display, XK_Shift_L);
+    const KeyCode controlKey = XKeysymToKeycode(display, XK_Control_L),
+                  shiftKey = XKeysymToKeycode(display, XK_Shift_L);
     if (control) XTestFakeKeyEvent(display, controlKey, True, CurrentTime);
     if (shift) XTestFakeKeyEvent(display, shiftKey, True, CurrentTime);
     XTestFakeKeyEvent(display, code, True, CurrentTime);
@@ -194,10 +196,18 @@ void XServer::Type(const std::string& text)
 {
     for (char c : text) {
         switch (c) {
-        case '.': Key("period"); break;
-        case ',': Key("comma"); break;
-        case '?': Key("question", false, true); break;
-        default: Key(std::string(1, c)); break;
+        case '.':
+            Key("period");
+            break;
+        case ',':
+            Key("comma");
+            break;
+        case '?':
+            Key("question", false, true);
+            break;
+        default:
+            Key(std::string(1, c));
+            break;
         }
     }
 }

@@ -37,7 +37,7 @@ struct Geometry {
 // connection to it that sends real pointer and key events.
 class XServer {
 public:
-    XServer();   // fails the test (and throws) when Xvfb can't start
+    XServer();  // fails the test (and throws) when Xvfb can't start
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;

@@ -2,8 +2,8 @@
 // an X server of the test's own. After each step the screen must show exactly
 // the pixels of the program's ports, those must be what a session script that
 // takes the same steps renders, and the recording must hold every sample.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,7 +71,8 @@ public:
     }
     void SampleTo(long samples)
     {
-        if (samples < sampled_) ADD_FAILURE() << "the program's sample count went back from " << sampled_ << " to " << samples;
+        if (samples < sampled_)
+            ADD_FAILURE() << "the program's sample count went back from " << sampled_ << " to " << samples;
         if (samples <= sampled_) return;
         char line[64];
         std::snprintf(line, sizeof line, "sample %.3f", double(samples - sampled_) / kRate);
@@ -101,8 +102,10 @@ protected:
     }
     void TearDown() override
     {
-        if (!HasFailure()) fs::remove_all(dir_);
-        else std::fprintf(stderr, "pictures and trace kept in %s\n", dir_.c_str());
+        if (!HasFailure())
+            fs::remove_all(dir_);
+        else
+            std::fprintf(stderr, "pictures and trace kept in %s\n", dir_.c_str());
     }
 
     Geometry Where(LiveProgram& program, const std::string& port)
@@ -156,7 +159,8 @@ protected:
         for (const Shown& shown : stack)
             for (int y = 0; y < shown.picture.height; ++y)
                 for (int x = 0; x < shown.picture.width; ++x) {
-                    const size_t i = size_t(shown.where.y - top + y) * size_t(area.width) + size_t(shown.where.x - left + x);
+                    const size_t i =
+                        size_t(shown.where.y - top + y) * size_t(area.width) + size_t(shown.where.x - left + x);
                     expected.pixels[i] = shown.picture.At(x, y);
                     covered[i] = true;
                 }
@@ -166,12 +170,14 @@ protected:
             if (!covered[i] || screen.pixels[i] == expected.pixels[i]) continue;
             if (differing++ == 0) {
                 char text[96];
-                std::snprintf(text, sizeof text, "first at (%d, %d): screen #%06X, port #%06X", left + int(i % area.width),
-                              top + int(i / area.width), screen.pixels[i], expected.pixels[i]);
+                std::snprintf(text, sizeof text, "first at (%d, %d): screen #%06X, port #%06X",
+                              left + int(i % area.width), top + int(i / area.width), screen.pixels[i],
+                              expected.pixels[i]);
                 first = text;
             }
         }
-        EXPECT_EQ(differing, 0) << step << ": the screen differs from the ports in " << differing << " pixels, " << first;
+        EXPECT_EQ(differing, 0) << step << ": the screen differs from the ports in " << differing << " pixels, "
+                                << first;
         if (differing) {
             WritePng(screen, dir_ / (step + "-screen.png"));
             WritePng(expected, dir_ / (step + "-ports.png"));
@@ -180,7 +186,8 @@ protected:
 
     static std::vector<std::string> Demo(double duration, std::vector<std::string> more = {})
     {
-        std::vector<std::string> arguments{"demo", "--window", "--duration", std::to_string(duration), "--rate", "1000"};
+        std::vector<std::string> arguments{"demo",   "--window", "--duration", std::to_string(duration),
+                                           "--rate", "1000"};
         arguments.insert(arguments.end(), more.begin(), more.end());
         return arguments;
     }
@@ -193,7 +200,8 @@ protected:
 // demo channels, measured by the platform that draws it.
 int PopupItemMiddle(SInt16 wanted, int* width, int* height)
 {
-    MenuRef menu = NewMenu(1, reinterpret_cast<ConstStr255Param>("\x04" "Axis"));
+    MenuRef menu = NewMenu(1, reinterpret_cast<ConstStr255Param>("\x04"
+                                                                 "Axis"));
     const char items[] = "Zoom In;Zoom Out;Channel Range;(-;Volume;Pressure;Sine A;Sine B;Noise X;Noise Y";
     Str255 text;
     CopyCStringToPascal(items, text);
@@ -231,7 +239,8 @@ TEST_F(LiveWindow, EveryStepShowsThePortsAndMatchesTheSameScript)
                 script.Add("window 2");
                 script.Add("png script-" + std::to_string(step) + "-window-2.png");
             }
-            if (port.rfind("window-", 0) == 0) fs::copy_file(program.HeldPng(port), dir_ / ("held-" + std::to_string(step) + "-" + port + ".png"));
+            if (port.rfind("window-", 0) == 0)
+                fs::copy_file(program.HeldPng(port), dir_ / ("held-" + std::to_string(step) + "-" + port + ".png"));
         }
         program.Resume();
         return held;
@@ -322,8 +331,8 @@ TEST_F(LiveWindow, EveryStepShowsThePortsAndMatchesTheSameScript)
     script.Add("menu \"Windows:Real-Time X-Y\"");
     const Held last = check("second window");
     EXPECT_EQ(last.ports, (std::vector<std::string>{"window-1", "window-2"}));
-    EXPECT_EQ(last.checksum, DemoChecksum(duration, last.samples)) << "the recording holds the demo's first "
-                                                                    << last.samples << " samples";
+    EXPECT_EQ(last.checksum, DemoChecksum(duration, last.samples))
+        << "the recording holds the demo's first " << last.samples << " samples";
     script.Add("expect samples " + std::to_string(last.samples));
     script.Add("window 1");
     script.Add("expect xChannel 3");
@@ -374,8 +383,8 @@ TEST_F(LiveWindow, AHeldDialogLosesNoSampleAndTheTraceGoesOnWithoutAGap)
 
     // The picture equals that of the same demo sampled without a window at all.
     const fs::path alone = dir_ / "alone.png";
-    const std::string command = "'" + ProgramPath() + "' demo --duration 5 --rate 1000 --out '" + alone.string() +
-                                "' 2>/dev/null";
+    const std::string command =
+        "'" + ProgramPath() + "' demo --duration 5 --rate 1000 --out '" + alone.string() + "' 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_TRUE(ReadPng(alone).pixels == ReadPng(program.HeldPng("window-1")).pixels);
     program.Resume();
@@ -428,8 +437,7 @@ TEST_F(LiveWindow, ALiveSourceIsDrawnAsItArrivesAndSavedOnQuit)
     EXPECT_EQ(program.WaitExit(), 0) << program.Errors();
     std::ifstream saved(dir_ / "saved.csv");
     long lines = 0;
-    for (std::string line; std::getline(saved, line);)
-        ++lines;
+    for (std::string line; std::getline(saved, line);) ++lines;
     EXPECT_EQ(lines, 302) << "titles, units and every row";
 }
 
@@ -509,7 +517,8 @@ TEST_F(LiveWindow, SurvivesAPersonTryingToBreakIt)
 TEST_F(LiveWindow, CtrlSSavesTheKindOfPictureOutNames)
 {
     const fs::path svg = dir_ / "saved.svg";
-    LiveProgram program(x_, dir_, Demo(1, {"--out", svg.string(), "--scale", "2", "--width", "300", "--height", "220"}));
+    LiveProgram program(x_, dir_,
+                        Demo(1, {"--out", svg.string(), "--scale", "2", "--width", "300", "--height", "220"}));
     program.WaitFor("done end of source");
     auto [x, y] = At(program, "window-1", 150, 100);
     x_.MoveTo(x, y);
@@ -535,7 +544,8 @@ TEST(WithoutADesktop, WindowGivesOneClearLineAndTheRestWorksAsBefore)
     fs::create_directories(dir);
     const std::string program = "env -u DISPLAY -u WAYLAND_DISPLAY '" + ProgramPath() + "' ";
     const std::string errors = (dir / "stderr.txt").string();
-    for (const std::string command : {"demo --window", "view missing.csv --window", "play missing.wav --window --speed 2"}) {
+    for (const std::string command :
+         {"demo --window", "view missing.csv --window", "play missing.wav --window --speed 2"}) {
         const int status = std::system((program + command + " 2>'" + errors + "'").c_str());
         EXPECT_EQ(WEXITSTATUS(status), 1) << command;
         std::ifstream in(errors);

@@ -3,8 +3,8 @@
 // the pictures it writes.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -49,8 +49,7 @@ inline TraceCount CountTrace(const Picture& picture)
     Area area = PlotArea(picture);
     for (int v = 0; v < picture.height; ++v)
         for (int h = 0; h < picture.width; ++h)
-            if (picture.At(h, v) == kTrace)
-                (area.Contains(h, v) ? count.inside : count.outside)++;
+            if (picture.At(h, v) == kTrace) (area.Contains(h, v) ? count.inside : count.outside)++;
     return count;
 }
 
@@ -59,8 +58,7 @@ inline std::vector<size_t> TracePixels(const Picture& picture)
 {
     std::vector<size_t> at;
     for (size_t i = 0; i < picture.pixels.size(); ++i)
-        if (picture.pixels[i] == kTrace)
-            at.push_back(i);
+        if (picture.pixels[i] == kTrace) at.push_back(i);
     return at;
 }
 
@@ -82,8 +80,7 @@ inline std::vector<std::string> ProgramCommand(const std::vector<std::string>& a
     std::vector<std::string> command;
     if (const char* wrapper = std::getenv("XY_E2E_WRAPPER")) {
         std::istringstream words(wrapper);
-        for (std::string word; words >> word;)
-            command.push_back(word);
+        for (std::string word; words >> word;) command.push_back(word);
     }
     command.push_back(XYRECORDER_PATH);
     command.insert(command.end(), arguments.begin(), arguments.end());
@@ -99,8 +96,7 @@ public:
                    const fs::path& dir = fs::path(), const fs::path& in = "/dev/null", int input = -1)
     {
         std::vector<char*> argv;
-        for (const std::string& word : command)
-            argv.push_back(const_cast<char*>(word.c_str()));
+        for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
         argv.push_back(nullptr);
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
@@ -110,8 +106,7 @@ public:
             posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (!dir.empty())
-            posix_spawn_file_actions_addchdir_np(&files, dir.c_str());
+        if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&files, dir.c_str());
         // Signals as a user's shell gives them, whatever this test was started
         // with (a background job of a script ignores SIGINT, and so would its children).
         posix_spawnattr_t attributes;
@@ -122,8 +117,7 @@ public:
         posix_spawnattr_setsigdefault(&attributes, &all);
         posix_spawnattr_setsigmask(&attributes, &none);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-        if (posix_spawnp(&pid_, argv[0], &files, &attributes, argv.data(), environ) != 0)
-            pid_ = -1;
+        if (posix_spawnp(&pid_, argv[0], &files, &attributes, argv.data(), environ) != 0) pid_ = -1;
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&files);
     }
@@ -142,8 +136,7 @@ public:
     // The exit code; 128 + N after signal N; -1 when it had to be killed.
     int Wait(int timeoutSeconds)
     {
-        if (pid_ <= 0)
-            return -1;
+        if (pid_ <= 0) return -1;
         int status = 0;
         for (int waited = 0; ::waitpid(pid_, &status, WNOHANG) == 0; ++waited) {
             if (waited >= timeoutSeconds * 100) {
@@ -173,8 +166,7 @@ protected:
     }
     void TearDown() override
     {
-        if (!HasFailure())
-            fs::remove_all(dir_);
+        if (!HasFailure()) fs::remove_all(dir_);
     }
 
     fs::path Path(const std::string& name) const { return dir_ / name; }
@@ -202,8 +194,7 @@ protected:
         std::vector<std::string> extra;
         for (const auto& entry : fs::directory_iterator(dir_)) {
             std::string name = entry.path().filename().string();
-            if (std::find(expected.begin(), expected.end(), name) == expected.end())
-                extra.push_back(name);
+            if (std::find(expected.begin(), expected.end(), name) == expected.end()) extra.push_back(name);
         }
         return extra;
     }

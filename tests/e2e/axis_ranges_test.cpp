@@ -67,7 +67,9 @@ TEST_F(Xyrecorder, ViewFitsTheAxesToTheStretchShownOrToTheFile)
     Extent f = TraceExtent(ReadPng(Path("file.png")));
     ChannelSettings xFile = FitDisplayRange(ChannelSettings{}, 0.0f, 99.9f);
     EXPECT_LT(f.right - f.left, (area.right - area.left) * 12 / 100);
-    EXPECT_NEAR(f.left, area.left + (area.right - area.left) * (40 - xFile.displayLow) / (xFile.displayHigh - xFile.displayLow), 2);
+    EXPECT_NEAR(f.left,
+                area.left + (area.right - area.left) * (40 - xFile.displayLow) / (xFile.displayHigh - xFile.displayLow),
+                2);
     // The whole file fitted or from the file: the same picture.
     ASSERT_EQ(Xy({"view", file, "--out", Path("all-fitted.png").string()}).code, 0);
     ASSERT_EQ(Xy({"view", file, "--fit", "file", "--out", Path("all-file.png").string()}).code, 0);

@@ -14,8 +14,7 @@ struct Seed {
 std::string Le(uint32_t value, int bytes)
 {
     std::string text;
-    for (int i = 0; i < bytes; ++i)
-        text += char(value >> (8 * i));
+    for (int i = 0; i < bytes; ++i) text += char(value >> (8 * i));
     return text;
 }
 
@@ -25,11 +24,11 @@ std::string PcmWavWithInfo()
 {
     std::string format = Le(1, 2) + Le(2, 2) + Le(50, 4) + Le(200, 4) + Le(4, 2) + Le(16, 2);
     std::string samples;
-    for (int i = 0; i < 50; ++i)
-        samples += Le(uint32_t(i * 600), 2) + Le(uint32_t(-i * 600), 2);
+    for (int i = 0; i < 50; ++i) samples += Le(uint32_t(i * 600), 2) + Le(uint32_t(-i * 600), 2);
     std::string info = "INFO" + std::string("ICMT") + Le(6, 4) + std::string("hello\0", 6);
     std::string body = "WAVE" + ("fmt " + Le(uint32_t(format.size()), 4) + format) +
-                       ("LIST" + Le(uint32_t(info.size()), 4) + info) + ("data" + Le(uint32_t(samples.size()), 4) + samples);
+                       ("LIST" + Le(uint32_t(info.size()), 4) + info) +
+                       ("data" + Le(uint32_t(samples.size()), 4) + samples);
     return "RIFF" + Le(uint32_t(body.size()), 4) + body;
 }
 
@@ -62,9 +61,14 @@ TEST_F(FuzzSeeds, RecordingsAreFilesEachReaderTakes)
     // Live rows: the first byte picks an interval (1) and datagrams (2); '\x01' cuts a piece.
     fs::path live = Corpus("live_csv");
     for (const Seed& seed :
-         {Seed{"board.bin", std::string("\x01") + "X,Y\r\nmV,mV\r\n1,2\r\n3,\x01" "4\r\n5,6\r\n7,8\r\nX,Y\r\n9,10\r\n1,2,3\r\n"},
-          Seed{"time.bin", std::string("\x00") + "Time (ms),A\n0,1\n10,2\x01\n20,3\n45,4\n50,5\n60,6\n70,7\n80,8\n90,9\n"},
-          Seed{"datagrams.bin", std::string("\x03") + "A,B\x01" "1,2\n3,4\x01" "5,6\x01P,Q,R\x01" "1,2,3\x01"}})
+         {Seed{"board.bin", std::string("\x01") + "X,Y\r\nmV,mV\r\n1,2\r\n3,\x01"
+                                                  "4\r\n5,6\r\n7,8\r\nX,Y\r\n9,10\r\n1,2,3\r\n"},
+          Seed{"time.bin",
+               std::string("\x00") + "Time (ms),A\n0,1\n10,2\x01\n20,3\n45,4\n50,5\n60,6\n70,7\n80,8\n90,9\n"},
+          Seed{"datagrams.bin", std::string("\x03") + "A,B\x01"
+                                                      "1,2\n3,4\x01"
+                                                      "5,6\x01P,Q,R\x01"
+                                                      "1,2,3\x01"}})
         std::ofstream(live / seed.name, std::ios::binary) << seed.bytes;
 
     fs::path wav = Corpus("wav");
@@ -102,8 +106,7 @@ TEST_F(FuzzSeeds, ScriptsUseEveryKindOfLineAndParse)
     // Run here, so that nothing they write lands in the corpus. (session.xys
     // runs in Xyrecorder.ScriptRunsEveryActionAUserTakes, beside the recording it reads.)
     for (const auto& entry : fs::directory_iterator(script)) {
-        if (entry.path().filename() == "session.xys")
-            continue;
+        if (entry.path().filename() == "session.xys") continue;
         fs::copy_file(entry.path(), Path(entry.path().filename().string()));
         Outcome run = Xy({"script", Path(entry.path().filename().string()).string()});
         EXPECT_EQ(run.code, 0) << entry.path() << ": " << run.err;

@@ -40,11 +40,11 @@ std::string WavWithList(uint32_t listSubSize)
     auto u16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
     std::string format = u16(1) + u16(1) + u32(1000) + u32(2000) + u16(2) + u16(16);
     std::string samples;
-    for (int i = 0; i < 100; ++i)
-        samples += u16(uint16_t(i * 100));
+    for (int i = 0; i < 100; ++i) samples += u16(uint16_t(i * 100));
     std::string info = "INFO" + std::string("IXYZ") + u32(listSubSize) + std::string("hello\0", 6);
     std::string body = "WAVE" + ("fmt " + u32(uint32_t(format.size())) + format) +
-                       ("LIST" + u32(uint32_t(info.size())) + info) + ("data" + u32(uint32_t(samples.size())) + samples);
+                       ("LIST" + u32(uint32_t(info.size())) + info) +
+                       ("data" + u32(uint32_t(samples.size())) + samples);
     return "RIFF" + u32(uint32_t(body.size())) + body;
 }
 
@@ -121,8 +121,7 @@ TEST_F(HostileInput, OutputToStandardOutputAndToACharacterDeviceIsAStream)
     EXPECT_EQ(ReadPng(Path("piped.png")).width, 480);
     EXPECT_TRUE(fs::is_symlink(Path("stdout")));
 
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "making a device node of our own needs root";
+    if (::geteuid() != 0) GTEST_SKIP() << "making a device node of our own needs root";
     // A private twin of /dev/null and of /dev/full: written to, never replaced.
     ASSERT_EQ(::mknod(Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
     ASSERT_EQ(::mknod(Path("full").c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
@@ -151,8 +150,8 @@ TEST_F(HostileInput, OutputThroughALinkReplacesTheFileItNamesAndKeepsTheLink)
     EXPECT_EQ(Xy({"demo", "--duration", "0.5", "--out", Path("next.png").string()}).code, 0);
     EXPECT_TRUE(fs::is_symlink(Path("next.png")));
     EXPECT_EQ(ReadPng(Path("pictures/new.png")).width, 480);
-    EXPECT_EQ(Tree(), (std::vector<std::string>{"latest.png", "next.png", "pictures", "pictures/new.png",
-                                                "pictures/old.png"}));
+    EXPECT_EQ(Tree(),
+              (std::vector<std::string>{"latest.png", "next.png", "pictures", "pictures/new.png", "pictures/old.png"}));
 }
 
 TEST_F(HostileInput, OutputOntoWhatIsNoFileIsRefusedAndLeftAlone)
@@ -225,8 +224,9 @@ TEST_F(HostileInput, EdfWhosePhysicalRangeNoSampleCanHoldIsRefused)
         PatchEdfField(Path("bad.edf"), 256 + signals * (16 + 80 + 8 + 8) + 1 * 8, field);
         Outcome run = Xy({"info", Path("bad.edf").string()});
         EXPECT_EQ(run.code, 1) << field << ": " << run.out;
-        EXPECT_EQ(run.err, "xyrecorder: " + Path("bad.edf").string() + ": signal 2 (Pressure): the physical maximum \"" +
-                               field + "\" is no number a 32-bit sample can hold\n");
+        EXPECT_EQ(run.err, "xyrecorder: " + Path("bad.edf").string() +
+                               ": signal 2 (Pressure): the physical maximum \"" + field +
+                               "\" is no number a 32-bit sample can hold\n");
     }
 }
 
@@ -246,8 +246,10 @@ TEST_F(HostileInput, InputsMustBeRegularFiles)
         {{"play", d + "zero.csv"}, "xyrecorder: " + d + "zero.csv: is a character device, not a recording file\n"},
         {{"view", d + "socket.wav"}, "xyrecorder: " + d + "socket.wav: is a socket, not a recording file\n"},
         {{"script", d + "pipe.xys"}, "xyrecorder: " + d + "pipe.xys: is a FIFO (named pipe), not a script file\n"},
-        {{"demo", "--bundle", d + "pipe.csv"}, "xyrecorder: bundle " + d + "pipe.csv: is a FIFO (named pipe), not a "
-                                               "bundle file\n"},
+        {{"demo", "--bundle", d + "pipe.csv"},
+         "xyrecorder: bundle " + d +
+             "pipe.csv: is a FIFO (named pipe), not a "
+             "bundle file\n"},
     };
     for (const Case& c : cases) {
         Outcome run = Xy(c.arguments, 30);
@@ -259,10 +261,10 @@ TEST_F(HostileInput, InputsMustBeRegularFiles)
     EXPECT_TRUE(IsFifo(Path("pipe.csv")));
 
     // Standard input is read when asked for with "-", also as a file it must not write over.
-    std::ofstream(Path("piped.xys")) << "source demo duration 1\nopen\nexpect windows 1\npng " << Path("piped.xys").string()
-                                     << "\n";
-    std::string command = "'" + std::string(XYRECORDER_PATH) + "' script - < '" + Path("piped.xys").string() +
-                          "' 2>'" + Path("piped.err").string() + "'";
+    std::ofstream(Path("piped.xys")) << "source demo duration 1\nopen\nexpect windows 1\npng "
+                                     << Path("piped.xys").string() << "\n";
+    std::string command = "'" + std::string(XYRECORDER_PATH) + "' script - < '" + Path("piped.xys").string() + "' 2>'" +
+                          Path("piped.err").string() + "'";
     int status = std::system(command.c_str());
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
     EXPECT_EQ(Slurp(Path("piped.err")), "standard input:4: PNG " + Path("piped.xys").string() +
@@ -333,8 +335,9 @@ TEST_F(HostileInput, EmptyChannelNameIsAnError)
     for (const char* option : {"--x", "--y"}) {
         Outcome run = Xy({"demo", option, "", "--out", Path("x.png").string()});
         EXPECT_EQ(run.code, 2);
-        EXPECT_EQ(run.err, std::string("xyrecorder demo: ") + option + " needs a value, not an empty one (see "
-                                                                        "xyrecorder demo --help)\n");
+        EXPECT_EQ(run.err, std::string("xyrecorder demo: ") + option +
+                               " needs a value, not an empty one (see "
+                               "xyrecorder demo --help)\n");
     }
     std::ofstream(Path("empty.xys")) << "source demo duration 1\nopen\naxis x channel \"\"\n";
     Outcome script = Xy({"script", Path("empty.xys").string()});
@@ -349,8 +352,17 @@ class Frames : public HostileInput {
 protected:
     std::vector<std::string> Demo(double seconds, const std::string& frames)
     {
-        return {"demo", "--duration", std::to_string(seconds), "--batch", "100", "--every", "1", "--frames",
-                Path(frames).string(), "--out", Path("out.png").string()};
+        return {"demo",
+                "--duration",
+                std::to_string(seconds),
+                "--batch",
+                "100",
+                "--every",
+                "1",
+                "--frames",
+                Path(frames).string(),
+                "--out",
+                Path("out.png").string()};
     }
 
     // Runs a realtime demo and sends it signal once it has written `frames` frames.
@@ -378,7 +390,8 @@ protected:
              it.increment(ec)) {
             std::string name = it->path().filename().string();
             std::error_code gone;
-            count += name.rfind("frame-", 0) == 0 && name.size() == 15 && fs::last_write_time(it->path(), gone) >= start;
+            count +=
+                name.rfind("frame-", 0) == 0 && name.size() == 15 && fs::last_write_time(it->path(), gone) >= start;
         }
         return count;
     }
@@ -389,8 +402,8 @@ TEST_F(Frames, ARunsFramesReplaceThoseOfAnEarlierRunOnlyWhenItSucceeds)
     ASSERT_EQ(Xy(Demo(0.4, "frames")).code, 0);
     ASSERT_EQ(Xy(Demo(0.2, "frames")).code, 0);
     // The second run's two frames, none of the first run's four.
-    EXPECT_EQ(Tree(), (std::vector<std::string>{"frames", "frames/frame-00001.png", "frames/frame-00002.png",
-                                                "out.png"}));
+    EXPECT_EQ(Tree(),
+              (std::vector<std::string>{"frames", "frames/frame-00001.png", "frames/frame-00002.png", "out.png"}));
     std::string second = Bytes(Path("frames/frame-00002.png"));
 
     // A run that fails at its very end (nobody reads the FIFO it was to
@@ -400,8 +413,8 @@ TEST_F(Frames, ARunsFramesReplaceThoseOfAnEarlierRunOnlyWhenItSucceeds)
                          Path("frames").string(), "--out", Path("pipe.png").string()});
     EXPECT_EQ(failed.code, 1);
     EXPECT_EQ(Bytes(Path("frames/frame-00002.png")), second);
-    EXPECT_EQ(Tree(), (std::vector<std::string>{"frames", "frames/frame-00001.png", "frames/frame-00002.png",
-                                                "out.png", "pipe.png"}));
+    EXPECT_EQ(Tree(), (std::vector<std::string>{"frames", "frames/frame-00001.png", "frames/frame-00002.png", "out.png",
+                                                "pipe.png"}));
 }
 
 TEST_F(Frames, AFolderWithOtherFilesIsRefusedUntouched)
@@ -458,8 +471,8 @@ TEST_F(Frames, WhatAKilledRunLeftIsRemovedByTheNextRun)
     std::ofstream(Path(live)) << "busy";
 
     ASSERT_EQ(Xy(Demo(0.2, "frames")).code, 0);
-    EXPECT_EQ(Tree(), (std::vector<std::string>{"frames", "frames/frame-00001.png", "frames/frame-00002.png",
-                                                "out.png", live}));
+    EXPECT_EQ(Tree(), (std::vector<std::string>{"frames", "frames/frame-00001.png", "frames/frame-00002.png", "out.png",
+                                                live}));
 }
 
 }  // namespace

@@ -29,10 +29,9 @@ public:
             EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
             input_ = fds[1];
         }
-        program_ = std::make_unique<RunningProgram>(ProgramCommand(arguments), dir / "stdout.txt",
-                                                    dir / "stderr.txt", fs::path(), "/dev/null", fds[0]);
-        if (fds[0] >= 0)
-            ::close(fds[0]);
+        program_ = std::make_unique<RunningProgram>(ProgramCommand(arguments), dir / "stdout.txt", dir / "stderr.txt",
+                                                    fs::path(), "/dev/null", fds[0]);
+        if (fds[0] >= 0) ::close(fds[0]);
     }
     ~LiveRun() { CloseInput(); }
 
@@ -46,8 +45,7 @@ public:
     }
     void CloseInput()
     {
-        if (input_ >= 0)
-            ::close(input_);
+        if (input_ >= 0) ::close(input_);
         input_ = -1;
     }
     pid_t Pid() const { return program_->Pid(); }
@@ -57,8 +55,7 @@ public:
     bool WaitForErr(const std::string& text) const
     {
         for (int i = 0; i < 6000; ++i, std::this_thread::sleep_for(10ms))
-            if (Err().find(text) != std::string::npos)
-                return true;
+            if (Err().find(text) != std::string::npos) return true;
         return false;
     }
     Outcome Finish()
@@ -98,8 +95,7 @@ std::vector<std::string> LoopRows(int count)
 std::string Joined(const std::vector<std::string>& rows, size_t from = 0, size_t to = SIZE_MAX)
 {
     std::string text;
-    for (size_t i = from; i < std::min(to, rows.size()); ++i)
-        text += rows[i];
+    for (size_t i = from; i < std::min(to, rows.size()); ++i) text += rows[i];
     return text;
 }
 
@@ -107,16 +103,14 @@ std::string Joined(const std::vector<std::string>& rows, size_t from = 0, size_t
 std::vector<std::vector<float>> Samples(const fs::path& path)
 {
     std::vector<std::vector<float>> channels;
-    for (const SignalChannel& channel : ReadSignals(path).channels)
-        channels.push_back(channel.samples);
+    for (const SignalChannel& channel : ReadSignals(path).channels) channels.push_back(channel.samples);
     return channels;
 }
 
 size_t Occurrences(const std::string& text, const std::string& what)
 {
     size_t count = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++count;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
     return count;
 }
 
@@ -124,8 +118,8 @@ class Live : public Xyrecorder {
 protected:
     std::vector<std::string> Arguments(const std::string& source, std::vector<std::string> extra)
     {
-        std::vector<std::string> arguments = {"live", source, "--out", Path("live.png").string(), "--save",
-                                              Path("saved.csv").string()};
+        std::vector<std::string> arguments = {
+            "live", source, "--out", Path("live.png").string(), "--save", Path("saved.csv").string()};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return arguments;
     }
@@ -205,9 +199,9 @@ TEST_F(Live, SourcesThatGiveNothingToRecordAreReportedNotSaved)
         EXPECT_EQ(Leftovers({}), std::vector<std::string>{});
     }
     // A rate that a WAV file can't carry is refused before anything is recorded.
-    LiveRun live({"live", "-", "--rate", "81.3", "--out", Path("live.png").string(), "--save",
-                  Path("saved.wav").string()},
-                 dir_, true);
+    LiveRun live(
+        {"live", "-", "--rate", "81.3", "--out", Path("live.png").string(), "--save", Path("saved.wav").string()}, dir_,
+        true);
     live.Write("X,Y\n1,2\n3,4\n");
     Outcome run = live.Finish();
     EXPECT_EQ(run.code, 1) << run.err;
@@ -221,8 +215,7 @@ public:
     PseudoTerminal()
     {
         board_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (board_ >= 0 && ::grantpt(board_) == 0 && ::unlockpt(board_) == 0)
-            device_ = ::ptsname(board_);
+        if (board_ >= 0 && ::grantpt(board_) == 0 && ::unlockpt(board_) == 0) device_ = ::ptsname(board_);
     }
     ~PseudoTerminal() { Unplug(); }
     const std::string& Device() const { return device_; }
@@ -231,9 +224,8 @@ public:
     bool WaitForRawMode() const
     {
         for (int i = 0; i < 6000; ++i, std::this_thread::sleep_for(10ms)) {
-            termios mode {};
-            if (::tcgetattr(board_, &mode) == 0 && !(mode.c_lflag & (ICANON | ECHO)))
-                return true;
+            termios mode{};
+            if (::tcgetattr(board_, &mode) == 0 && !(mode.c_lflag & (ICANON | ECHO))) return true;
         }
         return false;
     }
@@ -256,8 +248,7 @@ public:
     }
     void Unplug()
     {
-        if (board_ >= 0)
-            ::close(board_);
+        if (board_ >= 0) ::close(board_);
         board_ = -1;
     }
 
@@ -274,10 +265,8 @@ TEST_F(Live, ASerialBoardThatResetsAndSendsABadLineIsRecordedUntilItGoesAway)
     ASSERT_TRUE(board.WaitForRawMode()) << live.Err();
     std::this_thread::sleep_for(300ms);  // the program flushes what came before raw mode
     std::string first = "X,Y\r\nmV,mV\r\n", second = "X,Y\r\nmV,mV\r\n";
-    for (int i = 0; i < 30; ++i)
-        first += std::to_string(i) + "," + std::to_string(-i) + "\r\n";
-    for (int i = 30; i < 60; ++i)
-        second += std::to_string(i) + "," + std::to_string(-i) + "\r\n";
+    for (int i = 0; i < 30; ++i) first += std::to_string(i) + "," + std::to_string(-i) + "\r\n";
+    for (int i = 30; i < 60; ++i) second += std::to_string(i) + "," + std::to_string(-i) + "\r\n";
     board.Send(first);
     ASSERT_TRUE(board.WaitUntilRead());
     // Noise on the line: a value with a terminal's control sequence in it,
@@ -310,7 +299,7 @@ TEST_F(Live, UdpDatagramsOnTheLoopbackAreRecordedInOrder)
     // A port free now; the program binds it, and a second bind then fails.
     const int sender = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     ASSERT_GE(sender, 0);
-    sockaddr_in where {};
+    sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof where;
@@ -337,11 +326,9 @@ TEST_F(Live, UdpDatagramsOnTheLoopbackAreRecordedInOrder)
     // ends with the datagram.
     send("A,B\n");
     std::string rows;
-    for (int i = 0; i < 20; ++i)
-        rows += std::to_string(i) + "," + std::to_string(i * i) + "\n";
+    for (int i = 0; i < 20; ++i) rows += std::to_string(i) + "," + std::to_string(i * i) + "\n";
     send(rows);
-    for (int i = 20; i < 50; ++i)
-        send(std::to_string(i) + "," + std::to_string(i * i));
+    for (int i = 20; i < 50; ++i) send(std::to_string(i) + "," + std::to_string(i * i));
     send("50,2500\n");  // past --duration: not recorded
     ::close(out);
     Outcome run = live.Finish();

@@ -14,8 +14,7 @@ std::vector<std::string> ProgramLines(const fs::path& readme)
     std::vector<std::string> lines;
     std::istringstream text(Slurp(readme));
     for (std::string line; std::getline(text, line);)
-        if (line.rfind("    build/xyrecorder ", 0) == 0)
-            lines.push_back(line.substr(4));
+        if (line.rfind("    build/xyrecorder ", 0) == 0) lines.push_back(line.substr(4));
     return lines;
 }
 

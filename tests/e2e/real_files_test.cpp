@@ -27,12 +27,14 @@ std::string Number(double value)
 std::string Csv(const std::string& header, const std::function<std::string(int)>& row)
 {
     std::string text = header.empty() ? "" : header + "\n";
-    for (int r = 0; r < kRows; ++r)
-        text += row(r) + "\n";
+    for (int r = 0; r < kRows; ++r) text += row(r) + "\n";
     return text;
 }
 
-std::string Plain() { return Csv("Time (s),X,Y", [](int r) { return Number(r / 100.0) + "," + Number(X(r)) + "," + Number(Y(r)); }); }
+std::string Plain()
+{
+    return Csv("Time (s),X,Y", [](int r) { return Number(r / 100.0) + "," + Number(X(r)) + "," + Number(Y(r)); });
+}
 
 class FilesTest : public RealFiles {
 protected:
@@ -47,8 +49,7 @@ protected:
     {
         std::vector<std::string> all = {"view"};
         all.insert(all.end(), arguments.begin(), arguments.end());
-        for (const char* word : {"--x", "X", "--y", "Y", "--out", "trace.png"})
-            all.push_back(word);
+        for (const char* word : {"--x", "X", "--y", "Y", "--out", "trace.png"}) all.push_back(word);
         Outcome run = Xy(all);
         EXPECT_EQ(run.code, 0) << run.err;
         std::vector<size_t> trace = TracePixels(ReadPng(Path("trace.png")));
@@ -71,7 +72,8 @@ TEST_F(FilesTest, CsvFilesAsOtherProgramsWriteThemDrawTheSameTrace)
 {
     auto xy = [](int r) { return Number(X(r)) + "," + Number(Y(r)); };
     // pandas' default: the row index as an untitled first column.
-    Write("pandas.csv", Csv(",time,X,Y", [&](int r) { return std::to_string(r) + "," + Number(r / 100.0) + "," + xy(r); }));
+    Write("pandas.csv",
+          Csv(",time,X,Y", [&](int r) { return std::to_string(r) + "," + Number(r / 100.0) + "," + xy(r); }));
     Outcome pandas = Xy({"info", "pandas.csv"});
     EXPECT_EQ(pandas.err, "xyrecorder: note: pandas.csv: column 1 has no title: it is taken as a row index (as pandas "
                           "writes one) and not as a channel\n");
@@ -112,7 +114,8 @@ TEST_F(FilesTest, CsvFilesAsOtherProgramsWriteThemDrawTheSameTrace)
     EXPECT_EQ(Trace({"clock.csv", "--time-column", "clock"}), expected_);
     EXPECT_EQ(Trace({"clock.csv", "--time-column", "2"}), expected_);
     Write("t_is_x.csv", Csv("t,Y", [](int r) { return Number(X(r)) + "," + Number(Y(r)); }));
-    Outcome none = Xy({"view", "t_is_x.csv", "--no-time-column", "--interval", "0.01", "-x", "t", "-y", "Y", "-o", "none.png"});
+    Outcome none =
+        Xy({"view", "t_is_x.csv", "--no-time-column", "--interval", "0.01", "-x", "t", "-y", "Y", "-o", "none.png"});
     EXPECT_EQ(none.code, 0) << none.err;
     EXPECT_EQ(TracePixels(ReadPng(Path("none.png"))), expected_);
     Outcome both = Xy({"view", "clock.csv", "--time-column", "clock", "--no-time-column"});
@@ -125,10 +128,12 @@ TEST_F(FilesTest, EmptyCellsHoldThePreviousValueWithANote)
 {
     // Y's cells at rows 40 and 41 are empty; the plain file holds row 39's value there.
     auto held = [](int r) { return r == 40 || r == 41 ? 39 : r; };
-    Write("held.csv", Csv("Time (s),X,Y", [&](int r) { return Number(r / 100.0) + "," + Number(X(r)) + "," + Number(Y(held(r))); }));
+    Write("held.csv", Csv("Time (s),X,Y",
+                          [&](int r) { return Number(r / 100.0) + "," + Number(X(r)) + "," + Number(Y(held(r))); }));
     Write("holes.csv", Csv("Time (s),X,Y", [&](int r) {
-        return Number(r / 100.0) + "," + Number(X(r)) + "," + (held(r) == r ? Number(Y(r)) : std::string(r == 40 ? "" : "NaN"));
-    }));
+              return Number(r / 100.0) + "," + Number(X(r)) + "," +
+                     (held(r) == r ? Number(Y(r)) : std::string(r == 40 ? "" : "NaN"));
+          }));
     Outcome run = Xy({"view", "holes.csv", "--x", "X", "--y", "Y", "--out", "holes.png"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.err, "xyrecorder: note: holes.csv: 2 empty cells take its channel's previous value (before a "
@@ -146,10 +151,12 @@ TEST_F(FilesTest, StandardInputAndOutputAndFilesWithoutAnExtension)
     EXPECT_EQ(TracePixels(ReadPng(Path("piped.png"))), expected_);
     WriteWav(Path("demo.wav"), DemoSamples(0.5));
     Outcome wav = XyReading(Path("demo.wav"), {"info", "-"});
-    EXPECT_EQ(wav.out.rfind("standard input: 6 channels, 500 samples at 1000 Hz (0.5 s)\n", 0), 0u) << wav.out << wav.err;
+    EXPECT_EQ(wav.out.rfind("standard input: 6 channels, 500 samples at 1000 Hz (0.5 s)\n", 0), 0u)
+        << wav.out << wav.err;
     WriteEdf(Path("demo.edf"), DemoSamples(0.5), false);
     Outcome edf = XyReading(Path("demo.edf"), {"info", "-"});
-    EXPECT_EQ(edf.out.rfind("standard input: 6 channels, 500 samples at 1000 Hz (0.5 s)\n", 0), 0u) << edf.out << edf.err;
+    EXPECT_EQ(edf.out.rfind("standard input: 6 channels, 500 samples at 1000 Hz (0.5 s)\n", 0), 0u)
+        << edf.out << edf.err;
     Outcome empty = XyReading("/dev/null", {"play", "-"});
     EXPECT_EQ(empty.code, 1);
     EXPECT_EQ(empty.err, "xyrecorder: standard input: empty: no recording in it\n");
@@ -168,7 +175,8 @@ TEST_F(FilesTest, StandardInputAndOutputAndFilesWithoutAnExtension)
 
     // Standard output sent into the input, by its name or as standard input, is refused before any work.
     fs::copy_file(Path("plain.csv"), Path("again.csv"));
-    RunningProgram intoInput(ProgramCommand({"view", "again.csv", "-o", "-"}), Path("again.csv"), Path("err.txt"), Path(""));
+    RunningProgram intoInput(ProgramCommand({"view", "again.csv", "-o", "-"}), Path("again.csv"), Path("err.txt"),
+                             Path(""));
     EXPECT_EQ(intoInput.Wait(kRunTimeoutSeconds), 1);
     EXPECT_EQ(Slurp(Path("err.txt")), "xyrecorder: --out -: is the input again.csv; it is not written over\n");
     RunningProgram intoStandardInput(ProgramCommand({"view", "-", "-o", "-"}), Path("again.csv"), Path("err.txt"),
@@ -195,15 +203,15 @@ TEST_F(FilesTest, ChannelsAreChosenAndAPlotNeedsTwo)
 {
     // 40 channels: EEG1..EEG40, X in EEG3 and Y in EEG40, the rest flat.
     std::string header = "Time (s)";
-    for (int c = 1; c <= 40; ++c)
-        header += ",EEG" + std::to_string(c);
+    for (int c = 1; c <= 40; ++c) header += ",EEG" + std::to_string(c);
     Write("wide.csv", Csv(header, [](int r) {
-        std::string row = Number(r / 100.0);
-        for (int c = 1; c <= 40; ++c)
-            row += "," + (c == 3 ? Number(X(r)) : c == 40 ? Number(Y(r)) : std::string("0"));
-        return row;
-    }));
-    Outcome chosen = Xy({"view", "wide.csv", "--channels", "1-2,EEG3,EEG4*", "-x", "EEG3", "-y", "EEG40", "-o", "w.png"});
+              std::string row = Number(r / 100.0);
+              for (int c = 1; c <= 40; ++c)
+                  row += "," + (c == 3 ? Number(X(r)) : c == 40 ? Number(Y(r)) : std::string("0"));
+              return row;
+          }));
+    Outcome chosen =
+        Xy({"view", "wide.csv", "--channels", "1-2,EEG3,EEG4*", "-x", "EEG3", "-y", "EEG40", "-o", "w.png"});
     EXPECT_EQ(chosen.code, 0) << chosen.err;
     EXPECT_EQ(chosen.err, "xyrecorder: wrote w.png (480 × 400)\n");
     EXPECT_EQ(TracePixels(ReadPng(Path("w.png"))), expected_);
@@ -228,17 +236,22 @@ TEST_F(FilesTest, ChannelsAreChosenAndAPlotNeedsTwo)
         std::string message;
     };
     const std::vector<Case> cases = {
-        {{"view", "wide.csv", "-c", "1-33"}, 1,
+        {{"view", "wide.csv", "-c", "1-33"},
+         1,
          "xyrecorder: --channels 1-33 names 33 channels; at most 32 can be recorded\n"},
-        {{"view", "wide.csv", "-c", "EEG*"}, 1,
+        {{"view", "wide.csv", "-c", "EEG*"},
+         1,
          "xyrecorder: --channels EEG* names 40 channels; at most 32 can be recorded\n"},
         {{"view", "wide.csv", "-c", "1,41"}, 1, "xyrecorder: --channels 41: wide.csv has channels 1 to 40\n"},
         {{"view", "wide.csv", "-c", "ECG*"}, 1, "xyrecorder: --channels ECG*: wide.csv has no channel of that title\n"},
-        {{"view", "wide.csv", "-c", "8-2"}, 2,
+        {{"view", "wide.csv", "-c", "8-2"},
+         2,
          "xyrecorder view: --channels \"8-2\": no range of channel numbers (write 1-8) (see xyrecorder view --help)\n"},
-        {{"view", "wide.csv", "-c", "1,,2"}, 2,
+        {{"view", "wide.csv", "-c", "1,,2"},
+         2,
          "xyrecorder view: --channels \"1,,2\": an empty item (write 1-8,12,EEG*) (see xyrecorder view --help)\n"},
-        {{"view", "wide.csv", "-c", "EEG40"}, 1,
+        {{"view", "wide.csv", "-c", "EEG40"},
+         1,
          "xyrecorder: wide.csv has one channel (EEG40); an X-Y plot needs two, one for each axis\n"},
     };
     for (const Case& c : cases) {
@@ -274,13 +287,18 @@ TEST_F(FilesTest, ExportAndDemoSaveWriteRecordingsThatDrawTheSame)
     };
     const std::vector<Case> cases = {
         {{"export", "plain.csv"}, 2, "xyrecorder export: export needs --to OUT (see xyrecorder export --help)\n"},
-        {{"export", "plain.csv", "--to", "plain.csv"}, 1, "xyrecorder: --to plain.csv: is the input plain.csv; it is not written over\n"},
-        {{"export", "plain.csv", "--to", "plain.xyz"}, 1,
+        {{"export", "plain.csv", "--to", "plain.csv"},
+         1,
+         "xyrecorder: --to plain.csv: is the input plain.csv; it is not written over\n"},
+        {{"export", "plain.csv", "--to", "plain.xyz"},
+         1,
          "xyrecorder: plain.xyz: unknown kind of recording (expected .wav, .csv, .edf or .bdf)\n"},
-        {{"demo", "--save", "demo.csv", "-o", "demo.png"}, 2,
+        {{"demo", "--save", "demo.csv", "-o", "demo.png"},
+         2,
          "xyrecorder demo: --save writes the recording instead of plotting it; --out has no use beside it (see "
          "xyrecorder demo --help)\n"},
-        {{"export", "plain.csv", "--to", "-"}, 2,
+        {{"export", "plain.csv", "--to", "-"},
+         2,
          "xyrecorder export: --to -: a recording is written to a file, whose extension gives its kind (see "
          "xyrecorder export --help)\n"},
     };
@@ -324,8 +342,7 @@ TEST_F(RealFiles, OnATerminalProgressCountsDownAndNoPictureIsSentToIt)
     ::fcntl(master, F_SETFL, O_NONBLOCK);
     std::string shown;
     char buffer[4096];
-    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;)
-        shown.append(buffer, size_t(got));
+    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, size_t(got));
 
     std::vector<std::string> lines;  // each redraw starts with a carriage return
     for (size_t at = shown.find("\rsampling ["); at != std::string::npos; at = shown.find("\rsampling [", at + 1))
@@ -335,8 +352,7 @@ TEST_F(RealFiles, OnATerminalProgressCountsDownAndNoPictureIsSentToIt)
     EXPECT_NE(lines.front().find("of 2000 samples"), std::string::npos) << lines.front();
     EXPECT_NE(lines.back().find("] 100%  2000 of 2000 samples"), std::string::npos) << lines.back();
     bool counted = false;
-    for (const std::string& line : lines)
-        counted = counted || line.find(" s left") != std::string::npos;
+    for (const std::string& line : lines) counted = counted || line.find(" s left") != std::string::npos;
     EXPECT_TRUE(counted) << shown;
     EXPECT_NE(shown.find("xyrecorder: wrote p.png (480 × 400)"), std::string::npos) << shown;
 

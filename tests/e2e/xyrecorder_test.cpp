@@ -23,15 +23,14 @@ TEST_F(Xyrecorder, DemoDrawsTheTraceInsideThePlotAreaOnly)
     Area area = PlotArea(picture);
     int volume40 = area.left + (area.right - area.left) * 40 / 160;
     for (int v = area.top; v < area.bottom; ++v)
-        for (int h = area.left; h < volume40 - 2; ++h)
-            ASSERT_NE(picture.At(h, v), kTrace) << h << "," << v;
+        for (int h = area.left; h < volume40 - 2; ++h) ASSERT_NE(picture.At(h, v), kTrace) << h << "," << v;
     EXPECT_EQ(Leftovers({"demo.png"}), std::vector<std::string>{});
 }
 
 TEST_F(Xyrecorder, DemoWritesFramesWhileSampling)
 {
     Outcome run = Xy({"demo", "--duration", "1", "--batch", "100", "--frames", Path("frames").string(), "--every", "4",
-                  "--out", Path("last.png").string(), "--x", "Sine A", "--y", "Sine B"});
+                      "--out", Path("last.png").string(), "--x", "Sine A", "--y", "Sine B"});
     ASSERT_EQ(run.code, 0) << run.err;
     // 10 batches, a frame after the 4th and the 8th; the trace grows.
     ASSERT_TRUE(fs::exists(Path("frames/frame-00001.png")));
@@ -117,8 +116,8 @@ TEST_F(Xyrecorder, ViewRedrawsARangeFromRecordedData)
     EXPECT_EQ(TracePixels(ReadPng(Path("whole.png"))), TracePixels(ReadPng(Path("live.png"))));
 
     // A quarter of a second: a 3:2 figure only partly drawn, inside the plot.
-    Outcome part = run({"view", Path("demo.csv").string(), "--from", "0.5", "--to", "0.75", "--out",
-                    Path("part.png").string()});
+    Outcome part =
+        run({"view", Path("demo.csv").string(), "--from", "0.5", "--to", "0.75", "--out", Path("part.png").string()});
     ASSERT_EQ(part.code, 0) << part.err;
     TraceCount partTrace = CountTrace(ReadPng(Path("part.png")));
     TraceCount wholeTrace = CountTrace(ReadPng(Path("whole.png")));
@@ -134,8 +133,7 @@ std::set<std::pair<int, int>> TraceInside(const Picture& picture)
     Area area = PlotArea(picture);
     for (int v = area.top; v < area.bottom; ++v)
         for (int h = area.left; h < area.right; ++h)
-            if (picture.At(h, v) == kTrace)
-                at.insert({h, v});
+            if (picture.At(h, v) == kTrace) at.insert({h, v});
     return at;
 }
 
@@ -161,8 +159,7 @@ TEST_F(Xyrecorder, ScriptRunsEveryActionAUserTakes)
     auto after = TraceInside(ReadPng(Path("after-drag.png")));
     ASSERT_GT(before.size(), 300u);
     std::set<std::pair<int, int>> moved;
-    for (auto [h, v] : before)
-        moved.insert({h, v + 20});
+    for (auto [h, v] : before) moved.insert({h, v + 20});
     EXPECT_EQ(after, moved);
     // The channel chosen from the popup: another trace, still inside the plot.
     Picture newChannel = ReadPng(Path("new-channel.png"));
@@ -218,48 +215,68 @@ TEST_F(Xyrecorder, BadInputGivesOneLineAndAnExitCodeAndNoPicture)
     };
     const std::vector<Case> cases = {
         {{"play", d + "missing.wav", "--out", out}, 1, "xyrecorder: " + d + "missing.wav: no such file\n"},
-        {{"play", d + "corrupt.edf", "--out", out}, 1,
-         "xyrecorder: " + d + "corrupt.edf: not a valid EDF/BDF file (its header has format errors): its version \"xxxxxxxx\" is "
-         "neither EDF's \"0\" nor BDF's\n"},
-        {{"play", d + "bad.csv", "--out", out}, 1, "xyrecorder: " + d + "bad.csv:3: column 3 (B): \"oops\" is not a number\n"},
-        {{"play", d + "good.csv", "--x", "Heart rate", "--out", out}, 1,
-         "xyrecorder: --x Heart rate: " + d + "good.csv has no such channel; its channels are 1 \"Volume\", "
-         "2 \"Pressure\", 3 \"Sine A\", "
-         "4 \"Sine B\", 5 \"Noise X\", 6 \"Noise Y\"\n"},
-        {{"view", d + "good.csv", "--from", "5", "--out", out}, 1,
+        {{"play", d + "corrupt.edf", "--out", out},
+         1,
+         "xyrecorder: " + d +
+             "corrupt.edf: not a valid EDF/BDF file (its header has format errors): its version \"xxxxxxxx\" is "
+             "neither EDF's \"0\" nor BDF's\n"},
+        {{"play", d + "bad.csv", "--out", out},
+         1,
+         "xyrecorder: " + d + "bad.csv:3: column 3 (B): \"oops\" is not a number\n"},
+        {{"play", d + "good.csv", "--x", "Heart rate", "--out", out},
+         1,
+         "xyrecorder: --x Heart rate: " + d +
+             "good.csv has no such channel; its channels are 1 \"Volume\", "
+             "2 \"Pressure\", 3 \"Sine A\", "
+             "4 \"Sine B\", 5 \"Noise X\", 6 \"Noise Y\"\n"},
+        {{"view", d + "good.csv", "--from", "5", "--out", out},
+         1,
          "xyrecorder: " + d + "good.csv: --from 5 s lies outside the recording (the recording is 1 s long)\n"},
-        {{"view", d + "good.csv", "--to", "1.5", "--out", out}, 1,
+        {{"view", d + "good.csv", "--to", "1.5", "--out", out},
+         1,
          "xyrecorder: " + d + "good.csv: --to 1.5 s lies outside the recording (the recording is 1 s long)\n"},
         {{"script", d + "syntax.xys"}, 2, d + "syntax.xys:3: unknown action \"fly\" (see xyrecorder script --help)\n"},
         {{"script", d + "fails.xys"}, 3, d + "fails.xys:3: xChannel is 1, expected 2\n"},
-        {{"demo", "--rate", "fast", "--out", out}, 2,
+        {{"demo", "--rate", "fast", "--out", out},
+         2,
          "xyrecorder demo: --rate: \"fast\" is not a number (see xyrecorder demo --help)\n"},
-        {{"play", d + "good.csv", "--out", d + "no/such/folder/out.png"}, 1,
+        {{"play", d + "good.csv", "--out", d + "no/such/folder/out.png"},
+         1,
          "xyrecorder: --out " + d + "no/such/folder/out.png: the folder " + d + "no/such/folder does not exist\n"},
         {{"demo", "--colour", "red"}, 2, "xyrecorder demo: unknown option --colour (see xyrecorder demo --help)\n"},
         // A pixel outside the window is no colour at all.
         {{"script", d + "offwindow.xys"}, 1, d + "offwindow.xys:2: pixel 480 10 lies outside the window (480 × 400)\n"},
         // Nothing is made on disk before every option is known to be good.
-        {{"demo", "--frames", d + "frames", "--out", d + "no/such/folder/out.png"}, 1,
+        {{"demo", "--frames", d + "frames", "--out", d + "no/such/folder/out.png"},
+         1,
          "xyrecorder: --out " + d + "no/such/folder/out.png: the folder " + d + "no/such/folder does not exist\n"},
-        {{"play", d + "good.csv", "--x", "Nothing", "--frames", d + "frames/sub", "--out", out}, 1,
-         "xyrecorder: --x Nothing: " + d + "good.csv has no such channel; its channels are 1 \"Volume\", "
-         "2 \"Pressure\", 3 \"Sine A\", 4 \"Sine B\", 5 \"Noise X\", 6 \"Noise Y\"\n"},
-        {{"demo", "--frames", d + "good.csv/frames", "--out", out}, 1,
+        {{"play", d + "good.csv", "--x", "Nothing", "--frames", d + "frames/sub", "--out", out},
+         1,
+         "xyrecorder: --x Nothing: " + d +
+             "good.csv has no such channel; its channels are 1 \"Volume\", "
+             "2 \"Pressure\", 3 \"Sine A\", 4 \"Sine B\", 5 \"Noise X\", 6 \"Noise Y\"\n"},
+        {{"demo", "--frames", d + "good.csv/frames", "--out", out},
+         1,
          "xyrecorder: --frames " + d + "good.csv/frames: " + d + "good.csv is not a folder\n"},
         // Too large for the recorder: said at once, naming the limit.
-        {{"demo", "--rate", "1000000", "--duration", "100", "--out", out}, 1,
+        {{"demo", "--rate", "1000000", "--duration", "100", "--out", out},
+         1,
          "xyrecorder: the demo recording (100 s at 1e+06 Hz) needs 2289 MiB (100000000 samples × 6 channels × 4 "
          "bytes); the demo is made in memory, at most 512 MiB of samples\n"},
-        {{"demo", "--rate", "1000000", "--duration", "1100", "--out", out}, 1,
+        {{"demo", "--rate", "1000000", "--duration", "1100", "--out", out},
+         1,
          "xyrecorder: the demo recording (1100 s at 1e+06 Hz) has 1100000000 samples; the recorder holds at most "
          "1073676289 (32767 blocks of 32767 samples)\n"},
-        {{"play", d + "semicolons.csv", "--out", out}, 1,
-         "xyrecorder: " + d + "semicolons.csv:1: the values are separated by ';'; this reader takes ',' with '.' as the "
-         "decimal point (save the file as comma-separated)\n"},
-        {{"play", d + "notime.csv", "--out", out}, 1,
-         "xyrecorder: " + d + "notime.csv: no time column (a first column titled \"Time (s)\"); give the sample "
-         "interval with --interval S\n"},
+        {{"play", d + "semicolons.csv", "--out", out},
+         1,
+         "xyrecorder: " + d +
+             "semicolons.csv:1: the values are separated by ';'; this reader takes ',' with '.' as the "
+             "decimal point (save the file as comma-separated)\n"},
+        {{"play", d + "notime.csv", "--out", out},
+         1,
+         "xyrecorder: " + d +
+             "notime.csv: no time column (a first column titled \"Time (s)\"); give the sample "
+             "interval with --interval S\n"},
     };
     for (const Case& c : cases) {
         Outcome run = Xy(c.arguments);
@@ -301,8 +318,11 @@ TEST_F(Xyrecorder, RunningOutOfMemoryGivesOneClearLine)
 
 TEST_F(Xyrecorder, HelpForTheProgramAndEachCommandHasAnExample)
 {
-    for (std::vector<std::string> arguments : {std::vector<std::string>{"--help"}, {"demo", "--help"},
-                                               {"play", "--help"}, {"view", "--help"}, {"script", "--help"},
+    for (std::vector<std::string> arguments : {std::vector<std::string>{"--help"},
+                                               {"demo", "--help"},
+                                               {"play", "--help"},
+                                               {"view", "--help"},
+                                               {"script", "--help"},
                                                {"info", "--help"}}) {
         Outcome run = Xy(arguments);
         EXPECT_EQ(run.code, 0);
@@ -335,7 +355,8 @@ TEST_F(Xyrecorder, AnEdfOfFortySignalsRecordsTheFirst32AndSaysWhichWereLeftOut)
               Path("many.edf").string() + ": 40 channels, 2000 samples at 1000 Hz (2 s)");
     EXPECT_NE(info.out.find("  40  S40 "), std::string::npos) << info.out;
 
-    Outcome view = Xy({"view", Path("many.edf").string(), "--x", "S1", "--y", "S2", "--out", Path("many.png").string()});
+    Outcome view =
+        Xy({"view", Path("many.edf").string(), "--x", "S1", "--y", "S2", "--out", Path("many.png").string()});
     ASSERT_EQ(view.code, 0) << view.err;
     EXPECT_NE(view.err.find("xyrecorder: note: " + Path("many.edf").string() +
                             " has 40 channels; the first 32 are recorded, 33-40 are left out (choose with --channels"),

@@ -175,8 +175,8 @@ TEST_F(AxesTest, TicksStepByOneTwoFiveWithLabelsThatDoNotOverlap)
 {
     Axis* x = AxisFromObject(NewAxis(false));
     Axis* y = AxisFromObject(NewAxis(true));
-    const std::vector<std::pair<double, double>> ranges = {
-        {kFull, -kFull}, {1000, 0}, {0.0021, 0.0012}, {-3, -250}, {5e7, -5e7}, {1, 0.999}};
+    const std::vector<std::pair<double, double>> ranges = {{kFull, -kFull}, {1000, 0},   {0.0021, 0.0012},
+                                                           {-3, -250},      {5e7, -5e7}, {1, 0.999}};
     for (auto [high, low] : ranges) {
         for (Axis* axis : {x, y}) {
             SCOPED_TRACE(testing::Message() << (axis->Vertical() ? "Y " : "X ") << low << ".." << high);
@@ -207,7 +207,8 @@ TEST_F(AxesTest, TicksStepByOneTwoFiveWithLabelsThatDoNotOverlap)
                     EXPECT_GE(spacing, 11);
                 } else {
                     int widths = (TextWidth(t.label.data(), 0, int16_t(t.label.size())) +
-                                  TextWidth(majors[i - 1].label.data(), 0, int16_t(majors[i - 1].label.size()))) / 2;
+                                  TextWidth(majors[i - 1].label.data(), 0, int16_t(majors[i - 1].label.size()))) /
+                                 2;
                     EXPECT_GT(spacing, widths + 4) << t.label << " after " << majors[i - 1].label;
                 }
             }
@@ -313,9 +314,10 @@ TEST_F(AxesTest, LongYLabelsLeaveTheTitleWhole)
         const char* label;  // one of the labels drawn
         const char* shown;  // the title as drawn
     };
-    for (Case c : {Case{250000, -250000, "-200k", "GEC EC (uV)"}, Case{0, -218360, "-200k", "GEC EC (uV)"},
-                   Case{-218300, -218420, "-400", "GEC EC + 218000 (uV)"}, Case{2.5e9, 0, "2e9", "GEC EC (uV)"},
-                   Case{0.0025, -0.0025, "-2.0m", "GEC EC (uV)"}, Case{1000.04, 1000.01, "0.030", "GEC EC - 1000 (uV)"}}) {
+    for (Case c :
+         {Case{250000, -250000, "-200k", "GEC EC (uV)"}, Case{0, -218360, "-200k", "GEC EC (uV)"},
+          Case{-218300, -218420, "-400", "GEC EC + 218000 (uV)"}, Case{2.5e9, 0, "2e9", "GEC EC (uV)"},
+          Case{0.0025, -0.0025, "-2.0m", "GEC EC (uV)"}, Case{1000.04, 1000.01, "0.030", "GEC EC - 1000 (uV)"}}) {
         SCOPED_TRACE(testing::Message() << c.low << ".." << c.high);
         std::vector<UInt32> inCase = draw("GEC EC", true, c.high, c.low);
         EXPECT_EQ(y->TitleText(), c.shown);
@@ -477,7 +479,7 @@ TEST_F(AxesTest, ZoomInStopsAtTheResolutionAndAnyRangeDraws)
     const double inf = INFINITY, huge = 1.7e308, tiny = 4.9e-324;
     const std::vector<std::pair<double, double>> ranges = {
         {150 + 3.5e-13, 150}, {1e17 + 64, 1e17}, {-1e300, 1e300}, {huge, -huge}, {tiny, 0}, {2 * tiny, -tiny},
-        {150, 150},           {NAN, 0},          {inf, 0},        {0, -inf},    {NAN, NAN}};
+        {150, 150},           {NAN, 0},          {inf, 0},        {0, -inf},     {NAN, NAN}};
     Axis* y = AxisFromObject(axis);
     Axis* x = AxisFromObject(NewAxis(false));
     host_.HostAxisSetOption(axis, 4, 1);  // minor ticks as well
@@ -579,16 +581,16 @@ TEST_F(AxesTest, AddChannelItemsKeepsExactlyOneItemPerChannel)
         }
         return texts;
     };
-    EXPECT_EQ(items(), (std::vector<std::string>{"Zoom In", "Zoom Out", "Channel Range", "-", "Pressure",
-                                                 "Flow; (L/s)", "(Volume"}));
+    EXPECT_EQ(items(), (std::vector<std::string>{"Zoom In", "Zoom Out", "Channel Range", "-", "Pressure", "Flow; (L/s)",
+                                                 "(Volume"}));
     EXPECT_TRUE(IsMenuItemEnabled(menu, 7));
 
     // A refill after the channels changed: fewer channels, a new title, an empty one.
     SetChannels({"Pressure", ""});
     CheckMenuItem(menu, 7, true);
     host_.HostAddChannelItems(menu, 5, 0, 0);
-    EXPECT_EQ(items(), (std::vector<std::string>{"Zoom In", "Zoom Out", "Channel Range", "-", "Pressure",
-                                                 "Channel 2"}));
+    EXPECT_EQ(items(),
+              (std::vector<std::string>{"Zoom In", "Zoom Out", "Channel Range", "-", "Pressure", "Channel 2"}));
     SetChannels({"A", "B", "C", "D"});
     host_.HostAddChannelItems(menu, 5, 0, 0);
     host_.HostAddChannelItems(menu, 5, 0, 0);

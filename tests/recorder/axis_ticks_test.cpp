@@ -12,10 +12,10 @@ namespace {
 using recorder::CompactTick;
 using recorder::FormatTick;
 using recorder::LabelOffset;
-using recorder::OffsetTerm;
 using recorder::MinorSubdivisions;
 using recorder::NiceStep;
 using recorder::NiceStepAtLeast;
+using recorder::OffsetTerm;
 using recorder::TickIndices;
 
 std::pair<int, int> Parts(NiceStep step) { return {step.mantissa, step.exponent}; }
@@ -66,7 +66,7 @@ TEST(AxisTicks, NoIndicesForTooManyTicksOrOnesADoubleCannotCount)
     EXPECT_FALSE(TickIndices(0, 1, 0, 50, &first, &last));
     EXPECT_FALSE(TickIndices(0, 1, std::nan(""), 50, &first, &last));
     EXPECT_FALSE(TickIndices(1e17, 1e17 + 64, 1, 100, &first, &last));  // beyond 2^52
-    EXPECT_EQ(first, 7);  // untouched when false
+    EXPECT_EQ(first, 7);                                                // untouched when false
     EXPECT_EQ(last, 7);
 }
 

@@ -38,7 +38,8 @@ protected:
         originalFile_ = CurResFile();
         std::string a = WriteTempFile("dialogs_a.rsrc.json", std::string(R"({ "DLOG": {
             "1000": { "bounds": [100, 100, 212, 430], "title": "From A", "visible": false,
-                      "defaultItem": 1, "cancelItem": 2, "items": )") + kEraseDialogItems + "} } }");
+                      "defaultItem": 1, "cancelItem": 2, "items": )") +
+                                                                 kEraseDialogItems + "} } }");
         std::string b = WriteTempFile("dialogs_b.rsrc.json", R"({ "DLOG": {
             "1000": { "bounds": [100, 100, 200, 300], "title": "From B", "items": [] },
             "2000": { "bounds": [100, 100, 200, 300], "title": "Only in B", "items": [] } } })");
@@ -134,9 +135,9 @@ TEST_F(DialogServicesTest, NumbersAreWrittenAsTheShortestTextThatReadsBack)
     DialogRef dialog = NumberDialog("");
     ASSERT_NE(dialog, nullptr);
     const std::vector<std::pair<double, std::string>> cases = {
-        {1.0, "1"},  {2.5, "2.5"},       {0.999, "0.999"}, {0.1, "0.1"},
-        {100, "100"}, {-0.0, "0"},       {-3.25, "-3.25"}, {1e-7, "1e-07"},
-        {std::numeric_limits<double>::quiet_NaN(), ""}};
+        {1.0, "1"},       {2.5, "2.5"},    {0.999, "0.999"},
+        {0.1, "0.1"},     {100, "100"},    {-0.0, "0"},
+        {-3.25, "-3.25"}, {1e-7, "1e-07"}, {std::numeric_limits<double>::quiet_NaN(), ""}};
     for (const auto& [value, text] : cases) {
         host_.HostSetItemNumber(dialog, 4, value, 1, 0);
         EXPECT_EQ(ItemText(dialog, 4), text) << value;
@@ -153,9 +154,9 @@ TEST_F(DialogServicesTest, ItemNumbersAreParsedAndKeptWithinBounds)
 {
     DialogRef dialog = NumberDialog("");
     ASSERT_NE(dialog, nullptr);
-    const std::vector<std::pair<std::string, double>> cases = {
-        {"2.5", 2.5}, {"  7 ", 7},  {"\t0,5", 0.5}, {"+3", 3},   {".5", 0.5}, {"5.", 5},
-        {"1e1", 10},  {"500", 100}, {"0", 0.1},     {"-4", 0.1}, {"100", 100}, {"0.1", 0.1}};
+    const std::vector<std::pair<std::string, double>> cases = {{"2.5", 2.5}, {"  7 ", 7}, {"\t0,5", 0.5}, {"+3", 3},
+                                                               {".5", 0.5},  {"5.", 5},   {"1e1", 10},    {"500", 100},
+                                                               {"0", 0.1},   {"-4", 0.1}, {"100", 100},   {"0.1", 0.1}};
     for (const auto& [text, expected] : cases) {
         SetDialogItemText(dialog, 4, Pstr(text));
         EXPECT_EQ(host_.HostGetItemNumber(dialog, 4, 0.1, 100.0), expected) << '"' << text << '"';

@@ -28,7 +28,8 @@ public:
     double SampleInterval() const override { return interval_; }
     size_t Read(size_t frames, std::span<float* const> channels) override
     {
-        if (failAt_ && position_ + frames > failAt_) throw std::runtime_error("counting.dat: bad sample at " + std::to_string(failAt_));
+        if (failAt_ && position_ + frames > failAt_)
+            throw std::runtime_error("counting.dat: bad sample at " + std::to_string(failAt_));
         size_t n = std::min(frames, length_ - position_);
         for (size_t i = 0; i < n; ++i) {
             channels[0][i] = float(position_ + i);
@@ -73,8 +74,7 @@ TEST(SampleFeed, EverySampleArrivesInOrderThroughASmallFullFeed)
         std::vector<float> a(333), b(333);
         float* into[2] = {a.data(), b.data()};
         const float* from[2] = {a.data(), b.data()};
-        while (size_t got = source.Read(a.size(), into))
-            ASSERT_TRUE(feed.Push(from, got));
+        while (size_t got = source.Read(a.size(), into)) ASSERT_TRUE(feed.Push(from, got));
         feed.Finish();
     });
     size_t taken = DrainChecking(feed, ordered);

@@ -33,20 +33,20 @@ std::vector<float> Drain(SampleFeed& feed)
 {
     std::vector<float> a(1000), b(1000), taken;
     float* out[2] = {a.data(), b.data()};
-    while (size_t n = feed.Read(a.size(), out))
-        taken.insert(taken.end(), a.begin(), a.begin() + ptrdiff_t(n));
+    while (size_t n = feed.Read(a.size(), out)) taken.insert(taken.end(), a.begin(), a.begin() + ptrdiff_t(n));
     return taken;
 }
 
 TEST(LiveFeed, TheLimitTakesItsFramesAndEndsTheFeedWithItsReason)
 {
     std::vector<std::string> notes;
-    LiveFeed feed("udp:9000", [&](const std::string& text) { notes.push_back(text); },
-                  [](size_t channels, double interval) {
-                      EXPECT_EQ(channels, 2u);
-                      EXPECT_DOUBLE_EQ(interval, 0.01);
-                      return LiveFeed::Limit{25, "the recording is full"};
-                  });
+    LiveFeed feed(
+        "udp:9000", [&](const std::string& text) { notes.push_back(text); },
+        [](size_t channels, double interval) {
+            EXPECT_EQ(channels, 2u);
+            EXPECT_DOUBLE_EQ(interval, 0.01);
+            return LiveFeed::Limit{25, "the recording is full"};
+        });
     EXPECT_EQ(feed.Feed(), nullptr);
     feed.Begin(TwoChannels(), 0.01);
     ASSERT_TRUE(feed.WaitForBegin(LiveSink::Clock::now()));

@@ -22,9 +22,8 @@ class OutputFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = fs::temp_directory_path() /
-               ("output_file_test_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("output_file_test_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -45,8 +44,7 @@ protected:
     std::vector<std::string> Names(const fs::path& folder) const
     {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -54,8 +52,7 @@ protected:
     static pid_t EndedProcess()
     {
         pid_t child = ::fork();
-        if (child == 0)
-            ::_exit(0);
+        if (child == 0) ::_exit(0);
         ::waitpid(child, nullptr, 0);
         return child;
     }
@@ -81,7 +78,9 @@ TEST(InputText, ControlCharactersAndBytesThatAreNoUtf8AreEscaped)
     EXPECT_EQ(ShowInput("\x1b[31mred\x07\x7f"), "\\x1B[31mred\\x07\\x7F");
     EXPECT_EQ(ShowInput("a\nb\tc\rd"), "a\\nb\\tc\\rd");
     // C1 controls as UTF-8 (U+009B is a CSI to some terminals), stray bytes, an overlong '/' and a surrogate.
-    EXPECT_EQ(ShowInput("\xc2\x9b" "2J"), "\\u009B2J");
+    EXPECT_EQ(ShowInput("\xc2\x9b"
+                        "2J"),
+              "\\u009B2J");
     EXPECT_EQ(ShowInput("\xff\xc3"), "\\xFF\\xC3");
     EXPECT_EQ(ShowInput("\xc0\xaf"), "\\xC0\\xAF");
     EXPECT_EQ(ShowInput("\xed\xa0\x80"), "\\xED\\xA0\\x80");
@@ -159,9 +158,9 @@ TEST_F(OutputFiles, TemporariesOfEndedRunsGoWithTheFirstWriteIntoTheirFolder)
     std::ofstream(Path("c.png.xyrecorder-" + ended + "-x.tmp")) << "not our name";
     std::ofstream(Path("d.png.xyrecorder-" + ended + ".tmp")) << "not our name";
     WriteText(Path("out.png"), "new");
-    EXPECT_EQ(Names(dir_), (std::vector<std::string>{"b.png.xyrecorder-" + ours + "-1.tmp",
-                                                     "c.png.xyrecorder-" + ended + "-x.tmp",
-                                                     "d.png.xyrecorder-" + ended + ".tmp", "out.png"}));
+    EXPECT_EQ(Names(dir_),
+              (std::vector<std::string>{"b.png.xyrecorder-" + ours + "-1.tmp", "c.png.xyrecorder-" + ended + "-x.tmp",
+                                        "d.png.xyrecorder-" + ended + ".tmp", "out.png"}));
 }
 
 TEST_F(OutputFiles, AFolderAppearsWholeOnCommitAndNotAtAllWithout)

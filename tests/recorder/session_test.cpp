@@ -110,7 +110,8 @@ int32_t ProbeMain1(int16_t message, uint8_t* params, const HostServiceTable* hos
             auto* batch = BlockReference<const SampleBatch*>(params, 6);
             std::vector<float> values;
             for (int m = 1; m <= 3; ++m)
-                for (int i = 0; i < batch->count; ++i) values.push_back(batch->Samples(m) ? batch->Samples(m)[i] : -999.0f);
+                for (int i = 0; i < batch->count; ++i)
+                    values.push_back(batch->Samples(m) ? batch->Samples(m)[i] : -999.0f);
             p.batches.push_back(values);
             p.batchSlot4.push_back(batch->channelData[3]);
         }
@@ -266,7 +267,7 @@ TEST_F(SessionTest, ContentClickBlock)
     const Received& click = Last(14);
     EXPECT_EQ(At<uint32_t>(click, 0), instance);
     EXPECT_EQ(At<uint32_t>(click, 4), LowAddress(window));
-    EXPECT_EQ(At<int16_t>(click, 8), 0);    // no control there
+    EXPECT_EQ(At<int16_t>(click, 8), 0);  // no control there
     EXPECT_EQ(At<uint32_t>(click, 10), 0u);
     EXPECT_EQ(At<int16_t>(click, 14), 40);  // where.v
     EXPECT_EQ(At<int16_t>(click, 16), 60);  // where.h
@@ -386,7 +387,8 @@ TEST_F(SessionTest, PostedCommandsArriveAfterTheCallThatPostedThem)
 
     // A command for a window closed before delivery is dropped; unknown numbers are reported.
     gProbe.onMessage = [&](int16_t message, uint8_t*) {
-        if (message == 14) gProbe.host->HostPostCommand(uint16_t(gProbe.host->HostCommandNumber(2, gProbe.extensionID)), 0, 3);
+        if (message == 14)
+            gProbe.host->HostPostCommand(uint16_t(gProbe.host->HostCommandNumber(2, gProbe.extensionID)), 0, 3);
         if (message == 14) gProbe.host->HostPostCommand(4321, 0, 3);
     };
     recorder.Click(other, Point{100, 100});
@@ -438,8 +440,8 @@ TEST_F(SessionTest, SamplingNotifiesStartBatchesAndStop)
     recorder.StopSampling();
 
     // The source's three channels are new: each is announced (402) before sampling starts.
-    std::vector<std::pair<int16_t, int32_t>> expected{{402, 0}, {402, 0}, {402, 0}, {300, 0},
-                                                      {310, 4}, {310, 8},  {310, 10}, {301, 10}};
+    std::vector<std::pair<int16_t, int32_t>> expected{{402, 0}, {402, 0}, {402, 0},  {300, 0},
+                                                      {310, 4}, {310, 8}, {310, 10}, {301, 10}};
     EXPECT_EQ(gProbe.notifications, expected);  // each batch is recorded before it is announced
     ASSERT_EQ(gProbe.batches.size(), 3u);
     EXPECT_EQ(gProbe.batches[2], (std::vector<float>{1008, 1009, 2008, 2009, 3008, 3009}));

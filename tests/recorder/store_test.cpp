@@ -28,7 +28,8 @@ void AppendRamp(Recording& recording, size_t n, int channelsWithData)
     std::vector<const float*> pointers;
     for (int m = 0; m < channelsWithData; ++m) {
         data[size_t(m)].resize(n);
-        for (size_t i = 0; i < n; ++i) data[size_t(m)][i] = float(recording.SampleCount() + int32_t(i)) + 0.25f * float(m);
+        for (size_t i = 0; i < n; ++i)
+            data[size_t(m)][i] = float(recording.SampleCount() + int32_t(i)) + 0.25f * float(m);
         pointers.push_back(data[size_t(m)].data());
     }
     recording.Append(pointers, n);
@@ -229,7 +230,7 @@ TEST(RecordingStore, RangesAndTheirChecks)
     EXPECT_TRUE(recording.RangeCheckA(a));
     EXPECT_TRUE(recording.RangeCheckC(a));
     EXPECT_FALSE(recording.RangeCheckC(b));
-    recording.Select(30, 30);  // a one-sample selection is a selection
+    recording.Select(30, 30);                // a one-sample selection is a selection
     EXPECT_FALSE(recording.RangeCheckC(a));  // no longer the selection
     EXPECT_TRUE(recording.RangeCheckC(recording.RangeA()));
 

@@ -41,22 +41,30 @@ public:
     int Between(int low, int high) { return low + int(engine_() % uint32_t(high - low + 1)); }
     bool Chance(int percent) { return Between(1, 100) <= percent; }
     template <typename T>
-    const T& Pick(const std::vector<T>& items) { return items[size_t(Between(0, int(items.size()) - 1))]; }
+    const T& Pick(const std::vector<T>& items)
+    {
+        return items[size_t(Between(0, int(items.size()) - 1))];
+    }
 
     // A sample a careless source may deliver.
     float Sample(float smooth)
     {
-        static const std::vector<float> kHostile = {
-            std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-            -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::max(),
-            -std::numeric_limits<float>::max(), std::numeric_limits<float>::denorm_min(), 1e30f, -1e30f, 0.0f};
+        static const std::vector<float> kHostile = {std::numeric_limits<float>::quiet_NaN(),
+                                                    std::numeric_limits<float>::infinity(),
+                                                    -std::numeric_limits<float>::infinity(),
+                                                    std::numeric_limits<float>::max(),
+                                                    -std::numeric_limits<float>::max(),
+                                                    std::numeric_limits<float>::denorm_min(),
+                                                    1e30f,
+                                                    -1e30f,
+                                                    0.0f};
         return Chance(15) ? Pick(kHostile) : smooth;
     }
     // A display bound a careless user or file may set.
     double Bound()
     {
-        static const std::vector<double> kBounds = {std::nan(""), INFINITY, -INFINITY, 0.0, 1e308, -1e308,
-                                                    1e-300, -1e-300, 1e9, -1e9, 0.5, -0.5, 1.0, -1.0};
+        static const std::vector<double> kBounds = {std::nan(""), INFINITY, -INFINITY, 0.0, 1e308, -1e308, 1e-300,
+                                                    -1e-300,      1e9,      -1e9,      0.5, -0.5,  1.0,    -1.0};
         return Pick(kBounds);
     }
 
@@ -115,12 +123,10 @@ public:
         for (int step = 0; step < kActionsPerSession; ++step) {
             std::string action = Act();
             std::string fault = CheckWindows();
-            if (!fault.empty())
-                return "after action " + std::to_string(step) + " (" + action + "): " + fault;
+            if (!fault.empty()) return "after action " + std::to_string(step) + " (" + action + "): " + fault;
         }
         exercised_.tracePixels += TraceInside();
-        if (recorder_.IsSampling())
-            recorder_.StopSampling();
+        if (recorder_.IsSampling()) recorder_.StopSampling();
         source_.reset();
         recorder_.CloseAllWindows();
         recorder_.GetRecording().Clear();
@@ -152,10 +158,8 @@ private:
             return "zoom";
         case 4: {  // anywhere, at times with a popup choice (a channel, a range item, nothing)
             Point where = RandomPoint(window);
-            if (dice_.Chance(50))
-                input_.QueuePopUpChoice(int16_t(dice_.Between(-1, 45)));
-            if (dice_.Chance(50))
-                input_.QueueDrag(RandomPoint(window));
+            if (dice_.Chance(50)) input_.QueuePopUpChoice(int16_t(dice_.Between(-1, 45)));
+            if (dice_.Chance(50)) input_.QueueDrag(RandomPoint(window));
             recorder_.Click(window, where);
             input_.ClearQueues();
             return "click " + std::to_string(where.h) + "," + std::to_string(where.v);
@@ -166,12 +170,11 @@ private:
             return "hover";
         }
         case 6: {  // the erase-time dialog, answered with anything
-            static const std::vector<std::string> kTyped = {"2.5", "0", "-3", "nan", "inf", "1e309", "", "abc",
-                                                            "100000", "0.0001", "\x1b[2J"};
+            static const std::vector<std::string> kTyped = {"2.5", "0",   "-3",     "nan",    "inf",    "1e309",
+                                                            "",    "abc", "100000", "0.0001", "\x1b[2J"};
             input_.QueueTrack(true);
             input_.QueueDialogTyping(4, dice_.Pick(kTyped));
-            if (dice_.Chance(30))
-                input_.QueueDialogHit(3);
+            if (dice_.Chance(30)) input_.QueueDialogHit(3);
             input_.QueueDialogHit(dice_.Chance(70) ? 1 : 2);
             recorder_.Click(window, Point{8, 24});
             input_.ClearQueues();
@@ -225,8 +228,7 @@ private:
             recorder_.AddChannel(settings);
             return "add a channel";
         }
-        if (recording.ChannelCount() == 0)
-            return "no channel to change";
+        if (recording.ChannelCount() == 0) return "no channel to change";
         auto channel = int16_t(dice_.Between(1, recording.ChannelCount()));
         recorder_.SetChannel(channel, settings);
         return "channel " + std::to_string(channel) + " " + std::to_string(settings.displayLow) + ".." +
@@ -248,11 +250,9 @@ private:
 
     std::string Batch()
     {
-        if (!recorder_.IsSampling())
-            return StartOrStop();
+        if (!recorder_.IsSampling()) return StartOrStop();
         ++exercised_.batches;
-        if (dice_.Chance(50))
-            return "batch of " + std::to_string(recorder_.SampleBatch()) + " from the source";
+        if (dice_.Chance(50)) return "batch of " + std::to_string(recorder_.SampleBatch()) + " from the source";
         // Given samples: empty, short, or as long as a batch may be, for some channels.
         int channels = dice_.Between(0, int(source_->Channels().size()));
         int frames = dice_.Chance(20) ? 0 : dice_.Chance(10) ? -1 : dice_.Between(1, 50);
@@ -278,8 +278,7 @@ private:
             std::vector<std::vector<float>> data(static_cast<size_t>(recording.ChannelCount()));
             std::vector<const float*> pointers;
             for (auto& samples : data) {
-                for (size_t i = 0; i < frames; ++i)
-                    samples.push_back(dice_.Sample(float(std::cos(0.003 * double(i)))));
+                for (size_t i = 0; i < frames; ++i) samples.push_back(dice_.Sample(float(std::cos(0.003 * double(i)))));
                 pointers.push_back(samples.data());
             }
             recording.BeginBlock();
@@ -306,21 +305,22 @@ private:
         if (recorder_.Counters().penUnderflows || recorder_.GetRecording().UnbalancedUnlocks())
             return "a pen restored or a block unlocked that was not set or locked";
         for (const HostMessage& message : recorder_.Messages())
-            if (message.kind == HostMessage::Kind::error)
-                return "the extension reported: " + message.text;
+            if (message.kind == HostMessage::Kind::error) return "the extension reported: " + message.text;
         for (WindowRef window : recorder_.Windows()) {
             SInt32 width = 0, height = 0;
             const UInt32* pixels = GetPortPixels(GetWindowPort(window), &width, &height);
             PlotArea area = PlotAreaOf(width, height);
             for (SInt32 v = 0; v < height; ++v) {
                 bool besideOnly = v >= area.top && v < area.bottom;  // a row through the plot: its two margins
-                auto next = [&](SInt32 h) { return besideOnly && h == area.left - 1 ? std::max(h + 1, area.right) : h + 1; };
+                auto next = [&](SInt32 h) {
+                    return besideOnly && h == area.left - 1 ? std::max(h + 1, area.right) : h + 1;
+                };
                 for (SInt32 h = 0; h < width; h = next(h))
                     if ((pixels[v * width + h] & 0xFFFFFF) == kTracePixel &&
                         !(besideOnly && h >= area.left && h < area.right))
                         return "a trace pixel at " + std::to_string(h) + "," + std::to_string(v) +
-                               " outside the plot area of a " + std::to_string(width) + " x " +
-                               std::to_string(height) + " window";
+                               " outside the plot area of a " + std::to_string(width) + " x " + std::to_string(height) +
+                               " window";
             }
         }
         return "";

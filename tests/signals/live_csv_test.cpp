@@ -32,8 +32,7 @@ struct RecordingSink : LiveSink {
     void Rows(std::span<const float* const> given, size_t frames, Clock::time_point) override
     {
         ASSERT_EQ(given.size(), samples.size());
-        for (size_t c = 0; c < given.size(); ++c)
-            samples[c].insert(samples[c].end(), given[c], given[c] + frames);
+        for (size_t c = 0; c < given.size(); ++c) samples[c].insert(samples[c].end(), given[c], given[c] + frames);
     }
     void Note(const std::string& text) override { notes.push_back(text); }
     void End(const std::string& error) override { ends.push_back(error); }
@@ -53,8 +52,7 @@ struct Parsed {
     // Every byte a piece of its own: lines cut at every place.
     Parsed& Trickle(const std::string& bytes)
     {
-        for (char byte : bytes)
-            parser->Feed(std::string_view(&byte, 1), now);
+        for (char byte : bytes) parser->Feed(std::string_view(&byte, 1), now);
         return *this;
     }
     Parsed& Finish(const std::string& error = {})
@@ -142,7 +140,8 @@ TEST(LiveCsv, TheIntervalComesFromTheTypicalStepOrTheRate)
     Parsed backwards;
     backwards.Feed("t,A\n5,1\n4,2\n3,3\n").Finish();
     EXPECT_EQ(backwards.sink.begins, 0);
-    EXPECT_NE(backwards.sink.ends.at(0).find("the first rows' times give no sample interval"), std::string::npos) << backwards.sink.ends[0];
+    EXPECT_NE(backwards.sink.ends.at(0).find("the first rows' times give no sample interval"), std::string::npos)
+        << backwards.sink.ends[0];
 }
 
 TEST(LiveCsv, BadLinesAreSkippedWithOneNoteAndCountedAtTheEnd)
@@ -186,8 +185,9 @@ TEST(LiveCsv, AHeaderWithOtherChannelsEndsTheStreamAndKeepsWhatCame)
     parsed.Feed("A,B\n1,2\n3,4\n5,6\n7,8\n9,10\n11,12\n13,14\n15,16\nX,Y,Z\n1,2,3\n17,18\n").Finish();
     EXPECT_EQ(parsed.sink.samples[0].size(), 8u);
     ASSERT_EQ(parsed.sink.ends.size(), 1u);
-    EXPECT_NE(parsed.sink.ends[0].find("line 10: a new header with other channels (\"X\", \"Y\", \"Z\" after \"A\", \"B\")"),
-              std::string::npos)
+    EXPECT_NE(
+        parsed.sink.ends[0].find("line 10: a new header with other channels (\"X\", \"Y\", \"Z\" after \"A\", \"B\")"),
+        std::string::npos)
         << parsed.sink.ends[0];
 }
 

@@ -3,8 +3,8 @@
 #include <sndfile.h>
 
 #include <cmath>
-#include <limits>
 #include <fstream>
+#include <limits>
 #include <unistd.h>
 
 #include "signals/DemoSignals.h"
@@ -115,7 +115,10 @@ TEST_F(SignalFiles, EdfAndBdfKeepSamplesWithinOneStepOfTheirResolution)
     WriteEdf(Path("demo.edf"), demo, false);
     ExpectSameSignals(demo, ReadEdf(Path("demo.edf")), true);
 
-    SignalSet bdf = ReadEdf([&] { WriteEdf(Path("demo.bdf"), demo, true); return Path("demo.bdf"); }());
+    SignalSet bdf = ReadEdf([&] {
+        WriteEdf(Path("demo.bdf"), demo, true);
+        return Path("demo.bdf");
+    }());
     ASSERT_EQ(bdf.SampleCount(), demo.SampleCount());
     // 24 bits: 256 times finer than EDF, within a step and the floats' precision.
     for (size_t c = 0; c < demo.channels.size(); ++c) {
@@ -123,7 +126,8 @@ TEST_F(SignalFiles, EdfAndBdfKeepSamplesWithinOneStepOfTheirResolution)
         auto [low, high] = std::minmax_element(want.begin(), want.end());
         double step = (*high - *low) / 16777215.0;
         for (size_t i = 0; i < want.size(); ++i)
-            ASSERT_NEAR(want[i], bdf.channels[c].samples[i], 1.05 * step + std::fabs(want[i]) * 2.4e-7) << c << " " << i;
+            ASSERT_NEAR(want[i], bdf.channels[c].samples[i], 1.05 * step + std::fabs(want[i]) * 2.4e-7)
+                << c << " " << i;
     }
 }
 
@@ -173,8 +177,7 @@ TEST_F(SignalFiles, EdfSignalsAtLowerRatesAreHeldAtTheFastestRate)
     EXPECT_EQ(set.channels[1].info.units, "uV");
     EXPECT_DOUBLE_EQ(set.sampleInterval, 0.25);
     std::vector<float> held;
-    for (float v : set.channels[1].samples)
-        held.push_back(std::round(v));
+    for (float v : set.channels[1].samples) held.push_back(std::round(v));
     EXPECT_EQ(held, (std::vector<float>{10, 10, 20, 20, 20, 20, 30, 30}));
     ASSERT_EQ(set.notes.size(), 1u);
     EXPECT_NE(set.notes[0].find("held"), std::string::npos);
@@ -182,11 +185,10 @@ TEST_F(SignalFiles, EdfSignalsAtLowerRatesAreHeldAtTheFastestRate)
 
 TEST_F(SignalFiles, CsvTakesTitlesUnitsAndTheIntervalFromTheFile)
 {
-    fs::path withRow = WriteText("units_row.csv",
-                                 "\xEF\xBB\xBFTime (ms), \"Left, arm\",Right\r\n"
-                                 "ms,mV,mV\r\n"
-                                 "\r\n"
-                                 "0,1,+2\r\n2,1.5,-2.5e-1\r\n4,-3,4\r\n");
+    fs::path withRow = WriteText("units_row.csv", "\xEF\xBB\xBFTime (ms), \"Left, arm\",Right\r\n"
+                                                  "ms,mV,mV\r\n"
+                                                  "\r\n"
+                                                  "0,1,+2\r\n2,1.5,-2.5e-1\r\n4,-3,4\r\n");
     SignalSet set = ReadCsv(withRow);
     ASSERT_EQ(set.channels.size(), 2u);
     EXPECT_EQ(set.channels[0].info.title, "Left, arm");
@@ -268,7 +270,8 @@ TEST_F(SignalFiles, CsvAsOtherToolsWriteIt)
     EXPECT_EQ(set.channels[0].samples, (std::vector<float>{7, 7, 7, 8}));
     EXPECT_EQ(set.channels[1].samples, (std::vector<float>{1, 1, 3, 3}));
     ASSERT_EQ(set.notes.size(), 1u);
-    EXPECT_NE(set.notes[0].find(": 4 empty cells take its channel's previous value"), std::string::npos) << set.notes[0];
+    EXPECT_NE(set.notes[0].find(": 4 empty cells take its channel's previous value"), std::string::npos)
+        << set.notes[0];
     EXPECT_NE(set.notes[0].find("the first at line 2, column 2"), std::string::npos) << set.notes[0];
 
     // As many channels as the file has: choosing among them is the program's.
@@ -307,12 +310,15 @@ TEST_F(SignalFiles, CsvErrorsNameTheFileLineAndColumn)
     std::string p = dir_.string() + "/";
     EXPECT_EQ(ReadError(WriteText("bad.csv", "t,A,B\n0,1,2\n0.1,1,2x\n")),
               p + "bad.csv:3: column 3 (B): \"2x\" is not a number");
-    EXPECT_EQ(ReadError(WriteText("empty_cell.csv", "t,A\n0,\n1,\n")), p + "empty_cell.csv: column 2 (A) has no values");
-    EXPECT_EQ(ReadError(WriteText("empty_time.csv", "t,A\n0,1\n,2\n")), p + "empty_time.csv:3: column 1 (t): an empty time");
+    EXPECT_EQ(ReadError(WriteText("empty_cell.csv", "t,A\n0,\n1,\n")),
+              p + "empty_cell.csv: column 2 (A) has no values");
+    EXPECT_EQ(ReadError(WriteText("empty_time.csv", "t,A\n0,1\n,2\n")),
+              p + "empty_time.csv:3: column 1 (t): an empty time");
     EXPECT_EQ(ReadError(WriteText("ragged.csv", "t,A,B\n0,1,2\n0.1,1\n")),
               p + "ragged.csv:3: 2 values, expected 3 (one for each column of the header)");
     EXPECT_EQ(ReadError(WriteText("nodata.csv", "Time,A\ns,V\n")), p + "nodata.csv: no data rows after the header");
-    EXPECT_EQ(ReadError(WriteText("blank.csv", "\n\n")), p + "blank.csv: empty: expected a header row of channel titles");
+    EXPECT_EQ(ReadError(WriteText("blank.csv", "\n\n")),
+              p + "blank.csv: empty: expected a header row of channel titles");
     EXPECT_EQ(ReadError(WriteText("mixedheader.csv", "A,0\n1,2\n")),
               p + "mixedheader.csv:1: expected a header row of channel titles, found the number \"0\" in column 2");
     EXPECT_EQ(ReadError(WriteText("onlytime.csv", "time\n0\n")), p + "onlytime.csv: no channels: only a time column");
@@ -323,14 +329,16 @@ TEST_F(SignalFiles, CsvErrorsNameTheFileLineAndColumn)
     const std::string bySemicolons = "the values are separated by ';'; this reader takes ',' with '.' as the decimal "
                                      "point (save the file as comma-separated)";
     EXPECT_EQ(ReadError(WriteText("semi.csv", "Time (s);A;B\n0;1,5;2\n")), p + "semi.csv:1: " + bySemicolons);
-    EXPECT_EQ(ReadError(WriteText("semi_quoted.csv", "\"Time\";\"A\"\n0;1\n")), p + "semi_quoted.csv:1: " + bySemicolons);
+    EXPECT_EQ(ReadError(WriteText("semi_quoted.csv", "\"Time\";\"A\"\n0;1\n")),
+              p + "semi_quoted.csv:1: " + bySemicolons);
     EXPECT_EQ(ReadError(WriteText("tabs.csv", "Time\tA\n0\t1\n")),
               p + "tabs.csv:1: the values are separated by tabs; this reader takes ',' with '.' as the decimal point "
                   "(save the file as comma-separated)");
     EXPECT_EQ(ReadError(WriteText("back.csv", "t,A\n0,1\n1,1\n1,1\n")), p + "back.csv:4: time \"1\" does not increase");
     EXPECT_EQ(ReadError(WriteText("gap.csv", "t,A\n0,1\n1,1\n2,1\n3,1\n4,1\n6,1\n7,1\n")),
               p + "gap.csv:7: the time column is not evenly spaced: a step of 2 where the mean step is 1.16666667");
-    EXPECT_EQ(ReadError(WriteText("quote.csv", "t,\"A\n0,1\n")), p + "quote.csv:1: a quoted value has no closing quote");
+    EXPECT_EQ(ReadError(WriteText("quote.csv", "t,\"A\n0,1\n")),
+              p + "quote.csv:1: a quoted value has no closing quote");
     EXPECT_EQ(ReadError(WriteText("hours.csv", "Time (fortnights),A\n0,1\n1,1\n")),
               p + "hours.csv:1: the time column's unit \"fortnights\" is not s, ms, us, min or h");
 }
@@ -342,9 +350,10 @@ TEST_F(SignalFiles, UnreadableFilesGiveOneLineNamingTheFile)
     EXPECT_EQ(ReadError(Path("missing.edf")), p + "missing.edf: no such file");
     fs::create_directory(Path("folder.csv"));
     EXPECT_EQ(ReadError(Path("folder.csv")), p + "folder.csv: is a directory, not a recording file");
-    EXPECT_EQ(ReadError(WriteText("data.xyz", std::string("\x01\x02", 2))),
-              p + "data.xyz: unknown kind of recording: neither its name (.wav, .csv, .edf or .bdf) nor its first bytes "
-                  "say what it is");
+    EXPECT_EQ(
+        ReadError(WriteText("data.xyz", std::string("\x01\x02", 2))),
+        p + "data.xyz: unknown kind of recording: neither its name (.wav, .csv, .edf or .bdf) nor its first bytes "
+            "say what it is");
 
     std::string wav = ReadError(WriteText("noise.wav", std::string(200, '\x5a')));
     EXPECT_EQ(wav.rfind(p + "noise.wav: not a sound file libsndfile can read", 0), 0u) << wav;
@@ -402,8 +411,7 @@ TEST(DemoSignals, AreReproducibleFromTheSeedAndFitTheirDisplayRanges)
     EXPECT_NE(a.channels[4].samples, c.channels[4].samples);
     // Sines and noise fit the plot's default range of ±0.9765625 V.
     for (int ch = 2; ch < kDemoChannelCount; ++ch)
-        for (float v : a.channels[ch].samples)
-            ASSERT_LE(std::fabs(v), 0.9765625f);
+        for (float v : a.channels[ch].samples) ASSERT_LE(std::fabs(v), 0.9765625f);
 }
 
 TEST(DemoSignals, TheHeartTracesOneCounterClockwiseLoopABeat)
@@ -415,8 +423,7 @@ TEST(DemoSignals, TheHeartTracesOneCounterClockwiseLoopABeat)
     // them as the samples where volume stops growing and the loop turns up.
     std::vector<size_t> starts;
     for (size_t i = 1; i + 1 < volume.size(); ++i)
-        if (volume[i] > volume[i - 1] && volume[i + 1] == volume[i])
-            starts.push_back(i);
+        if (volume[i] > volume[i - 1] && volume[i + 1] == volume[i]) starts.push_back(i);
     ASSERT_GE(starts.size(), 11u);  // about 12 beats of 0.8 s in 10 s
     ASSERT_LE(starts.size(), 13u);
     for (size_t b = 0; b + 1 < starts.size(); ++b) {
@@ -443,9 +450,8 @@ TEST(DisplayRange, HoldsTheDataOnAOneTwoFiveStepWithoutCrossingZeroNeedlessly)
         double wantLow, wantHigh;
         int16_t decimals;
     };
-    for (const Case& c : {Case{3.6f, 125.0f, 0, 140, 0}, Case{49.9f, 125.1f, 40, 130, 0},
-                          Case{-0.8f, 0.8f, -1, 1, 1}, Case{-0.004f, -0.001f, -0.0045, -0.0005, 4},
-                          Case{1e5f, 3e5f, 50000, 350000, 0}}) {
+    for (const Case& c : {Case{3.6f, 125.0f, 0, 140, 0}, Case{49.9f, 125.1f, 40, 130, 0}, Case{-0.8f, 0.8f, -1, 1, 1},
+                          Case{-0.004f, -0.001f, -0.0045, -0.0005, 4}, Case{1e5f, 3e5f, 50000, 350000, 0}}) {
         ChannelSettings info = FitDisplayRange(ChannelSettings{}, c.low, c.high);
         EXPECT_NEAR(info.displayLow, c.wantLow, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
         EXPECT_NEAR(info.displayHigh, c.wantHigh, 1e-9 * (c.wantHigh - c.wantLow)) << c.low << ".." << c.high;
@@ -461,8 +467,14 @@ TEST(DisplayRange, AnyValueGivesAFiniteRange)
 {
     const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
     const float most = std::numeric_limits<float>::max(), least = std::numeric_limits<float>::denorm_min();
-    for (auto [low, high] : {std::pair{nan, nan}, {-inf, inf}, {nan, 1.0f}, {0.0f, inf}, {-most, most},
-                             {most, most}, {least, least}, {-least, least}}) {
+    for (auto [low, high] : {std::pair{nan, nan},
+                             {-inf, inf},
+                             {nan, 1.0f},
+                             {0.0f, inf},
+                             {-most, most},
+                             {most, most},
+                             {least, least},
+                             {-least, least}}) {
         ChannelSettings info = FitDisplayRange(ChannelSettings{}, low, high);
         EXPECT_TRUE(std::isfinite(info.displayLow) && std::isfinite(info.displayHigh)) << low << ".." << high;
         EXPECT_LT(info.displayLow, info.displayHigh) << low << ".." << high;
@@ -524,9 +536,9 @@ TEST_F(SignalFiles, EdfAndBdfHeadersPaddedOnTheLeftReadAsTheSameFile)
         PadOnTheLeft(padded, 252, 4);  // the number of signals
         const size_t ns = 4;           // three signals and the annotations
         for (size_t s = 0; s < 3; ++s) {
-            PadOnTheLeft(padded, 256 + 104 * ns + 8 * s, 8);       // physical minimum
+            PadOnTheLeft(padded, 256 + 104 * ns + 8 * s, 8);            // physical minimum
             if (!bdf) PadOnTheLeft(padded, 256 + 120 * ns + 8 * s, 8);  // digital minimum (BDF's fills its field)
-            PadOnTheLeft(padded, 256 + 216 * ns + 8 * s, 8);       // samples per record
+            PadOnTheLeft(padded, 256 + 216 * ns + 8 * s, 8);            // samples per record
         }
         SignalSet expected = ReadEdf(plain), back = ReadEdf(padded);
         ASSERT_EQ(back.channels.size(), 3u) << bdf;
@@ -585,10 +597,11 @@ TEST_F(SignalFiles, MappedWavSamplesAreWhatLibsndfileReads)
 {
     // Every encoding the reader converts itself, against libsndfile's own
     // conversion of the same file, at the extremes and in between.
-    const int formats[] = {SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_32, SF_FORMAT_FLOAT,
-                           SF_FORMAT_DOUBLE};
+    const int formats[] = {SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24,
+                           SF_FORMAT_PCM_32, SF_FORMAT_FLOAT,  SF_FORMAT_DOUBLE};
     std::vector<double> written;
-    for (int i = 0; i < 3000; ++i) written.push_back(i < 3 ? (i == 0 ? -1.0 : i == 1 ? 0.0 : 0.99999) : std::sin(i * 0.01) * 0.9);
+    for (int i = 0; i < 3000; ++i)
+        written.push_back(i < 3 ? (i == 0 ? -1.0 : i == 1 ? 0.0 : 0.99999) : std::sin(i * 0.01) * 0.9);
     for (int format : formats) {
         for (int container : {SF_FORMAT_WAV, SF_FORMAT_WAVEX}) {
             fs::path path = Path("encoded.wav");
@@ -614,8 +627,8 @@ TEST_F(SignalFiles, MappedWavSamplesAreWhatLibsndfileReads)
                 std::vector<float> got(1000);
                 stored.samples->Read(c, 0, 1000, got.data());
                 for (size_t i = 0; i < 1000; ++i)
-                    ASSERT_EQ(got[i], expected[i * 3 + c]) << "format " << std::hex << format << " channel " << c
-                                                           << " frame " << std::dec << i;
+                    ASSERT_EQ(got[i], expected[i * 3 + c])
+                        << "format " << std::hex << format << " channel " << c << " frame " << std::dec << i;
             }
         }
     }

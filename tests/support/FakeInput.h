@@ -9,14 +9,14 @@
 #include "toolbox/Toolbox.h"
 
 struct FakeInput : InputSource {
-    SInt32 growTo = 0;                 // GrowWindow's answer: height << 16 | width, 0 for no change
+    SInt32 growTo = 0;  // GrowWindow's answer: height << 16 | width, 0 for no change
     Rect lastGrowLimits{0, 0, 0, 0};
-    bool releaseInside = true;         // TrackControl's answer
+    bool releaseInside = true;  // TrackControl's answer
     // ModalDialogHit: the next step (which may type first), else dialogAnswer.
     std::deque<std::function<SInt16(DialogRef)>> dialogSteps;
     SInt16 dialogAnswer = 2;
-    SInt16 popupItem = 0;              // PopUpMenuSelect's answer
-    std::optional<Point> dragTo;       // TrackDrag's release point; the press point when empty
+    SInt16 popupItem = 0;         // PopUpMenuSelect's answer
+    std::optional<Point> dragTo;  // TrackDrag's release point; the press point when empty
 
     int grows = 0, tracks = 0, dialogWaits = 0, popups = 0, drags = 0;
     int Calls() const { return grows + tracks + dialogWaits + popups + drags; }

@@ -128,16 +128,15 @@ void TestHost::InstallDefaults()
     using T = HostServiceTable;
     On<&T::HostNewWindow>([this](int16_t, int32_t, int32_t, int16_t) -> WindowRef {
         if (newWindowFails) return nullptr;
-        WindowRef w = NewCWindow(nullptr, &newWindowBounds, reinterpret_cast<const unsigned char*>("\004Test"), true,
-                                 8, nullptr, true, 0);
+        WindowRef w = NewCWindow(nullptr, &newWindowBounds, reinterpret_cast<const unsigned char*>("\004Test"), true, 8,
+                                 nullptr, true, 0);
         windowsMade.push_back(w);
         return w;
     });
     On<&T::HostCommandNumber>([](int16_t local, int16_t) { return int16_t(100 + local); });
     On<&T::HostExtensionName>([](int16_t, StringPtr name) { FillPascal(name, "XY Test"); });
-    On<&T::HostChannelTitle>([](int16_t channel, StringPtr title) {
-        FillPascal(title, "Channel " + std::to_string(channel));
-    });
+    On<&T::HostChannelTitle>(
+        [](int16_t channel, StringPtr title) { FillPascal(title, "Channel " + std::to_string(channel)); });
     On<&T::HostAddChannelItems>([this](MenuRef menu, int16_t first, uint8_t, int16_t) {
         while (CountMenuItems(menu) >= first) DeleteMenuItem(menu, CountMenuItems(menu));
         for (int k = 1; k <= channelItemCount; ++k) {
@@ -165,9 +164,8 @@ void TestHost::InstallDefaults()
         if (state.menu && state.menu != menu) DisposeMenu(state.menu);
         state.menu = menu;
     });
-    On<&T::HostAxisSetBounds>([this](AxisObject axis, const Rect* bounds, uint8_t, int16_t) {
-        axes[axis].bounds = *bounds;
-    });
+    On<&T::HostAxisSetBounds>(
+        [this](AxisObject axis, const Rect* bounds, uint8_t, int16_t) { axes[axis].bounds = *bounds; });
     On<&T::HostAxisGetBounds>([this](AxisObject axis) { return axes[axis].bounds; });
     On<&T::HostAxisGetRange>([this](AxisObject axis, double* high, double* low) {
         *high = axes[axis].high;
@@ -244,9 +242,8 @@ void TestHost::InstallDefaults()
     On<&T::HostRangeCheckB>([this](const SampleRange*) { return uint8_t(checkB); });
     On<&T::HostRangeCheckC>([this](const SampleRange*) { return uint8_t(checkC); });
 
-    On<&T::HostGetDialog>([this](int16_t id) -> DialogRef {
-        return dialogFails ? nullptr : GetNewDialog(id, nullptr, nullptr);
-    });
+    On<&T::HostGetDialog>(
+        [this](int16_t id) -> DialogRef { return dialogFails ? nullptr : GetNewDialog(id, nullptr, nullptr); });
     On<&T::HostModalDialog>([this](ModalFilterUPP, int16_t* item) {
         if (modalHits.empty()) throw std::logic_error("HostModalDialog: the test gave no more item hits");
         *item = modalHits.front();
@@ -261,7 +258,10 @@ void TestHost::InstallDefaults()
     On<&T::HostGetModalFilter>([](int16_t) { return reinterpret_cast<ModalFilterUPP>(&gDataSourceToken); });
 }
 
-int32_t Send(int16_t message, ParamBlock& block, const TestHost& host) { return Main1(message, block.Bytes(), host.Table()); }
+int32_t Send(int16_t message, ParamBlock& block, const TestHost& host)
+{
+    return Main1(message, block.Bytes(), host.Table());
+}
 
 const HostCall& CallSteps::Next(const std::string& name)
 {

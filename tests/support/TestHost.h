@@ -108,18 +108,18 @@ public:
     SampleRange rangeA{}, rangeB{};
     bool checkA = true, checkB = true, checkC = true;
     std::map<std::pair<int16_t, int16_t>, uint32_t> shortHandles;  // (channel, block) -> bytes handed out
-    std::deque<int16_t> modalHits;       // items HostModalDialog answers, in order
-    std::deque<double> itemNumbers;      // values HostGetItemNumber answers, in order
+    std::deque<int16_t> modalHits;                                 // items HostModalDialog answers, in order
+    std::deque<double> itemNumbers;                                // values HostGetItemNumber answers, in order
     bool dialogFails = false;
-    int channelItemCount = 32;           // items HostAddChannelItems appends
-    bool recordCalls = true;             // false: answer without recording (benchmarks)
-    bool reuseHandles = false;           // true: one handle per channel and block, made once, never copied again
+    int channelItemCount = 32;  // items HostAddChannelItems appends
+    bool recordCalls = true;    // false: answer without recording (benchmarks)
+    bool reuseHandles = false;  // true: one handle per channel and block, made once, never copied again
 
     // State the default answers keep.
-    int locked = 0;                      // locks not yet unlocked
+    int locked = 0;  // locks not yet unlocked
     std::vector<WindowRef> windowsMade;
     DataSourceRef dataSource() const;
-    AxisObject XAxis() const;            // the first and second axis made
+    AxisObject XAxis() const;  // the first and second axis made
     AxisObject YAxis() const;
 
     void Record(const char* name, std::vector<HostArg> args);

@@ -54,14 +54,16 @@ protected:
 TEST_F(ControlTest, IconButtonsShowAnEraserAndASettingsMarkInsideTheirBounds)
 {
     const Rect eraseBounds{1, 1, 17, 17}, settingsBounds{1, 16, 17, 32};
-    ControlRef erase = NewControl(window_, &eraseBounds, Pstr("Erase Now"), true, 0, 0, 0, kControlSmallIconButtonProc, 1000);
+    ControlRef erase =
+        NewControl(window_, &eraseBounds, Pstr("Erase Now"), true, 0, 0, 0, kControlSmallIconButtonProc, 1000);
     const Stats eraser = Look(port_, eraseBounds);
     EXPECT_EQ(eraser.outside, 0);
     EXPECT_GT(eraser.pinkish, 3);  // the eraser's tip
     EXPECT_LT(eraser.darkest, 90);
 
     Clear();
-    ControlRef settings = NewControl(window_, &settingsBounds, Pstr("Settings\xC9"), true, 0, 0, 0, kControlSmallIconButtonProc, 1001);
+    ControlRef settings =
+        NewControl(window_, &settingsBounds, Pstr("Settings\xC9"), true, 0, 0, 0, kControlSmallIconButtonProc, 1001);
     Draw1Control(settings);
     const Stats gear = Look(port_, settingsBounds);
     EXPECT_EQ(gear.outside, 0);
@@ -251,4 +253,4 @@ TEST(Menus, PopUpChoicesComeFromTheInputSource)
     DisposeMenu(menu);
 }
 
-} // namespace
+}  // namespace

@@ -129,4 +129,4 @@ TEST_F(DialogTest, DrawDialogShowsTheDefaultRingTextsAndTheCheck)
     EXPECT_GT(boxInk, 5);  // the check mark
 }
 
-} // namespace
+}  // namespace

@@ -17,14 +17,16 @@ std::vector<UInt32> PixelsIn(CGrafPtr port, const Rect& r)
 int DarkInside(CGrafPtr port, const Rect& r)
 {
     int dark = 0;
-    for (UInt32 p : PixelsIn(port, r)) dark += ((p >> 16) & 0xFF) < 0x80 && ((p >> 8) & 0xFF) < 0x80 && (p & 0xFF) < 0x80;
+    for (UInt32 p : PixelsIn(port, r))
+        dark += ((p >> 16) & 0xFF) < 0x80 && ((p >> 8) & 0xFF) < 0x80 && (p & 0xFF) < 0x80;
     return dark;
 }
 
 TEST(Look, PlotWindowWithIconButtonsTextAndGrowIcon)
 {
     const Rect bounds{60, 40, 260, 340};
-    WindowRef w = NewCWindow(nullptr, &bounds, Pstr("Real-Time X-Y"), true, 8, reinterpret_cast<WindowRef>(-1), true, 0);
+    WindowRef w =
+        NewCWindow(nullptr, &bounds, Pstr("Real-Time X-Y"), true, 8, reinterpret_cast<WindowRef>(-1), true, 0);
     CGrafPtr port = GetWindowPort(w);
     SetPort(port);
     SetThemeWindowBackground(w, kThemeBrushDocumentWindowBackground, false);
@@ -120,4 +122,4 @@ TEST(Look, SettingsDialog)
     DisposeDialog(dialog);
 }
 
-} // namespace
+}  // namespace

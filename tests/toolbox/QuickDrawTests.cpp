@@ -117,9 +117,11 @@ TEST_F(QuickDrawTest, ExtremeCoordinatesDrawWhatTheUnclippedLineDrawsInsideThePo
     UsePort(40, 30);
     const Rect port{0, 0, 30, 40};
     const int lines[][4] = {
-        {-32768, -32768, 32767, 5},   {32767, 5, -32768, -32768}, {-32768, 10, 32767, 12},
-        {-32768, -32768, 32767, 32767}, {20, -32768, 21, 32767},   {32767, -32768, -32768, 32767},
-        {-5, 15, 32767, 16},          {10, 10, -32768, 11},       {39, 29, -32768, -32768},
+        {-32768, -32768, 32767, 5}, {32767, 5, -32768, -32768},
+        {-32768, 10, 32767, 12},    {-32768, -32768, 32767, 32767},
+        {20, -32768, 21, 32767},    {32767, -32768, -32768, 32767},
+        {-5, 15, 32767, 16},        {10, 10, -32768, 11},
+        {39, 29, -32768, -32768},
     };
     for (const auto& l : lines) {
         EraseRect(&port);
@@ -170,8 +172,8 @@ TEST_F(QuickDrawTest, ShortLinesAtTheClipEdgesMatchTheUnclippedLine)
                         MoveTo(SInt16(h0), SInt16(v0));
                         LineTo(SInt16(h0 + dh), SInt16(v0 + dv));
                         ASSERT_EQ(Inked(), ReferenceLine(h0, v0, h0 + dh, v0 + dv, keep))
-                            << "(" << h0 << "," << v0 << ")-(" << h0 + dh << "," << v0 + dv << ") clip "
-                            << clip.left << "," << clip.top << "," << clip.right << "," << clip.bottom;
+                            << "(" << h0 << "," << v0 << ")-(" << h0 + dh << "," << v0 + dv << ") clip " << clip.left
+                            << "," << clip.top << "," << clip.right << "," << clip.bottom;
                     }
     }
 }
@@ -284,4 +286,4 @@ TEST(Regions, AnOffscreenPortIsVisibleAsAWhole)
     DisposeOffscreenPort(port);
 }
 
-} // namespace
+}  // namespace

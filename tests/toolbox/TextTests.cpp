@@ -107,4 +107,4 @@ TEST_F(TextTest, TextIsClippedAndTakesTheForeColour)
     EXPECT_TRUE(pureRed);
 }
 
-} // namespace
+}  // namespace

@@ -26,7 +26,8 @@ OSStatus RecordBoundsChange(EventHandlerCallRef, EventRef event, void* userData)
     SeenEvent e;
     e.kind = GetEventKind(event);
     UInt32 low = 0;
-    if (GetEventParameter(event, kEventParamDirectObject, typeWindowRef, nullptr, 4, nullptr, &low) != noErr) return eventNotHandledErr;
+    if (GetEventParameter(event, kEventParamDirectObject, typeWindowRef, nullptr, 4, nullptr, &low) != noErr)
+        return eventNotHandledErr;
     e.window = reinterpret_cast<WindowRef>(uintptr_t(low));
     GetEventParameter(event, kEventParamAttributes, typeUInt32, nullptr, sizeof(UInt32), nullptr, &e.attributes);
     GetEventParameter(event, kEventParamPreviousBounds, typeQDRectangle, nullptr, sizeof(Rect), nullptr, &e.previous);
@@ -82,7 +83,9 @@ TEST_F(WindowTest, SizeWindowKeepsPixelsAndTellsHandlersTheSizeChanged)
     WindowRef w = GetNewCWindow(1000, nullptr, nullptr);
     std::vector<SeenEvent> seen;
     const EventTypeSpec boundsChanged{kEventClassWindow, kEventWindowBoundsChanged};
-    ASSERT_EQ(InstallEventHandler(GetWindowEventTarget(w), NewEventHandlerUPP(RecordBoundsChange), 1, &boundsChanged, &seen, nullptr), noErr);
+    ASSERT_EQ(InstallEventHandler(GetWindowEventTarget(w), NewEventHandlerUPP(RecordBoundsChange), 1, &boundsChanged,
+                                  &seen, nullptr),
+              noErr);
     SetPort(GetWindowPort(w));
     MoveTo(5, 5);
     LineTo(5, 5);
@@ -142,7 +145,8 @@ TEST_F(WindowTest, HandlersRunNewestFirstUntilOneTakesTheEvent)
     EXPECT_EQ(order, (std::vector<int>{2, 1}));
 
     UInt32 value = 0;
-    EXPECT_EQ(GetEventParameter(event, kEventParamAttributes, typeUInt32, nullptr, 4, nullptr, &value), eventParameterNotFoundErr);
+    EXPECT_EQ(GetEventParameter(event, kEventParamAttributes, typeUInt32, nullptr, 4, nullptr, &value),
+              eventParameterNotFoundErr);
     value = 5;
     SetEventParameter(event, kEventParamAttributes, typeUInt32, 4, &value);
     Rect wrong;
@@ -318,4 +322,4 @@ TEST_F(WindowTest, DisposeTakesControlsAndHandlersAndLeavesNoCurrentPort)
     LineTo(3, 3);  // no port: nothing to draw into, and no crash
 }
 
-} // namespace
+}  // namespace

@@ -140,7 +140,8 @@ TEST(Resources, BadFilesNameTheFileAndTheLine)
     std::string syntax = WriteTempFile("syntax.rsrc.json", "{\n  \"STR#\": {\n    \"1\": [\"a\",]\n  }\n}\n");
     std::string message = OpenError(syntax);
     EXPECT_EQ(message.rfind(syntax + ":3: syntax error", 0), 0u) << message;
-    std::string shape = WriteTempFile("shape.rsrc.json", "{\n \"WIND\": {\n  \"1000\": {\"bounds\": [1, 2, 3]}\n }\n}\n");
+    std::string shape =
+        WriteTempFile("shape.rsrc.json", "{\n \"WIND\": {\n  \"1000\": {\"bounds\": [1, 2, 3]}\n }\n}\n");
     message = OpenError(shape);
     EXPECT_EQ(message, shape + ":3: WIND 1000: bounds must be [top, left, bottom, right]");
     std::string id = WriteTempFile("id.rsrc.json", "{\"STR#\": {\"x1\": []}}");

@@ -197,9 +197,9 @@ TEST_F(RedrawTest, UpdateOfAnEmptyTraceDrawsEverythingButTheTrace)
     MakeBlocks({5});
     Update(instance);
     EXPECT_EQ(host.Count("HostBusyBegin"), 0u);
-    std::vector<std::string> expected = {"HostAxisSetChannelInfo", "HostAxisSetChannelInfo", "HostChannelTitle",
-                                         "HostAxisSetTitle",       "HostChannelTitle",       "HostAxisSetTitle",
-                                         "HostDrawAxis",           "HostDrawAxis"};
+    std::vector<std::string> expected = {
+        "HostAxisSetChannelInfo", "HostAxisSetChannelInfo", "HostChannelTitle", "HostAxisSetTitle",
+        "HostChannelTitle",       "HostAxisSetTitle",       "HostDrawAxis",     "HostDrawAxis"};
     EXPECT_EQ(host.Names(), expected);
     EXPECT_EQ(host.CallsTo("HostChannelTitle")[1].Int(0), 2);
     EXPECT_EQ(host.CallsTo("HostDrawAxis")[0].Int(1), 1);

@@ -191,8 +191,8 @@ TEST_F(SamplingTest, NonFiniteSamplesNeitherBreakTheTraceNorLeaveThePlot)
 {
     Start(0, 0.001, false);
     float nan = std::nanf("");
-    Batch batch({{1, {nan, -0.5f, nan, 0.5f, 1e30f, INFINITY, -INFINITY}},
-                 {2, {0.0f, 0.0f, 0.3f, 0.0f, 0.0f, 1e38f, nan}}});
+    Batch batch(
+        {{1, {nan, -0.5f, nan, 0.5f, 1e30f, INFINITY, -INFINITY}}, {2, {0.0f, 0.0f, 0.3f, 0.0f, 0.0f, 1e38f, nan}}});
     Send(batch);
     PixelMapping map = PixelMapping::Of(**instance);
     int16_t h1 = 0, h2 = 0, v = 0;
@@ -242,7 +242,7 @@ TEST_F(SamplingTest, NoUsableRangeClearsTheTraceAndInvalidatesBothAxesEvenWhenHi
     EXPECT_EQ(r.yInfoVaries, 1);
     Rect update;
     ASSERT_TRUE(GetWindowUpdateRect(r.window, &update));
-    EXPECT_LE(update.top, 23);  // Y axis band
+    EXPECT_LE(update.top, 23);      // Y axis band
     EXPECT_GE(update.bottom, 299);  // X axis band
 }
 

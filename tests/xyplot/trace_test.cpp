@@ -30,8 +30,7 @@ struct ModelMapping {
         : xScale(r.xPixelsPerUnit), yScale(r.yPixelsPerUnit),
           xOrigin(r.plotRect.left - ModelRound(r.xPixelsPerUnit * r.xLeftValue)),
           yOrigin(r.plotRect.top - ModelRound(r.yPixelsPerUnit * r.yTopValue))
-    {
-    }
+    {}
 
     static int16_t Coordinate(float value, double scale, int64_t origin)
     {
@@ -91,7 +90,7 @@ public:
             return float((limit + 0.5 * (Pick(5) - 2)) / scale);
         }
         if (kind == 7) return float((std::round(Uniform(-400, 400)) + 0.5) / scale);  // exact halves
-        if (kind == 8) return float(Uniform(-1e6, 1e6) / scale);  // beyond the 16-bit range
+        if (kind == 8) return float(Uniform(-1e6, 1e6) / scale);                      // beyond the 16-bit range
         const double span = high - low;
         return float(low + span * Uniform(-0.2, 1.2));
     }
@@ -101,7 +100,10 @@ public:
     double Uniform(double a, double b) { return std::uniform_real_distribution<double>(a, b)(random_); }
 
 private:
-    static std::pair<double, double> Around(double centre, double span) { return {centre - span / 2, centre + span / 2}; }
+    static std::pair<double, double> Around(double centre, double span)
+    {
+        return {centre - span / 2, centre + span / 2};
+    }
     std::mt19937 random_;
 };
 

@@ -16,9 +16,8 @@ constexpr OSStatus errAECoercionFail = -1700;
 
 bool Handles(EventHandlerRef handler, UInt32 eventClass, UInt32 eventKind)
 {
-    return std::any_of(handler->types.begin(), handler->types.end(), [&](const EventTypeSpec& t) {
-        return t.eventClass == eventClass && t.eventKind == eventKind;
-    });
+    return std::any_of(handler->types.begin(), handler->types.end(),
+                       [&](const EventTypeSpec& t) { return t.eventClass == eventClass && t.eventKind == eventKind; });
 }
 
 // Every installed handler, so that a dispatch can tell which of its handlers
@@ -32,7 +31,7 @@ void DeleteHandler(EventHandlerRef handler)
     --gCounts.eventHandlers;
 }
 
-} // namespace
+}  // namespace
 
 namespace toolbox {
 
@@ -42,15 +41,15 @@ void RemoveAllEventHandlers(OpaqueEventTargetRef& target)
     target.handlers.clear();
 }
 
-} // namespace toolbox
+}  // namespace toolbox
 
 EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc) { return proc; }
 void DisposeEventHandlerUPP(EventHandlerUPP) {}
 
 EventTargetRef GetWindowEventTarget(WindowRef window) { return window ? &window->target : nullptr; }
 
-OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UInt32 numTypes,
-                             const EventTypeSpec* list, void* userData, EventHandlerRef* outRef)
+OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UInt32 numTypes, const EventTypeSpec* list,
+                             void* userData, EventHandlerRef* outRef)
 {
     if (outRef) *outRef = nullptr;
     if (!target || !handler || (numTypes > 0 && !list)) return paramErr;
@@ -110,8 +109,8 @@ OSStatus SetEventParameter(EventRef event, EventParamName name, EventParamType t
 // A buffer smaller than the parameter receives its first bufferSize bytes:
 // callers of the 32-bit platform read a window reference into 4 bytes, which
 // holds all of a reference from the low zone on this little-endian machine.
-OSStatus GetEventParameter(EventRef event, EventParamName name, EventParamType desiredType,
-                           EventParamType* actualType, UInt32 bufferSize, UInt32* actualSize, void* data)
+OSStatus GetEventParameter(EventRef event, EventParamName name, EventParamType desiredType, EventParamType* actualType,
+                           UInt32 bufferSize, UInt32* actualSize, void* data)
 {
     if (!event) return paramErr;
     auto it = std::find_if(event->parameters.begin(), event->parameters.end(),

@@ -21,13 +21,19 @@ bool IsPressed(ControlRef c) { return c->hilite > 0 && c->hilite < 254; }
 SInt16 PartOf(ControlRef c)
 {
     switch (c->procID) {
-    case checkBoxProc: return kControlCheckBoxPart;
-    case radioButProc: return kControlRadioButtonPart;
-    default: return kControlButtonPart;
+    case checkBoxProc:
+        return kControlCheckBoxPart;
+    case radioButProc:
+        return kControlRadioButtonPart;
+    default:
+        return kControlButtonPart;
     }
 }
 
-SInt16 ClampValue(ControlRef c, SInt16 value) { return std::clamp(value, c->minimum, std::max(c->minimum, c->maximum)); }
+SInt16 ClampValue(ControlRef c, SInt16 value)
+{
+    return std::clamp(value, c->minimum, std::max(c->minimum, c->maximum));
+}
 
 void Fill(CGrafPtr port, int top, int left, int bottom, int right, UInt32 pixel)
 {
@@ -149,8 +155,10 @@ void DrawCheckBox(CGrafPtr port, ControlRef c, bool radio)
         for (int y = 0; y < 12; ++y) {
             for (int x = 0; x < 12; ++x) {
                 const double d = std::hypot(x + 0.5 - 6.0, y + 0.5 - 6.0);
-                if (d <= 6.0) BlendPixel(port, left + x, top + y, d > 5.0 ? edge : face, unsigned(std::min(1.0, 6.0 - d) * 255));
-                if (c->value && d <= 2.8) BlendPixel(port, left + x, top + y, ink, unsigned(std::min(1.0, 2.8 - d) * 255));
+                if (d <= 6.0)
+                    BlendPixel(port, left + x, top + y, d > 5.0 ? edge : face, unsigned(std::min(1.0, 6.0 - d) * 255));
+                if (c->value && d <= 2.8)
+                    BlendPixel(port, left + x, top + y, ink, unsigned(std::min(1.0, 2.8 - d) * 255));
             }
         }
     } else {
@@ -178,10 +186,18 @@ void DrawControlIn(CGrafPtr port, ControlRef c)
     const CGrafPtr saved = CurrentPort();
     SetPort(port);  // text measuring and lines act on the current port
     switch (c->procID) {
-    case kControlSmallIconButtonProc: DrawIconButton(port, c); break;
-    case checkBoxProc: DrawCheckBox(port, c, false); break;
-    case radioButProc: DrawCheckBox(port, c, true); break;
-    default: DrawPushButton(port, c); break;
+    case kControlSmallIconButtonProc:
+        DrawIconButton(port, c);
+        break;
+    case checkBoxProc:
+        DrawCheckBox(port, c, false);
+        break;
+    case radioButProc:
+        DrawCheckBox(port, c, true);
+        break;
+    default:
+        DrawPushButton(port, c);
+        break;
     }
     SetPort(saved);
 }
@@ -192,7 +208,7 @@ void Redraw(ControlRef c)
     if (c->owner && c->owner->visible) DrawControlIn(c->owner->port, c);
 }
 
-} // namespace
+}  // namespace
 
 namespace toolbox {
 
@@ -202,7 +218,7 @@ void DeleteControl(ControlRef control)
     --gCounts.controls;
 }
 
-} // namespace toolbox
+}  // namespace toolbox
 
 ControlRef NewControl(WindowRef owner, const Rect* bounds, ConstStr255Param title, Boolean visible, SInt16 value,
                       SInt16 minimum, SInt16 maximum, SInt16 procID, SInt32 refCon)

@@ -24,9 +24,12 @@ DialogItem* ItemAt(DialogRef dialog, SInt16 item)
 SInt16 ProcFor(DialogItemKind kind)
 {
     switch (kind) {
-    case DialogItemKind::checkBox: return checkBoxProc;
-    case DialogItemKind::radioButton: return radioButProc;
-    default: return pushButProc;
+    case DialogItemKind::checkBox:
+        return checkBoxProc;
+    case DialogItemKind::radioButton:
+        return radioButProc;
+    default:
+        return pushButProc;
     }
 }
 
@@ -119,13 +122,15 @@ void DrawDefaultRing(CGrafPtr port, const Rect& button)
         const int corner = inset == 4 ? 2 : 1;
         const UInt32 ring = 0x2F6BC4;
         FillRectInPort(port, Rect{SInt16(top), SInt16(left + corner), SInt16(top + 1), SInt16(right - corner)}, ring);
-        FillRectInPort(port, Rect{SInt16(bottom - 1), SInt16(left + corner), SInt16(bottom), SInt16(right - corner)}, ring);
+        FillRectInPort(port, Rect{SInt16(bottom - 1), SInt16(left + corner), SInt16(bottom), SInt16(right - corner)},
+                       ring);
         FillRectInPort(port, Rect{SInt16(top + corner), SInt16(left), SInt16(bottom - corner), SInt16(left + 1)}, ring);
-        FillRectInPort(port, Rect{SInt16(top + corner), SInt16(right - 1), SInt16(bottom - corner), SInt16(right)}, ring);
+        FillRectInPort(port, Rect{SInt16(top + corner), SInt16(right - 1), SInt16(bottom - corner), SInt16(right)},
+                       ring);
     }
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -138,7 +143,7 @@ std::unordered_map<DialogRef, UInt32>& DialogSerials()
 }
 UInt32 gLastDialogSerial = 0;
 
-} // namespace
+}  // namespace
 
 namespace toolbox {
 
@@ -151,7 +156,7 @@ void DeleteDialogRecord(DialogRef dialog)
     --gCounts.dialogs;
 }
 
-} // namespace toolbox
+}  // namespace toolbox
 
 DialogRef GetNewDialog(SInt16 dialogID, void*, WindowRef behind)
 {
@@ -340,11 +345,17 @@ void DrawDialog(DialogRef dialog)
         const DialogItem& item = dialog->items[i];
         const SInt16 number = SInt16(i + 1);
         switch (item.kind) {
-        case DialogItemKind::staticText: DrawTextBox(port, item, font); break;
-        case DialogItemKind::editText: DrawEditText(port, item, number == dialog->editItem, font); break;
-        case DialogItemKind::userItem: break;
+        case DialogItemKind::staticText:
+            DrawTextBox(port, item, font);
+            break;
+        case DialogItemKind::editText:
+            DrawEditText(port, item, number == dialog->editItem, font);
+            break;
+        case DialogItemKind::userItem:
+            break;
         default:
-            if (number == dialog->defaultItem && item.kind == DialogItemKind::button) DrawDefaultRing(port, item.bounds);
+            if (number == dialog->defaultItem && item.kind == DialogItemKind::button)
+                DrawDefaultRing(port, item.bounds);
             Draw1Control(item.control);
             break;
         }

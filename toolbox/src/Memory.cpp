@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,8 +20,8 @@ constexpr uint64_t kFourGiB = uint64_t(1) << 32;
 constexpr uint32_t kLiveMagic = 0x5A6F6E65;   // "Zone"
 constexpr uint32_t kFreedMagic = 0x46726565;  // "Free"
 constexpr size_t kArenaBytes = size_t(1) << 20;
-constexpr int kSmallestClassShift = 5;   // 32 bytes, header included
-constexpr int kLargestClassShift = 16;   // 64 KiB, header included
+constexpr int kSmallestClassShift = 5;  // 32 bytes, header included
+constexpr int kLargestClassShift = 16;  // 64 KiB, header included
 constexpr int kClassCount = kLargestClassShift - kSmallestClassShift + 1;
 constexpr uint8_t kLargeClass = 0xFF;
 
@@ -98,8 +98,8 @@ struct Zone {
             block = reinterpret_cast<BlockHeader*>(arenaNext);
             arenaNext += classBytes;
         }
-        *block = BlockHeader{kLiveMagic, uint8_t(cls), 0, 0, uint32_t(byteCount),
-                             uint32_t(classBytes - sizeof(BlockHeader))};
+        *block = BlockHeader{kLiveMagic, uint8_t(cls),        0,
+                             0,          uint32_t(byteCount), uint32_t(classBytes - sizeof(BlockHeader))};
         Count(byteCount, +1);
         return block;
     }
@@ -110,8 +110,8 @@ struct Zone {
         if (length >= kFourGiB) return nullptr;
         auto* block = static_cast<BlockHeader*>(Map(length));
         if (!block) return nullptr;
-        *block = BlockHeader{kLiveMagic, kLargeClass, 0, 0, uint32_t(byteCount),
-                             uint32_t(length - sizeof(BlockHeader))};
+        *block =
+            BlockHeader{kLiveMagic, kLargeClass, 0, 0, uint32_t(byteCount), uint32_t(length - sizeof(BlockHeader))};
         Count(byteCount, +1);
         return block;
     }

@@ -18,12 +18,18 @@ MenuItem* ItemAt(MenuRef menu, SInt16 item)
 SInt16 StyleBit(char c)
 {
     switch (c) {
-    case 'B': return bold;
-    case 'I': return italic;
-    case 'U': return underline;
-    case 'O': return 8;   // outline
-    case 'S': return 16;  // shadow
-    default: return 0;
+    case 'B':
+        return bold;
+    case 'I':
+        return italic;
+    case 'U':
+        return underline;
+    case 'O':
+        return 8;  // outline
+    case 'S':
+        return 16;  // shadow
+    default:
+        return 0;
     }
 }
 
@@ -74,7 +80,7 @@ MenuRef MakeMenu(SInt16 menuID, std::string title)
     return menu;
 }
 
-} // namespace
+}  // namespace
 
 MenuRef GetMenu(SInt16 resourceID)
 {
@@ -215,11 +221,11 @@ SInt32 PopUpMenuSelect(MenuRef menu, SInt16 top, SInt16 left, SInt16)
 
 namespace {
 
-constexpr int kMenuFrame = 1;         // the outline
-constexpr int kMenuPadding = 4;       // above the first item and below the last
-constexpr int kMarkColumn = 20;       // from the frame to the item text
+constexpr int kMenuFrame = 1;    // the outline
+constexpr int kMenuPadding = 4;  // above the first item and below the last
+constexpr int kMarkColumn = 20;  // from the frame to the item text
 constexpr int kTextRightMargin = 16;
-constexpr int kCommandGap = 20;       // between the text and a command key
+constexpr int kCommandGap = 20;  // between the text and a command key
 constexpr int kDividerHeight = 9;
 constexpr int kMinimumMenuWidth = 60;
 
@@ -231,7 +237,8 @@ constexpr UInt32 kMenuHilite = 0x2F6BC4, kMenuHiliteText = 0xFFFFFF;
 // the scope, and puts the port's text settings, pen and colour back after.
 class MenuFontScope {
 public:
-    MenuFontScope() : scratch_(CurrentPort() ? nullptr : NewPort(0, 0, nullptr)), port_(scratch_ ? scratch_ : CurrentPort())
+    MenuFontScope()
+        : scratch_(CurrentPort() ? nullptr : NewPort(0, 0, nullptr)), port_(scratch_ ? scratch_ : CurrentPort())
     {
         saved_ = Saved{port_->textFont, port_->textSize, port_->textFace, port_->forePixel, port_->pen};
         if (scratch_) SetPort(scratch_);
@@ -304,7 +311,7 @@ MenuSize MeasureMenu(MenuRef menu, const MenuFontScope& font)
     return MenuSize{std::clamp(width, kMinimumMenuWidth, 32767), std::min(height, 32767)};
 }
 
-} // namespace
+}  // namespace
 
 SInt16 GetMenuWidth(MenuRef menu)
 {
@@ -327,7 +334,8 @@ void DrawPopUpMenu(MenuRef menu, SInt16 hiliteItem)
     CGrafPtr port = font.Port();
     const MenuSize size = MeasureMenu(menu, font);
     FillRectInPort(port, Rect{0, 0, SInt16(size.height), SInt16(size.width)}, kMenuOutline);
-    FillRectInPort(port, Rect{kMenuFrame, kMenuFrame, SInt16(size.height - kMenuFrame), SInt16(size.width - kMenuFrame)},
+    FillRectInPort(port,
+                   Rect{kMenuFrame, kMenuFrame, SInt16(size.height - kMenuFrame), SInt16(size.width - kMenuFrame)},
                    kMenuBackground);
     int top = kMenuFrame + kMenuPadding;
     for (size_t i = 0; i < menu->items.size() && top < size.height; ++i) {
@@ -336,7 +344,8 @@ void DrawPopUpMenu(MenuRef menu, SInt16 hiliteItem)
         const int left = kMenuFrame, right = size.width - kMenuFrame;
         if (item.divider) {
             const int middle = (top + bottom) / 2;
-            FillRectInPort(port, Rect{SInt16(middle), SInt16(left + 4), SInt16(middle + 1), SInt16(right - 4)}, kMenuDivider);
+            FillRectInPort(port, Rect{SInt16(middle), SInt16(left + 4), SInt16(middle + 1), SInt16(right - 4)},
+                           kMenuDivider);
             top = bottom;
             continue;
         }

@@ -130,7 +130,7 @@ inline void DrawShortLine(CGrafPtr port, int h0, int v0, int dh, int dv)
     }
 }
 
-} // namespace
+}  // namespace
 
 CGrafPtr CurrentPort() { return gCurrentPort; }
 
@@ -165,7 +165,8 @@ void ResizePort(CGrafPtr port, int width, int height)
     std::vector<UInt32> pixels(size_t(width) * height, port->backPixel);
     const int keepWidth = std::min(width, port->width), keepHeight = std::min(height, port->height);
     for (int v = 0; v < keepHeight; ++v)
-        std::copy_n(port->pixels.begin() + ptrdiff_t(v) * port->width, keepWidth, pixels.begin() + ptrdiff_t(v) * width);
+        std::copy_n(port->pixels.begin() + ptrdiff_t(v) * port->width, keepWidth,
+                    pixels.begin() + ptrdiff_t(v) * width);
     port->pixels.swap(pixels);
     port->width = width;
     port->height = height;
@@ -227,11 +228,13 @@ LineSteps ClipLine(const Rect& clip, int h0, int v0, int h1, int v1)
     line.first = 0;
     line.last = line.dMajor;
     const Rect& c = clip;
-    const bool inside = h0 >= c.left && h0 < c.right && v0 >= c.top && v0 < c.bottom && h1 >= c.left &&
-                        h1 < c.right && v1 >= c.top && v1 < c.bottom;
+    const bool inside = h0 >= c.left && h0 < c.right && v0 >= c.top && v0 < c.bottom && h1 >= c.left && h1 < c.right &&
+                        v1 >= c.top && v1 < c.bottom;
     if (inside) return line;
-    const int majorLo = line.horizontalMajor ? c.left : c.top, majorHi = (line.horizontalMajor ? c.right : c.bottom) - 1;
-    const int minorLo = line.horizontalMajor ? c.top : c.left, minorHi = (line.horizontalMajor ? c.bottom : c.right) - 1;
+    const int majorLo = line.horizontalMajor ? c.left : c.top,
+              majorHi = (line.horizontalMajor ? c.right : c.bottom) - 1;
+    const int minorLo = line.horizontalMajor ? c.top : c.left,
+              minorHi = (line.horizontalMajor ? c.bottom : c.right) - 1;
     StepRangeForCoordinate(line.major0, line.majorSign, majorLo, majorHi, line.dMajor, line.first, line.last);
     if (line.first > line.last) return line;
     int64_t qFirst, qLast;
@@ -243,7 +246,8 @@ LineSteps ClipLine(const Rect& clip, int h0, int v0, int h1, int v1)
     }
     if (line.dMinor > 0) {
         line.first = std::max(line.first, FirstStepReaching(line.dMajor, line.dMinor, qFirst));
-        if (qLast < line.dMinor) line.last = std::min(line.last, FirstStepReaching(line.dMajor, line.dMinor, qLast + 1) - 1);
+        if (qLast < line.dMinor)
+            line.last = std::min(line.last, FirstStepReaching(line.dMajor, line.dMinor, qLast + 1) - 1);
     }
     return line;
 }
@@ -256,10 +260,11 @@ void MarkDirty(CGrafPtr port, const Rect& r)
         d = r;
         return;
     }
-    d = Rect{std::min(d.top, r.top), std::min(d.left, r.left), std::max(d.bottom, r.bottom), std::max(d.right, r.right)};
+    d = Rect{std::min(d.top, r.top), std::min(d.left, r.left), std::max(d.bottom, r.bottom),
+             std::max(d.right, r.right)};
 }
 
-} // namespace toolbox
+}  // namespace toolbox
 
 using namespace toolbox;
 

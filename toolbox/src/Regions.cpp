@@ -14,7 +14,7 @@ constexpr Rect kEmptyRect{0, 0, 0, 0};
 bool IsEmpty(const Rect& r) { return r.bottom <= r.top || r.right <= r.left; }
 SInt16 Wrap(int value) { return SInt16(uint16_t(value)); }
 
-} // namespace
+}  // namespace
 
 void SetRect(Rect* r, SInt16 left, SInt16 top, SInt16 right, SInt16 bottom)
 {

@@ -123,9 +123,9 @@ SInt16 IdOf(const std::string& key)
 DialogItemKind ItemKindOf(const std::string& name)
 {
     static const std::map<std::string, DialogItemKind> kinds = {
-        {"button", DialogItemKind::button},       {"checkBox", DialogItemKind::checkBox},
+        {"button", DialogItemKind::button},           {"checkBox", DialogItemKind::checkBox},
         {"radioButton", DialogItemKind::radioButton}, {"staticText", DialogItemKind::staticText},
-        {"editText", DialogItemKind::editText},   {"userItem", DialogItemKind::userItem},
+        {"editText", DialogItemKind::editText},       {"userItem", DialogItemKind::userItem},
     };
     auto found = kinds.find(name);
     if (found == kinds.end()) throw BadResource{"unknown item kind \"" + name + "\""};

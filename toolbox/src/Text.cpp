@@ -25,10 +25,14 @@ char32_t GlyphCode(unsigned char c)
 {
     if (c >= 0x20) return c == 0x7F ? 0 : MacRomanToUnicode(c);
     switch (c) {
-    case 0x11: return 0x2318;
-    case 0x12: return 0x2713;
-    case 0x13: return 0x25C6;
-    default: return 0;
+    case 0x11:
+        return 0x2318;
+    case 0x12:
+        return 0x2713;
+    case 0x13:
+        return 0x25C6;
+    default:
+        return 0;
     }
 }
 
@@ -129,7 +133,7 @@ void BlitGlyph(CGrafPtr port, const Glyph& glyph, int penH, int baseline)
             toolbox::BlendPixel(port, left + x, top + y, port->forePixel, glyph.coverage[size_t(y) * glyph.width + x]);
 }
 
-} // namespace
+}  // namespace
 
 namespace toolbox {
 
@@ -190,7 +194,7 @@ void DrawTextAt(CGrafPtr port, const char* text, int length)
     }
 }
 
-} // namespace toolbox
+}  // namespace toolbox
 
 using namespace toolbox;
 
@@ -221,7 +225,8 @@ void DrawText(const char* text, SInt16 firstByte, SInt16 byteCount)
 
 SInt16 StringWidth(ConstStr255Param text)
 {
-    return text ? SInt16(std::min(32767, MeasureText(CurrentPort(), reinterpret_cast<const char*>(text + 1), text[0]))) : 0;
+    return text ? SInt16(std::min(32767, MeasureText(CurrentPort(), reinterpret_cast<const char*>(text + 1), text[0])))
+                : 0;
 }
 
 SInt16 TextWidth(const char* text, SInt16 firstByte, SInt16 byteCount)

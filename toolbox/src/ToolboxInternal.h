@@ -25,14 +25,17 @@ extern ToolboxObjectCounts gCounts;
 // The widest rectangle: the clip of a new port.
 constexpr Rect kWideOpenRect{-32768, -32768, 32767, 32767};
 
-inline UInt32 PackColor(const RGBColor& c) { return (UInt32(c.red >> 8) << 16) | (UInt32(c.green >> 8) << 8) | UInt32(c.blue >> 8); }
+inline UInt32 PackColor(const RGBColor& c)
+{
+    return (UInt32(c.red >> 8) << 16) | (UInt32(c.green >> 8) << 8) | UInt32(c.blue >> 8);
+}
 inline RGBColor UnpackColor(UInt32 pixel)
 {
     auto wide = [](UInt32 byte) { return UInt16(byte * 0x101); };
     return {wide((pixel >> 16) & 0xFF), wide((pixel >> 8) & 0xFF), wide(pixel & 0xFF)};
 }
 
-} // namespace toolbox
+}  // namespace toolbox
 
 struct OpaqueGrafPtr {
     std::vector<UInt32> pixels;  // width * height, rows top to bottom
@@ -53,7 +56,7 @@ struct OpaqueGrafPtr {
     SInt16 textFont = systemFont;
     SInt16 textSize = 12;
     SInt16 textFace = normal;
-    WindowRef window = nullptr;  // null for an offscreen port
+    WindowRef window = nullptr;   // null for an offscreen port
     PicHandle picture = nullptr;  // the picture open on the port, recording what it draws
 };
 
@@ -134,10 +137,10 @@ struct OpaqueMenuRef {
 struct DialogItem {
     DialogItemKind kind = DialogItemKind::userItem;
     Rect bounds{0, 0, 0, 0};
-    std::string text;          // the control's title for buttons and boxes
+    std::string text;  // the control's title for buttons and boxes
     bool enabled = true;
     ControlRef control = nullptr;  // buttons, check boxes, radio buttons
-    SInt16 selStart = 0;       // edit text only
+    SInt16 selStart = 0;           // edit text only
     SInt16 selEnd = 0;
 };
 
@@ -157,9 +160,9 @@ void DeletePort(CGrafPtr port);
 void ResizePort(CGrafPtr port, int width, int height);
 void UpdateDrawClip(CGrafPtr port);
 CGrafPtr CurrentPort();
-void FillRectInPort(CGrafPtr port, Rect r, UInt32 pixel);  // clipped to drawClip
+void FillRectInPort(CGrafPtr port, Rect r, UInt32 pixel);                    // clipped to drawClip
 void BlendPixel(CGrafPtr port, int h, int v, UInt32 pixel, unsigned alpha);  // clipped to drawClip
-void MarkDirty(CGrafPtr port, const Rect& r);  // r within the port
+void MarkDirty(CGrafPtr port, const Rect& r);                                // r within the port
 
 // A line as LineTo draws it: pixel i = 0..dMajor steps once along the major
 // axis, its minor offset i*dMinor/dMajor rounded with halves away from the
@@ -229,4 +232,4 @@ void DeleteControl(ControlRef control);
 // Dialogs: disposes of the dialog record of a window being disposed of.
 void DeleteDialogRecord(DialogRef dialog);
 
-} // namespace toolbox
+}  // namespace toolbox

@@ -34,9 +34,12 @@ void InsertInList(WindowRef window, WindowRef behind)
     gWindows.insert(it, window);
 }
 
-bool IsLive(WindowRef window) { return window && std::find(gWindows.begin(), gWindows.end(), window) != gWindows.end(); }
+bool IsLive(WindowRef window)
+{
+    return window && std::find(gWindows.begin(), gWindows.end(), window) != gWindows.end();
+}
 
-} // namespace
+}  // namespace
 
 namespace toolbox {
 
@@ -72,7 +75,7 @@ void SendBoundsChanged(WindowRef window, UInt32 attributes, const Rect& previous
     ReleaseEvent(event);
 }
 
-} // namespace toolbox
+}  // namespace toolbox
 
 WindowRef GetNewCWindow(SInt16 windowID, void*, WindowRef behind)
 {
@@ -340,9 +343,14 @@ OSStatus SetThemeWindowBackground(WindowRef window, SInt16 brush, Boolean update
     if (!window) return paramErr;
     UInt32 pixel;
     switch (brush) {
-    case kThemeBrushDocumentWindowBackground: pixel = 0xFFFFFF; break;
-    case kThemeBrushDialogBackgroundActive: pixel = 0xECECEC; break;
-    default: return paramErr;
+    case kThemeBrushDocumentWindowBackground:
+        pixel = 0xFFFFFF;
+        break;
+    case kThemeBrushDialogBackgroundActive:
+        pixel = 0xECECEC;
+        break;
+    default:
+        return paramErr;
     }
     window->port->backPixel = pixel;
     window->port->backColor = UnpackColor(pixel);

@@ -22,9 +22,9 @@
 struct OpaqueAxisObject;
 struct OpaqueDataSource;
 struct OpaqueModalFilter;
-using AxisObject = OpaqueAxisObject*;        // a host-made axis with scale, title and popup menu
-using DataSourceRef = OpaqueDataSource*;     // the host's recorded data
-using ModalFilterUPP = OpaqueModalFilter*;   // a host filter routine for HostModalDialog
+using AxisObject = OpaqueAxisObject*;       // a host-made axis with scale, title and popup menu
+using DataSourceRef = OpaqueDataSource*;    // the host's recorded data
+using ModalFilterUPP = OpaqueModalFilter*;  // a host filter routine for HostModalDialog
 
 // ---- What the services speak of ----------------------------------------------------
 
@@ -138,7 +138,8 @@ struct HostServiceTable {
     void* unused266To301[36];
     // 302: positions a new window (kWindowResourceType) or dialog
     // (kDialogResourceType) before it is shown; the other arguments are the host's to use.
-    void (*HostPlaceWindow)(WindowRef window, ConstStr255Param extensionName, int32_t resourceType, int16_t resourceID, int16_t variant, int32_t flags);
+    void (*HostPlaceWindow)(WindowRef window, ConstStr255Param extensionName, int32_t resourceType, int16_t resourceID,
+                            int16_t variant, int32_t flags);
     void* unused303To318[16];
     // 319: byte size of a handle's block; 0 for null.
     uint32_t (*HostHandleSize)(Handle h);

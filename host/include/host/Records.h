@@ -52,7 +52,10 @@ static_assert(sizeof(SamplingInfo) == 72);
 // then at byte 4 x m (channels m = 1..32) the 32-bit address of channel m's
 // count floats, or 0 when the batch has no data for that channel. Read with
 // these two functions, at any alignment.
-inline int16_t SampleBatchCount(const void* batch) { return BlockField<int16_t>(static_cast<const uint8_t*>(batch), 0); }
+inline int16_t SampleBatchCount(const void* batch)
+{
+    return BlockField<int16_t>(static_cast<const uint8_t*>(batch), 0);
+}
 
 // Channel m's samples, or null when m is outside 1..32 or the slot is empty.
 inline const float* SampleBatchChannel(const void* batch, int channel)
@@ -75,11 +78,11 @@ static_assert(offsetof(SampleBatch, channelData) == 4);
 // An extension command delivered with message 8.
 struct CommandRecord {
     uint16_t hostReserved;
-    int16_t kind;            // +2: the extension's local command number
-    uint32_t axisSelector;   // +4: kind 2: 0 = X axis, else Y axis
+    int16_t kind;           // +2: the extension's local command number
+    uint32_t axisSelector;  // +4: kind 2: 0 = X axis, else Y axis
     union {
-        int16_t channel;     // +8: kind 2
-        double minutes;      // +8: kind 1; the sign carries the automatic-erase switch
+        int16_t channel;  // +8: kind 2
+        double minutes;   // +8: kind 1; the sign carries the automatic-erase switch
     };
 };
 static_assert(sizeof(CommandRecord) == 16);
@@ -95,5 +98,11 @@ inline uint32_t CommandAxisSelector(const void* command)
 {
     return BlockField<uint32_t>(static_cast<const uint8_t*>(command), 4);
 }
-inline int16_t CommandChannel(const void* command) { return BlockField<int16_t>(static_cast<const uint8_t*>(command), 8); }
-inline double CommandMinutes(const void* command) { return BlockField<double>(static_cast<const uint8_t*>(command), 8); }
+inline int16_t CommandChannel(const void* command)
+{
+    return BlockField<int16_t>(static_cast<const uint8_t*>(command), 8);
+}
+inline double CommandMinutes(const void* command)
+{
+    return BlockField<double>(static_cast<const uint8_t*>(command), 8);
+}

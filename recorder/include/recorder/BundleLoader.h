@@ -35,7 +35,7 @@ public:
 
     const std::string& Path() const { return path_; }
     const std::string& ResourcePath() const { return resourcePath_; }  // absolute for a loaded bundle
-    std::string Stem() const;  // file name without directory and ".so"
+    std::string Stem() const;                                          // file name without directory and ".so"
     int16_t ResourceFile() const { return resourceFile_; }
 
     // Message 0: hands the extension its ID (i16 at +0 of the block).

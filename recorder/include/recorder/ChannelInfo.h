@@ -15,8 +15,8 @@ struct ChannelDisplay {
     std::string units;              // up to 15 bytes of Mac Roman
     double displayLow = -1.0;       // the range the channel is shown with
     double displayHigh = 1.0;
-    int16_t decimals = 2;           // digits after the point in scale labels
-    uint32_t generation = 0;        // bumped whenever the user changes the channel's settings
+    int16_t decimals = 2;     // digits after the point in scale labels
+    uint32_t generation = 0;  // bumped whenever the user changes the channel's settings
 };
 
 // Writes d into the record (byte 44 and the info part).

@@ -48,6 +48,6 @@ private:
     std::condition_variable changed_;
     bool stop_ = false, pause_ = false;
     std::vector<std::vector<float>> buffers_;
-    std::vector<float*> pointers_;          // into buffers_, for the source
-    std::vector<const float*> readOnly_;    // the same, for the feed
+    std::vector<float*> pointers_;        // into buffers_, for the source
+    std::vector<const float*> readOnly_;  // the same, for the feed
 };

@@ -54,39 +54,39 @@ struct HostMessage {
 
 // A menu command an extension registered with HostAddMenuCommand.
 struct MenuCommand {
-    std::string path;       // e.g. "Windows:Real-Time X-Y"
+    std::string path;  // e.g. "Windows:Real-Time X-Y"
     int16_t flags;
-    int16_t command;        // the host's command number
+    int16_t command;  // the host's command number
     int16_t extensionID;
-    int16_t localNumber;    // the extension's own number for it
+    int16_t localNumber;  // the extension's own number for it
 };
 
 struct RecorderOptions {
-    bool echoMessages = false;   // also print messages and errors on stderr
-    bool showProgress = false;   // a progress line on stderr (when it is a terminal) during long redraws
+    bool echoMessages = false;  // also print messages and errors on stderr
+    bool showProgress = false;  // a progress line on stderr (when it is a terminal) during long redraws
 };
 
 // How often the extension called the host services that leave no other trace.
 struct ServiceCounters {
-    int beforeErase = 0;        // HostBeforeErase
+    int beforeErase = 0;  // HostBeforeErase
     int busyBegin = 0;
     int busyStep = 0;
     int busyEnd = 0;
-    int penSet = 0;             // HostSetPen
-    int penRestore = 0;         // HostRestorePen
-    int penUnderflows = 0;      // HostRestorePen with no pen to restore: a bug in the caller
-    int unknownCommands = 0;    // posts of command numbers the host never gave out
+    int penSet = 0;           // HostSetPen
+    int penRestore = 0;       // HostRestorePen
+    int penUnderflows = 0;    // HostRestorePen with no pen to restore: a bug in the caller
+    int unknownCommands = 0;  // posts of command numbers the host never gave out
 };
 
 // Objects the session holds, for leak checks: all return to their values
 // before a window was opened once the window is closed.
 struct RecorderCounts {
-    int windows = 0;            // open extension windows
-    int axes = 0;               // live axis objects
-    int queuedCommands = 0;     // posted, not yet delivered
-    int lockedBlocks = 0;       // HostLockBlockData without its unlock
-    int savedPens = 0;          // HostSetPen without its HostRestorePen
-    int busyDepth = 0;          // HostBusyBegin without its HostBusyEnd
+    int windows = 0;         // open extension windows
+    int axes = 0;            // live axis objects
+    int queuedCommands = 0;  // posted, not yet delivered
+    int lockedBlocks = 0;    // HostLockBlockData without its unlock
+    int savedPens = 0;       // HostSetPen without its HostRestorePen
+    int busyDepth = 0;       // HostBusyBegin without its HostBusyEnd
 };
 
 class Recorder {
@@ -146,7 +146,7 @@ public:
     // The zoom box: toggles between the user's size and the standard size.
     void Zoom(WindowRef window);
     void Zoom(WindowRef window, bool zoomIn);  // message 13
-    bool IsZoomedOut(WindowRef window) const;   // in the standard state
+    bool IsZoomedOut(WindowRef window) const;  // in the standard state
     // A mouse-down in the content at a window-local point (message 14). What
     // the user does next (release point, popup choice, dialog answers) comes
     // from the input source.
@@ -188,8 +188,8 @@ public:
     // Selects samples first..last (inclusive) as range A and tells every
     // window (kind 0). Throws RecorderError outside the recording.
     void SelectRange(int32_t first, int32_t last);
-    void ClearSelection();           // kind 0 too
-    void NotifyPlotChanged();        // kind 403 to every window
+    void ClearSelection();     // kind 0 too
+    void NotifyPlotChanged();  // kind 403 to every window
 
     // ---- Sampling ----
     // Takes the source's channels (adding channels the recording lacks),

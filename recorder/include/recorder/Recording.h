@@ -90,8 +90,8 @@ public:
 
     int32_t SampleCount() const { return sampleCount_; }
     int16_t BlockCount() const { return int16_t(blocks_.size()); }
-    int16_t BlockLength(int16_t block) const;     // 0 for a block that does not exist
-    int32_t BlockStart(int16_t block) const;      // position of the block's first sample
+    int16_t BlockLength(int16_t block) const;  // 0 for a block that does not exist
+    int32_t BlockStart(int16_t block) const;   // position of the block's first sample
     // Block and index of a sample position. Positions past the last sample
     // locate the last sample, negative ones the first: the extension asks for
     // one past the end while sampling runs.
@@ -102,7 +102,7 @@ public:
     // for the channel. Every lock, also one that gave null, needs an unlock.
     Handle LockBlockData(int16_t channel, int16_t block);
     void UnlockBlockData(int16_t channel, int16_t block);
-    int LockedBlockCount() const { return lockedCount_; }   // locks not yet unlocked
+    int LockedBlockCount() const { return lockedCount_; }  // locks not yet unlocked
     int UnbalancedUnlocks() const { return unbalancedUnlocks_; }
     // What the first block that could not be loaded said (a file cut short
     // while mapped, a read error); its locks gave null. Empty when none.
@@ -147,7 +147,7 @@ private:
     struct Kept {
         int32_t store = -1;  // in stores_; -1: the block has no data for the channel
         uint32_t channel = 0;
-        int64_t first = 0;   // the store's frame of the block's first sample
+        int64_t first = 0;  // the store's frame of the block's first sample
     };
     using ChannelInfos = std::vector<ChannelInfoRecord>;
     struct Block {
@@ -158,7 +158,10 @@ private:
         std::vector<Handle> open;
         std::vector<Kept> kept;                    // a complete block's samples, per channel
         std::shared_ptr<const ChannelInfos> info;  // per channel, at the block's start; shared by a stored run
-        bool HasData(size_t m) const { return open.empty() ? m < kept.size() && kept[m].store >= 0 : m < open.size() && open[m]; }
+        bool HasData(size_t m) const
+        {
+            return open.empty() ? m < kept.size() && kept[m].store >= 0 : m < open.size() && open[m];
+        }
     };
     using BlockChannel = std::pair<int16_t, int16_t>;  // (block, channel)
     // A complete block's floats in the low zone: locked, or cached for the next lock.

@@ -76,8 +76,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable room_;
     std::condition_variable arrived_;  // for WaitForSamples
-    size_t head_ = 0;   // index of the oldest sample in the ring
-    size_t count_ = 0;  // samples waiting
+    size_t head_ = 0;                  // index of the oldest sample in the ring
+    size_t count_ = 0;                 // samples waiting
     uint64_t pushed_ = 0, read_ = 0;
     bool finished_ = false, closed_ = false;
     std::string error_;

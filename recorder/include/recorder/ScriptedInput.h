@@ -12,7 +12,7 @@
 
 class ScriptedInput : public InputSource {
 public:
-    void QueueGrow(SInt16 width, SInt16 height);     // clamped to the limits GrowWindow gives
+    void QueueGrow(SInt16 width, SInt16 height);  // clamped to the limits GrowWindow gives
     void QueueTrack(bool releasedInside);
     void QueueDialogHit(SInt16 item);
     // Types text into an edit-text item (replacing its selection), then hits that item.

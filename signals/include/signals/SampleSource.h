@@ -10,11 +10,11 @@
 
 // How one channel is named and shown when the recorder takes it over.
 struct ChannelSettings {
-    std::string title;        // shown as the axis title; up to 255 bytes
-    std::string units;        // up to 15 bytes
+    std::string title;         // shown as the axis title; up to 255 bytes
+    std::string units;         // up to 15 bytes
     double displayLow = -1.0;  // the range the channel is shown with
     double displayHigh = 1.0;
-    int16_t decimals = 2;      // digits after the point in scale labels
+    int16_t decimals = 2;  // digits after the point in scale labels
 };
 
 class SampleSource {

@@ -21,7 +21,7 @@ public:
 };
 
 struct SignalChannel {
-    ChannelSettings info;            // title, units, the range it is shown with
+    ChannelSettings info;        // title, units, the range it is shown with
     std::vector<float> samples;  // values in info.units
 };
 

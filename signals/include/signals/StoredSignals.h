@@ -32,7 +32,7 @@ public:
 struct StoredSignals {
     std::vector<ChannelSettings> channels;  // channel c's samples are the store's channel c
     double sampleInterval = 0.001;
-    std::vector<std::string> notes;         // as SignalSet::notes
+    std::vector<std::string> notes;  // as SignalSet::notes
     std::shared_ptr<const SampleStore> samples;
 
     size_t SampleCount() const { return samples ? size_t(samples->FrameCount()) : 0; }

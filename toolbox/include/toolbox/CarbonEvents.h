@@ -18,8 +18,12 @@ constexpr UInt32 kEventParamPreviousBounds = FourCharCode("prct");
 constexpr UInt32 typeWindowRef = FourCharCode("wind");
 constexpr UInt32 typeUInt32 = FourCharCode("magn");
 constexpr UInt32 typeQDRectangle = FourCharCode("qdrt");
-enum : UInt32 { kWindowBoundsChangeUserDrag = 1, kWindowBoundsChangeUserResize = 2,
-                kWindowBoundsChangeSizeChanged = 4, kWindowBoundsChangeOriginChanged = 8 };
+enum : UInt32 {
+    kWindowBoundsChangeUserDrag = 1,
+    kWindowBoundsChangeUserResize = 2,
+    kWindowBoundsChangeSizeChanged = 4,
+    kWindowBoundsChangeOriginChanged = 8
+};
 
 using EventParamName = UInt32;
 using EventParamType = UInt32;
@@ -35,8 +39,8 @@ EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc);
 void DisposeEventHandlerUPP(EventHandlerUPP upp);
 
 EventTargetRef GetWindowEventTarget(WindowRef window);
-OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UInt32 numTypes,
-                             const EventTypeSpec* list, void* userData, EventHandlerRef* outRef);
+OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UInt32 numTypes, const EventTypeSpec* list,
+                             void* userData, EventHandlerRef* outRef);
 OSStatus RemoveEventHandler(EventHandlerRef handler);
 
 OSStatus CreateEvent(void* allocator, UInt32 eventClass, UInt32 kind, double when, UInt32 flags, EventRef* outEvent);
@@ -44,8 +48,8 @@ void ReleaseEvent(EventRef event);
 UInt32 GetEventClass(EventRef event);
 UInt32 GetEventKind(EventRef event);
 OSStatus SetEventParameter(EventRef event, EventParamName name, EventParamType type, UInt32 size, const void* data);
-OSStatus GetEventParameter(EventRef event, EventParamName name, EventParamType desiredType,
-                           EventParamType* actualType, UInt32 bufferSize, UInt32* actualSize, void* data);
+OSStatus GetEventParameter(EventRef event, EventParamName name, EventParamType desiredType, EventParamType* actualType,
+                           UInt32 bufferSize, UInt32* actualSize, void* data);
 // Runs the target's handlers for the event; eventNotHandledErr when none took it.
 OSStatus SendEventToEventTarget(EventRef event, EventTargetRef target);
 

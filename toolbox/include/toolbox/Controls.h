@@ -18,8 +18,8 @@ enum : SInt16 { kControlNoPart = 0, kControlButtonPart = 10, kControlCheckBoxPar
 
 using ControlActionUPP = void (*)(ControlRef control, SInt16 part);
 
-ControlRef NewControl(WindowRef owner, const Rect* bounds, ConstStr255Param title, Boolean visible,
-                      SInt16 value, SInt16 minimum, SInt16 maximum, SInt16 procID, SInt32 refCon);
+ControlRef NewControl(WindowRef owner, const Rect* bounds, ConstStr255Param title, Boolean visible, SInt16 value,
+                      SInt16 minimum, SInt16 maximum, SInt16 procID, SInt32 refCon);
 void DisposeControl(ControlRef control);
 // Draws every visible control of the window in the current port.
 void DrawControls(WindowRef window);

@@ -57,8 +57,8 @@ struct RGBColor {
 // Four-character codes, spelled as on the platform: FourCharCode("WIND").
 constexpr uint32_t FourCharCode(const char (&code)[5])
 {
-    return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16) |
-           (uint32_t(uint8_t(code[2])) << 8) | uint32_t(uint8_t(code[3]));
+    return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16) | (uint32_t(uint8_t(code[2])) << 8) |
+           uint32_t(uint8_t(code[3]));
 }
 
 // Opaque references. Every object behind them lives in the low memory zone, so

@@ -33,9 +33,9 @@ OSErr MemError();
 
 // The zone itself, for the toolbox's and the host's own objects.
 struct LowZoneStats {
-    size_t liveBlocks;   // blocks handed out and not yet freed (master pointers included)
-    size_t liveBytes;    // their requested sizes
-    size_t mappedBytes;  // address space the zone holds from the system
+    size_t liveBlocks;     // blocks handed out and not yet freed (master pointers included)
+    size_t liveBytes;      // their requested sizes
+    size_t mappedBytes;    // address space the zone holds from the system
     size_t peakLiveBytes;  // the most liveBytes has been since the start or ResetLowZonePeak
 };
 LowZoneStats GetLowZoneStats();

@@ -36,7 +36,7 @@ void GetItemMark(MenuRef menu, SInt16 item, SInt16* markChar);
 void GetItemCmd(MenuRef menu, SInt16 item, SInt16* cmdChar);
 void GetItemStyle(MenuRef menu, SInt16 item, SInt16* style);
 void GetMenuTitle(MenuRef menu, Str255 title);
-void EnableMenuItem(MenuRef menu, SInt16 item);   // item 0: the whole menu
+void EnableMenuItem(MenuRef menu, SInt16 item);  // item 0: the whole menu
 void DisableMenuItem(MenuRef menu, SInt16 item);
 Boolean IsMenuItemEnabled(MenuRef menu, SInt16 item);
 Boolean IsMenuItemDivider(MenuRef menu, SInt16 item);

@@ -33,7 +33,7 @@ Rect* GetPortBounds(CGrafPtr port, Rect* bounds);
 UInt32 GetPortSerial(CGrafPtr port);
 
 // ---- Pixels of a port, for hosts and tests ----
-UInt32 GetPortPixel(CGrafPtr port, SInt16 h, SInt16 v);  // 0 outside the port
+UInt32 GetPortPixel(CGrafPtr port, SInt16 h, SInt16 v);                     // 0 outside the port
 const UInt32* GetPortPixels(CGrafPtr port, SInt32* width, SInt32* height);  // rows top to bottom
 
 // ---- Changed pixels, for hosts that show ports on a screen ----
@@ -69,7 +69,7 @@ void InvertRect(const Rect* r);
 void TextFont(SInt16 font);
 void TextSize(SInt16 size);
 void TextFace(SInt16 face);
-void DrawString(ConstStr255Param text);      // at the pen, baseline at pen.v; advances the pen
+void DrawString(ConstStr255Param text);  // at the pen, baseline at pen.v; advances the pen
 void DrawText(const char* text, SInt16 firstByte, SInt16 byteCount);
 SInt16 StringWidth(ConstStr255Param text);
 SInt16 TextWidth(const char* text, SInt16 firstByte, SInt16 byteCount);

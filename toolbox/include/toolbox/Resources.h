@@ -19,12 +19,12 @@ struct ResourceFileError : std::runtime_error {
 
 // Window template (WIND).
 struct WindowTemplate {
-    Rect bounds;        // content rectangle in global coordinates
-    SInt16 procID;      // window kind
+    Rect bounds;    // content rectangle in global coordinates
+    SInt16 procID;  // window kind
     bool visible;
-    bool goAwayFlag;    // has a close box
-    bool growable;      // has a grow box
-    bool zoomable;      // has a zoom box
+    bool goAwayFlag;  // has a close box
+    bool growable;    // has a grow box
+    bool zoomable;    // has a zoom box
     SInt32 refCon;
     std::string title;
 };
@@ -41,7 +41,7 @@ enum class DialogItemKind { button, checkBox, radioButton, staticText, editText,
 
 struct DialogItemTemplate {
     DialogItemKind kind;
-    Rect bounds;        // in the dialog window's local coordinates
+    Rect bounds;  // in the dialog window's local coordinates
     std::string text;
     bool enabled;
 };

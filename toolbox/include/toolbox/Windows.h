@@ -27,8 +27,8 @@ struct HISize {
 // Creates a window from WIND id of the current resources; null when the
 // resource is missing.
 WindowRef GetNewCWindow(SInt16 windowID, void* storage, WindowRef behind);
-WindowRef NewCWindow(void* storage, const Rect* bounds, ConstStr255Param title, Boolean visible,
-                     SInt16 procID, WindowRef behind, Boolean goAwayFlag, SInt32 refCon);
+WindowRef NewCWindow(void* storage, const Rect* bounds, ConstStr255Param title, Boolean visible, SInt16 procID,
+                     WindowRef behind, Boolean goAwayFlag, SInt32 refCon);
 // Disposes of the window with its controls and installed event handlers.
 void DisposeWindow(WindowRef window);
 
@@ -69,7 +69,7 @@ void SelectWindow(WindowRef window);
 void InvalWindowRect(WindowRef window, const Rect* bounds);
 void ValidWindowRect(WindowRef window, const Rect* bounds);
 Boolean GetWindowUpdateRect(WindowRef window, Rect* bounds);  // false when nothing is invalid
-void BeginUpdate(WindowRef window);  // empties the update region
+void BeginUpdate(WindowRef window);                           // empties the update region
 void EndUpdate(WindowRef window);
 
 // Grow box in the bottom-right 15 x 15 corner of the content, drawn in the
