@@ -235,8 +235,11 @@ void Recording::Append(std::span<const float* const> channels, size_t frames)
             if (grown >= channels.size() || !channels[grown]) continue;
             Handle& h = block.open[grown];
             if (!h) {
-                h = NewHandle(0);
+                // Room for the whole block at once: growing it batch by batch
+                // would move (and fill) it again and again.
+                h = NewHandle(Size(size_t(kMaxBlockLength) * sizeof(float)));
                 if (!h) break;
+                SetHandleSize(h, 0);
             }
             SetHandleSize(h, Size(newBytes));
             if (MemError() != noErr) break;

@@ -52,6 +52,33 @@ TEST(Memory, HandlesPointersAndLargeBlocksLieBelow4GiBAndComeBack)
     EXPECT_LT(after.mappedBytes, during.mappedBytes - (63 << 20));  // the large block was unmapped
 }
 
+TEST(Memory, ABlockOfARecordingsSizeFreedIsTakenAgainWithoutNewAddressSpaceButALimitGetsItBack)
+{
+    constexpr Size kBlock = 32767 * 4;  // a channel's block of a recording
+    Ptr first = NewPtr(kBlock);
+    ASSERT_TRUE(first);
+    std::memset(first, 0x5A, size_t(kBlock));
+    LowZoneStats held = GetLowZoneStats();
+    DisposePtr(first);
+    EXPECT_EQ(GetLowZoneStats().mappedBytes, held.mappedBytes);  // kept for the next of its length
+    for (int i = 0; i < 100; ++i) {
+        Ptr again = NewPtr(kBlock);
+        ASSERT_TRUE(again);
+        // Taken again whole, and filled as a new block is, not as the old one was left.
+        EXPECT_EQ(static_cast<unsigned char>(again[kBlock - 1]), kUnsetMemoryByte);
+        DisposePtr(again);
+    }
+    EXPECT_EQ(GetLowZoneStats().mappedBytes, held.mappedBytes);
+
+    // Kept mappings give way to a limit: with no room beyond what is mapped,
+    // a large block of another length still comes, in the kept one's room.
+    SetLowZoneLimit(GetLowZoneStats().mappedBytes);
+    Ptr other = NewPtr(kBlock - 8192);
+    EXPECT_TRUE(other);
+    DisposePtr(other);
+    SetLowZoneLimit(SIZE_MAX);
+}
+
 TEST(Memory, NewBlocksShowTheUnsetPatternAndClearVariantsAreZero)
 {
     Handle h = NewHandle(16);

@@ -69,12 +69,52 @@ struct Zone {
     LowZoneStats stats{};
     size_t limit = SIZE_MAX;  // address space the zone may take from the system
 
+    // Large blocks freed lately, kept whole for the next of the same length:
+    // unmapping stops every thread of the process (the TLB shootdown), and a
+    // recording frees and takes blocks of one length over and over.
+    static constexpr size_t kLargestSpare = size_t(1) << 20;
+    static constexpr size_t kSpareBytes = size_t(16) << 20;
+    std::vector<std::pair<size_t, void*>> spares;  // length, mapping
+    size_t spareBytes = 0;
+
     void* Map(size_t length)
     {
-        if (length > limit || stats.mappedBytes > limit - length) return nullptr;
+        for (size_t i = 0; i < spares.size(); ++i) {
+            if (spares[i].first != length) continue;
+            void* p = spares[i].second;
+            spares[i] = spares.back();
+            spares.pop_back();
+            spareBytes -= length;
+            return p;
+        }
+        if (length > limit || stats.mappedBytes > limit - length) {
+            ReleaseSpares();
+            if (length > limit || stats.mappedBytes > limit - length) return nullptr;
+        }
         void* p = MapLow(length);
         if (p) stats.mappedBytes += length;
         return p;
+    }
+
+    void Unmap(void* p, size_t length)
+    {
+        if (length <= kLargestSpare && spareBytes + length <= kSpareBytes) {
+            spares.emplace_back(length, p);
+            spareBytes += length;
+            return;
+        }
+        munmap(p, length);
+        stats.mappedBytes -= length;
+    }
+
+    void ReleaseSpares()
+    {
+        for (auto [length, p] : spares) {
+            munmap(p, length);
+            stats.mappedBytes -= length;
+        }
+        spares.clear();
+        spareBytes = 0;
     }
 
     BlockHeader* Allocate(size_t byteCount)
@@ -121,9 +161,7 @@ struct Zone {
         Count(block->size, -1);
         block->magic = kFreedMagic;
         if (block->sizeClass == kLargeClass) {
-            size_t length = block->capacity + sizeof(BlockHeader);
-            munmap(block, length);
-            stats.mappedBytes -= length;
+            Unmap(block, block->capacity + sizeof(BlockHeader));
         } else {
             freeLists[block->sizeClass].push_back(block);
         }
