@@ -377,7 +377,7 @@ the window redraws it as it does for the host's current range.
      RunView},
     {"live",
      "live SOURCE",
-     "record and plot samples as they arrive: - (CSV rows on standard input), a serial device, udp:PORT or audio:",
+     "record and plot samples as they arrive: standard input, serial, UDP or audio",
      kLiveAbout,
      {&kLiveSourceOptions, &kPlotOptions, &kLiveBatchOptions, &kWindowOptions},
      "my-logger | xyrecorder live - --x Volume --y Pressure --save run.csv",
