@@ -8,7 +8,7 @@
 
 #include "signals/InputText.h"
 
-const OptionSpec kHelpOption{"help", 'h', "", "show this help"};
+const OptionDefinition kHelpOption{"help", 'h', "", "show this help"};
 
 namespace {
 
@@ -22,21 +22,23 @@ std::string Show(double value)
     return text;
 }
 
-const OptionSpec* FindByName(const OptionGroup& specs, const std::string& name)
+const OptionDefinition* FindByName(const OptionGroup& definitions, const std::string& name)
 {
-    auto found = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.name == name; });
-    return found == specs.end() ? nullptr : &*found;
+    auto found =
+        std::find_if(definitions.begin(), definitions.end(), [&](const OptionDefinition& s) { return s.name == name; });
+    return found == definitions.end() ? nullptr : &*found;
 }
 
-const OptionSpec* FindByLetter(const OptionGroup& specs, char letter)
+const OptionDefinition* FindByLetter(const OptionGroup& definitions, char letter)
 {
-    auto found = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.letter == letter; });
-    return found == specs.end() ? nullptr : &*found;
+    auto found = std::find_if(definitions.begin(), definitions.end(),
+                              [&](const OptionDefinition& s) { return s.letter == letter; });
+    return found == definitions.end() ? nullptr : &*found;
 }
 
 }  // namespace
 
-Options::Options(const std::vector<std::string>& arguments, const OptionGroup& specs)
+Options::Options(const std::vector<std::string>& arguments, const OptionGroup& definitions)
 {
     bool optionsEnded = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
@@ -49,7 +51,7 @@ Options::Options(const std::vector<std::string>& arguments, const OptionGroup& s
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionDefinition* definition = nullptr;
         std::string value;
         bool hasValue = false;
         if (argument[1] == '-') {
@@ -59,20 +61,20 @@ Options::Options(const std::vector<std::string>& arguments, const OptionGroup& s
                 name.resize(equals);
                 hasValue = true;
             }
-            spec = FindByName(specs, name);
-            if (!spec) throw UsageError("unknown option --" + ShowInput(name));
+            definition = FindByName(definitions, name);
+            if (!definition) throw UsageError("unknown option --" + ShowInput(name));
         } else {
-            spec = FindByLetter(specs, argument[1]);
-            if (!spec) throw UsageError("unknown option " + ShowInput(argument.substr(0, 2)));
+            definition = FindByLetter(definitions, argument[1]);
+            if (!definition) throw UsageError("unknown option " + ShowInput(argument.substr(0, 2)));
             if (argument.size() > 2) {
                 value = argument.substr(2);
                 hasValue = true;
             }
         }
-        const std::string shown = "--" + spec->name;
-        if (spec->value.empty()) {
+        const std::string shown = "--" + definition->name;
+        if (definition->value.empty()) {
             if (hasValue) throw UsageError(shown + " takes no value");
-            values_[spec->name] = "";
+            values_[definition->name] = "";
             continue;
         }
         if (!hasValue) {
@@ -81,7 +83,7 @@ Options::Options(const std::vector<std::string>& arguments, const OptionGroup& s
         }
         // An empty value would silently mean the default (channel 1, no frames).
         if (value.empty()) throw UsageError(shown + " needs a value, not an empty one");
-        values_[spec->name] = value;
+        values_[definition->name] = value;
     }
 }
 
@@ -112,20 +114,21 @@ bool AsksForHelp(const std::vector<std::string>& arguments)
     return false;
 }
 
-std::string OptionsHelp(const OptionGroup& specs)
+std::string OptionsHelp(const OptionGroup& definitions)
 {
     std::string text;
-    for (const OptionSpec& spec : specs) {
+    for (const OptionDefinition& definition : definitions) {
         std::string head = "  ";
-        head += spec.letter ? std::string("-") + spec.letter + ", " : std::string("    ");
-        head += "--" + spec.name;
-        if (!spec.value.empty()) head += " " + spec.value;
+        head += definition.letter ? std::string("-") + definition.letter + ", " : std::string("    ");
+        head += "--" + definition.name;
+        if (!definition.value.empty()) head += " " + definition.value;
         head += head.size() + 2 > kHelpColumn ? "  " : std::string(kHelpColumn - head.size(), ' ');
         size_t start = 0;
-        while (start <= spec.help.size()) {
-            size_t end = spec.help.find('\n', start);
-            if (end == std::string::npos) end = spec.help.size();
-            text += (start == 0 ? head : std::string(kHelpColumn, ' ')) + spec.help.substr(start, end - start) + "\n";
+        while (start <= definition.help.size()) {
+            size_t end = definition.help.find('\n', start);
+            if (end == std::string::npos) end = definition.help.size();
+            text +=
+                (start == 0 ? head : std::string(kHelpColumn, ' ')) + definition.help.substr(start, end - start) + "\n";
             start = end + 1;
         }
     }

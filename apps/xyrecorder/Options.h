@@ -21,23 +21,23 @@ struct InputError : std::runtime_error {
 };
 
 // One option as the user gives it and as help shows it.
-struct OptionSpec {
+struct OptionDefinition {
     std::string name;   // given as --name
     char letter = 0;    // also given as -letter; 0 for none
     std::string value;  // what it takes, shown in help ("PATH"); empty for a flag
     std::string help;   // one or more lines
 };
-using OptionGroup = std::vector<OptionSpec>;
+using OptionGroup = std::vector<OptionDefinition>;
 
 // --help and -h, which every command takes.
-extern const OptionSpec kHelpOption;
+extern const OptionDefinition kHelpOption;
 
 class Options {
 public:
-    // Reads arguments against specs. A value may not be empty; a flag takes
+    // Reads arguments against definitions. A value may not be empty; a flag takes
     // none. Anything else that looks like an option is a UsageError naming it;
     // "-" alone is a positional word (standard input or output).
-    Options(const std::vector<std::string>& arguments, const OptionGroup& specs);
+    Options(const std::vector<std::string>& arguments, const OptionGroup& definitions);
 
     bool Has(const std::string& name) const { return values_.count(name) > 0; }
     std::string Text(const std::string& name, const std::string& fallback) const;
@@ -54,7 +54,7 @@ private:
 bool AsksForHelp(const std::vector<std::string>& arguments);
 
 // The options' help, one aligned entry each: "  -o, --out PATH    the PNG...".
-std::string OptionsHelp(const OptionGroup& specs);
+std::string OptionsHelp(const OptionGroup& definitions);
 
 // Strict parsers: the whole text, finite, within [low, high]. what names the
 // value in the message ("--rate", "width").

@@ -27,9 +27,9 @@
 
 namespace {
 
-const OptionSpec kBundleOption{"bundle", 0, "PATH",
-                               "the extension bundle (default: $XYRECORDER_BUNDLE, else\n"
-                               "xyplot.so beside the program or where it is installed)"};
+const OptionDefinition kBundleOption{"bundle", 0, "PATH",
+                                     "the extension bundle (default: $XYRECORDER_BUNDLE, else\n"
+                                     "xyplot.so beside the program or where it is installed)"};
 
 }  // namespace
 

@@ -3,7 +3,6 @@
 
 // gtest before the X headers, which define names such as None and Bool.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -55,38 +54,6 @@ bool WaitForChild(pid_t pid, double seconds, int* status)
 std::string ProgramPath() { return XYRECORDER_PATH; }
 
 // ---- Pictures ----
-
-Picture ReadPng(const fs::path& path)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    Picture picture;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return picture;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return picture;
-    picture.width = int(image.width);
-    picture.height = int(image.height);
-    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
-        picture.pixels.push_back(uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2]);
-    return picture;
-}
-
-bool WritePng(const Picture& picture, const fs::path& path)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(picture.width);
-    image.height = png_uint_32(picture.height);
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb;
-    for (uint32_t p : picture.pixels) {
-        rgb.push_back(uint8_t(p >> 16));
-        rgb.push_back(uint8_t(p >> 8));
-        rgb.push_back(uint8_t(p));
-    }
-    return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
-}
 
 Picture Scaled(const Picture& picture, int factor)
 {

@@ -12,19 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "Pictures.h"
+
 namespace live_test {
 
 namespace fs = std::filesystem;
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;  // 0xRRGGBB, rows top to bottom
-    uint32_t At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
-    bool Empty() const { return pixels.empty(); }
-};
+using ::Picture;  // tests/support: 0xRRGGBB, rows top to bottom
+using ::ReadPng;
+using ::WritePng;
 
-Picture ReadPng(const fs::path& path);
-bool WritePng(const Picture& picture, const fs::path& path);
 // Every pixel shown factor × factor times.
 Picture Scaled(const Picture& picture, int factor);
 

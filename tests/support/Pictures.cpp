@@ -47,4 +47,21 @@ Picture ReadPng(const std::string& path)
     return picture;
 }
 
+bool WritePng(const Picture& picture, const std::string& path)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(picture.width);
+    image.height = png_uint_32(picture.height);
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb;
+    rgb.reserve(picture.pixels.size() * 3);
+    for (uint32_t p : picture.pixels) {
+        rgb.push_back(uint8_t(p >> 16));
+        rgb.push_back(uint8_t(p >> 8));
+        rgb.push_back(uint8_t(p));
+    }
+    return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+}
+
 std::string TestOutputPath(const std::string& name) { return std::string(XY_TEST_OUTPUT_DIR) + "/" + name; }
